@@ -1,0 +1,94 @@
+#include "platform/foundation/Timing.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <atomic>
+#include <cmath>
+
+namespace timing {
+
+namespace {
+std::atomic<double> g_scale{1.0};
+}
+
+void setScale(double factor)
+{
+    g_scale.store(factor > 0.0 ? factor : 1.0);
+}
+
+double scale()
+{
+    return g_scale.load();
+}
+
+int scaledMilliseconds(double seconds)
+{
+    const double ms = std::round(seconds * 1000.0 * scale());
+    if (!(ms > 0.0))
+        return 0;
+    return ms > 2.0e9 ? 2000000000 : static_cast<int>(ms);
+}
+
+Timer::Timer(double seconds, bool repeats, QObject* context, Callback callback)
+    : QObject(context), timer_(new QTimer(this)), callback_(std::move(callback)), repeats_(repeats)
+{
+    timer_->setSingleShot(!repeats);
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &Timer::fire);
+    timer_->start(scaledMilliseconds(seconds));
+}
+
+Timer* Timer::scheduledRepeating(double seconds, QObject* context, Callback callback)
+{
+    return new Timer(seconds, true, context, std::move(callback));
+}
+
+Timer* Timer::scheduledOnce(double seconds, QObject* context, Callback callback)
+{
+    return new Timer(seconds, false, context, std::move(callback));
+}
+
+void Timer::fire()
+{
+    if (!valid_)
+        return;
+    firing_ = true;
+    callback_(this);
+    firing_ = false;
+    if (!repeats_)
+        valid_ = false;
+    if (!valid_) // spent, or invalidated by its own tick
+        release();
+}
+
+void Timer::invalidate()
+{
+    if (!valid_)
+        return;
+    valid_ = false;
+    timer_->stop();
+    if (!firing_)
+        release(); // otherwise fire() releases once the callback has returned
+}
+
+void Timer::release()
+{
+    Callback dropped = std::move(callback_);
+    callback_ = nullptr;
+    deleteLater();
+    // `dropped` goes out of scope here, with whatever the callback captured.
+}
+
+void afterDelay(double seconds, QObject* context, std::function<void()> fn)
+{
+    Timer::scheduledOnce(seconds, context ? context : QCoreApplication::instance(),
+                         [fn = std::move(fn)](Timer*) { fn(); });
+}
+
+void onMainThread(QObject* context, std::function<void()> fn)
+{
+    QObject* target = context ? context : QCoreApplication::instance();
+    QMetaObject::invokeMethod(target, std::move(fn), Qt::QueuedConnection);
+}
+
+} // namespace timing

@@ -1,0 +1,44 @@
+#pragma once
+// Small helpers shared by the tests.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QDir>
+#include <QTemporaryDir>
+#include <functional>
+#include <mutex>
+
+namespace testsupport {
+
+// Collects the application's log lines while it lives.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+    bool contains(const QString& line) const { return lines().contains(line); }
+
+private:
+    mutable std::mutex mutex_;
+    QStringList lines_;
+};
+
+// A fresh folder, removed with its content at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    QString path() const { return dir_.path(); }
+    QString file(const QString& relative) const { return dir_.filePath(relative); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+bool writeFile(const QString& path, const QByteArray& content);
+QByteArray readFile(const QString& path);
+
+// Runs the event loop until `done` holds or `timeoutMs` has passed; returns `done()`.
+bool processEventsUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+
+} // namespace testsupport
