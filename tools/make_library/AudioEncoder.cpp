@@ -78,6 +78,7 @@ std::vector<std::int16_t> synthesize(std::uint32_t seed, double seconds)
 
 QString encode(const QString& path, const EncodeSpec& spec, const std::vector<std::int16_t>& pcm)
 {
+    av_log_set_level(AV_LOG_ERROR);
     const QByteArray file = path.toUtf8();
     AVFormatContext* rawOc = nullptr;
     int err = avformat_alloc_output_context2(&rawOc, nullptr, spec.muxer, file.constData());
