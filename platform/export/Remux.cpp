@@ -231,6 +231,9 @@ RemuxResult Remuxer::openOutput()
     if (err < 0 || !oc)
         return fail("avformat_alloc_output_context2", err < 0 ? err : AVERROR(ENOMEM));
     output_.reset(oc);
+    // No "encoder" tag: in a WAV it would be a LIST chunk before the samples,
+    // which the tagging afterwards would have to cut out by moving them all.
+    oc->flags |= AVFMT_FLAG_BITEXACT;
 
     const AVStream* in = input_->streams[audioIndex_];
     AVStream* out = avformat_new_stream(oc, nullptr);
