@@ -1,6 +1,9 @@
 #include "Classes/MediaImport.h"
 
+#include "platform/export/ExportService.h"
 #include "platform/foundation/Log.h"
+
+#include <QFile>
 
 #include <cstdint>
 #include <cstdio>
@@ -8,10 +11,31 @@
 #include <limits>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr const char* kExtractOp = "extractQTMovie:toFile:";
+constexpr const char* kImportOp = "importAsset:toURL:completionBlock:";
+constexpr const char* kImportMP3Op = "importMP3ToFile:asset:completionBlock:";
+
+// Whether anything (file, folder, link, even a dangling one) is at `path`.
+bool existsAt(const QString& path)
+{
+    struct stat info {};
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// Removes the file or link at `path`. A folder is left alone: an output name
+// that collides with a folder must not cost the user the folder's content
+// (the export then fails on the existing item instead).
+void removeItemAt(const QString& path)
+{
+    struct stat info {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &info) == 0 && !S_ISDIR(info.st_mode))
+        ::unlink(native.constData());
+}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -79,13 +103,18 @@ MdatPayload findMdat(std::FILE* movie, std::uint64_t fileSize)
 
 } // namespace
 
-bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL)
+bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL, QString* failure)
 {
+    auto fail = [failure](const QString& why) {
+        applog::error(kExtractOp, why);
+        if (failure)
+            *failure = why;
+        return false;
+    };
     const QByteArray moviePath = movieURL.path().toUtf8();
     FilePtr movie(std::fopen(moviePath.constData(), "rb"));
     if (!movie) {
-        applog::error(kExtractOp, QStringLiteral("Could not open source file"));
-        return false;
+        return fail(QStringLiteral("Could not open source file"));
     }
 
     struct stat info {};
@@ -95,16 +124,14 @@ bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL)
     const MdatPayload mdat = findMdat(movie.get(), fileSize);
     if (!mdat.found) {
         movie.reset();
-        applog::error(kExtractOp, QStringLiteral("Did not find mdat chunk"));
-        return false;
+        return fail(QStringLiteral("Did not find mdat chunk"));
     }
 
     const QByteArray destinationPath = destinationURL.path().toUtf8();
     FilePtr destination(std::fopen(destinationPath.constData(), "wb"));
     if (!destination) {
         movie.reset();
-        applog::error(kExtractOp, QStringLiteral("Could not open destination file"));
-        return false;
+        return fail(QStringLiteral("Could not open destination file"));
     }
 
     auto buffer = std::make_unique<unsigned char[]>(kCopyBlockSize);
@@ -129,12 +156,184 @@ bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL)
     movie.reset();
 
     if (truncated) {
-        applog::error(kExtractOp, QStringLiteral("Truncated mdat chunk"));
-        return false;
+        return fail(QStringLiteral("Truncated mdat chunk"));
     }
     if (writeFailed) {
-        applog::error(kExtractOp, QStringLiteral("Could not write destination file"));
-        return false;
+        return fail(QStringLiteral("Could not write destination file"));
     }
     return true;
+}
+
+MediaImport::~MediaImport() = default;
+
+Url MediaImport::temporaryMovieURL(const Url& destinationURL)
+{
+    const Url movie = destinationURL.URLByDeletingPathExtension().URLByAppendingPathExtension(QStringLiteral("mov"));
+    // A destination that is itself a ".mov" must not be its own temporary file.
+    return movie == destinationURL ? destinationURL.URLByAppendingPathExtension(QStringLiteral("mov")) : movie;
+}
+
+MediaImport::State MediaImport::state() const
+{
+    std::lock_guard lock(mutex_);
+    return {export_, failure_, failedStatus_};
+}
+
+void MediaImport::setSession(std::shared_ptr<AVAssetExportSession> session)
+{
+    std::shared_ptr<AVAssetExportSession> previous;
+    std::lock_guard lock(mutex_);
+    previous = std::exchange(export_, std::move(session));
+}
+
+void MediaImport::releaseSession()
+{
+    std::shared_ptr<AVAssetExportSession> released;
+    std::shared_ptr<const ExportError> failure;
+    {
+        std::lock_guard lock(mutex_);
+        released = std::move(export_);
+        export_.reset();
+        failure = std::move(failure_);
+        failure_.reset();
+        failedStatus_ = 0;
+    }
+    // The session goes here, outside the lock, once no reader can reach it.
+}
+
+float MediaImport::progress() const
+{
+    const State s = state();
+    return s.session ? s.session->progress() : 0.0f;
+}
+
+std::int32_t MediaImport::status() const
+{
+    const State s = state();
+    if (s.failedStatus != 0)
+        return s.failedStatus;
+    return s.session ? static_cast<std::int32_t>(s.session->status()) : 0;
+}
+
+std::shared_ptr<const ExportError> MediaImport::error() const
+{
+    const State s = state();
+    if (s.failure)
+        return s.failure;
+    return s.session ? s.session->error() : nullptr;
+}
+
+// An import that ends before any export has started still owes its owner one
+// call of the completion block. It comes from the export service's thread,
+// like every other, and so never before importAsset() has returned.
+void MediaImport::giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock)
+{
+    {
+        std::lock_guard lock(mutex_);
+        failure_ = std::move(why);
+    }
+    exportservice::enqueue([self = shared_from_this(), completionBlock = std::move(completionBlock)] {
+        if (completionBlock)
+            completionBlock(self);
+    });
+}
+
+void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionBlock completionBlock)
+{
+    if (existsAt(toURL.path())) {
+        removeItemAt(toURL.path());
+        applog::debug(kImportOp, QStringLiteral("Deleted existing file: %1").arg(toURL.absoluteString()));
+    }
+
+    std::shared_ptr<AVURLAsset> asset = AVURLAsset::URLAssetWithURL(assetURL, {});
+    if (!asset) {
+        applog::error(kImportOp, QStringLiteral("AVURLAsset could not be created"));
+        giveUp(std::make_shared<const ExportError>(QStringLiteral("AVURLAsset::URLAssetWithURL"), -1,
+                                                   QStringLiteral("no readable song at %1").arg(assetURL.absoluteString())),
+               std::move(completionBlock));
+        return;
+    }
+    std::shared_ptr<AVAssetExportSession> session = AVAssetExportSession::initWithAsset(asset, AVAssetExportPresetPassthrough);
+    if (!session) {
+        applog::error(kImportOp, QStringLiteral("AVAssetExportSession could not be created"));
+        giveUp(std::make_shared<const ExportError>(QStringLiteral("AVAssetExportSession::initWithAsset"), -1,
+                                                   QStringLiteral("no passthrough export session for the song")),
+               std::move(completionBlock));
+        return;
+    }
+    setSession(session);
+
+    const QString extension = assetURL.pathExtension();
+    if (extension == u"mp3") {
+        importMP3ToFile(toURL, asset, std::move(completionBlock));
+        return;
+    }
+    if (extension == u"m4a") {
+        session->setOutputFileType(AVFileTypeAppleM4A);
+    } else if (extension == u"wav") {
+        session->setOutputFileType(AVFileTypeWAVE);
+    } else if (extension == u"aif") {
+        session->setOutputFileType(AVFileTypeAIFF);
+    } else {
+        applog::error(kImportOp, QStringLiteral("Unrecognized file extension: %1").arg(extension));
+        // The idle session stays with the worker until it goes.
+        giveUp(std::make_shared<const ExportError>(QStringLiteral("importAsset"), -1,
+                                                   QStringLiteral("Unrecognized file extension: %1").arg(extension)),
+               std::move(completionBlock));
+        return;
+    }
+    session->setOutputURL(toURL);
+
+    // The direct export handler.
+    session->exportAsynchronouslyWithCompletionHandler([self = shared_from_this(), completionBlock = std::move(completionBlock)] {
+        if (completionBlock)
+            completionBlock(self);
+        if (const std::shared_ptr<AVAssetExportSession> ended = self->state().session) {
+            if (const std::shared_ptr<const ExportError> error = ended->error())
+                applog::error(kImportOp, error->localizedDescription());
+        }
+        self->releaseSession();
+    });
+}
+
+void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& /*asset*/,
+                                  CompletionBlock completionBlock)
+{
+    const std::shared_ptr<AVAssetExportSession> session = state().session;
+    if (!session) {
+        giveUp(std::make_shared<const ExportError>(QStringLiteral("importMP3ToFile"), -1, QStringLiteral("no export session")),
+               std::move(completionBlock));
+        return;
+    }
+    const Url movieURL = temporaryMovieURL(destinationURL);
+    removeItemAt(movieURL.path());
+    session->setOutputURL(movieURL);
+    session->setOutputFileType(AVFileTypeQuickTimeMovie);
+
+    // The MP3 export handler.
+    session->exportAsynchronouslyWithCompletionHandler(
+        [self = shared_from_this(), completionBlock = std::move(completionBlock), destinationURL, movieURL] {
+            const std::shared_ptr<AVAssetExportSession> ended = self->state().session;
+            const std::int32_t status = ended ? static_cast<std::int32_t>(ended->status()) : 0;
+            if (status == AVAssetExportSessionStatusFailed) {
+                if (completionBlock)
+                    completionBlock(self);
+                if (const std::shared_ptr<const ExportError> error = ended->error())
+                    applog::error(kImportMP3Op, error->localizedDescription());
+            } else {
+                if (status != AVAssetExportSessionStatusCancelled) {
+                    QString why;
+                    if (!extractQTMovie(movieURL, destinationURL, &why)) {
+                        // The song did not reach its file: the owner sees a failure.
+                        std::lock_guard lock(self->mutex_);
+                        self->failure_ = std::make_shared<const ExportError>(QStringLiteral("extractQTMovie"), -1, why);
+                        self->failedStatus_ = AVAssetExportSessionStatusFailed;
+                    }
+                    QFile::remove(movieURL.path());
+                }
+                if (completionBlock)
+                    completionBlock(self);
+            }
+            self->releaseSession();
+        });
 }

@@ -1,19 +1,82 @@
 #pragma once
 // MediaImport: turns one song of the music library into one audio file.
+//
+// The export service copies the song's audio, unchanged, into the container
+// that matches the song's own format. MP3 songs go into a temporary QuickTime
+// movie beside the destination first; the movie's audio payload is then copied
+// into the MP3 file. The owner reads progress and status while the export runs
+// and learns the outcome in the completion block, which is called exactly once,
+// on the export service's thread, after importAsset() has returned.
 
+#include "platform/export/AVAssetExportSession.h"
 #include "platform/foundation/Url.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 
-class MediaImport {
+class MediaImport : public std::enable_shared_from_this<MediaImport> {
+    struct Token {};
+
 public:
+    using CompletionBlock = std::function<void(const std::shared_ptr<MediaImport>&)>;
+
     // Size of the one buffer through which a movie's audio payload is copied.
     static constexpr std::size_t kCopyBlockSize = 102400;
 
+    static std::shared_ptr<MediaImport> create() { return std::make_shared<MediaImport>(Token{}); }
+    explicit MediaImport(Token) {}
+    ~MediaImport();
+    MediaImport(const MediaImport&) = delete;
+    MediaImport& operator=(const MediaImport&) = delete;
+
+    // Writes the song at `assetURL` (a library asset URL or a file URL) to the
+    // file `toURL`, whose folder must exist. Removes whatever file is at `toURL`
+    // first. Returns once the export has started or the import has given up;
+    // in both cases `completionBlock` is called once, later, on the export
+    // service's thread. One import per worker.
+    void importAsset(const Url& assetURL, const Url& toURL, CompletionBlock completionBlock);
+
+    // The MP3 path of importAsset(): export into the temporary movie, then
+    // extract. `asset` is the session's asset.
+    void importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset, CompletionBlock completionBlock);
+
     // Copies the payload of the first top-level "mdat" atom of the QuickTime
     // movie at `movieURL`, byte for byte, into the file at `destinationURL`.
-    // Returns true only when the destination received the whole payload.
-    // Failures are logged under "extractQTMovie:toFile:". The destination is
-    // created or emptied only once an "mdat" atom has been found.
-    static bool extractQTMovie(const Url& movieURL, const Url& destinationURL);
+    // Returns true only when the destination received the whole payload; else
+    // `failure` (when given) says why. Failures are logged under
+    // "extractQTMovie:toFile:". The destination is created or emptied only
+    // once an "mdat" atom has been found.
+    static bool extractQTMovie(const Url& movieURL, const Url& destinationURL, QString* failure = nullptr);
+
+    // The temporary movie of an MP3 import to `destinationURL`: the same name
+    // with "mov" in place of its extension.
+    static Url temporaryMovieURL(const Url& destinationURL);
+
+    // Any thread, any time. While an export session is held they forward to it
+    // (progress 0.0 to 1.0, status 0 to 5, its error); with no session they
+    // read 0.0, 0 and nothing. An import that gave up before its export, or an
+    // MP3 whose extraction failed, reports its own error (and, for the
+    // extraction, status 4) until the handler lets go of the session.
+    float progress() const;
+    std::int32_t status() const;
+    std::shared_ptr<const ExportError> error() const;
+
+private:
+    struct State {
+        std::shared_ptr<AVAssetExportSession> session;
+        std::shared_ptr<const ExportError> failure; // the worker's own error, if any
+        std::int32_t failedStatus = 0;              // overrides the session's status when not 0
+    };
+    State state() const;
+    void setSession(std::shared_ptr<AVAssetExportSession> session);
+    void releaseSession();
+    void giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock);
+
+    mutable std::mutex mutex_; // guards the three fields below; never held while calling out
+    std::shared_ptr<AVAssetExportSession> export_; // the export session
+    std::shared_ptr<const ExportError> failure_;
+    std::int32_t failedStatus_ = 0;
 };

@@ -1,0 +1,28 @@
+#pragma once
+// A song of the music library (or any song file) as the export service sees
+// it: the asset URL and the file behind it.
+
+#include "platform/foundation/Url.h"
+
+#include <QString>
+#include <QVariantMap>
+#include <memory>
+
+class AVURLAsset {
+public:
+    // The asset for `url`: a library asset URL or a file URL. Nothing when the
+    // URL resolves to no file, or to one that cannot be read. Whether the file
+    // holds audio shows only when it is exported. `options` is accepted for form;
+    // no option is known.
+    static std::shared_ptr<AVURLAsset> URLAssetWithURL(const Url& url, const QVariantMap& options = {});
+
+    const Url& URL() const { return url_; }
+    // Absolute path of the song file.
+    const QString& filePath() const { return filePath_; }
+
+    AVURLAsset(Url url, QString filePath) : url_(std::move(url)), filePath_(std::move(filePath)) {}
+
+private:
+    Url url_;
+    QString filePath_;
+};

@@ -1,0 +1,102 @@
+#include "platform/export/ExportService.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace exportservice {
+
+namespace {
+
+std::atomic<bool> g_stopping{false};
+
+class Worker {
+public:
+    Worker() : thread_([this] { run(); })
+    {
+        // Failures reach the application as export errors; FFmpeg's own
+        // warnings about the files it reads would only clutter the log.
+        av_log_set_level(AV_LOG_FATAL);
+    }
+
+    // At exit: the job that is running finishes (an export stops at its next
+    // packet), queued jobs are dropped unrun.
+    ~Worker()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            g_stopping.store(true);
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    void enqueue(std::function<void()> job)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        wake_.notify_one();
+    }
+
+    bool isCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+private:
+    void run()
+    {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return g_stopping.load() || !jobs_.empty(); });
+                if (g_stopping.load())
+                    break;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job();
+            // `job` and everything it captured go here, on this thread, before
+            // the next one starts.
+        }
+        std::deque<std::function<void()>> dropped;
+        std::lock_guard lock(mutex_);
+        dropped.swap(jobs_);
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+    std::thread thread_; // last: starts once the rest is ready
+};
+
+Worker& worker()
+{
+    static Worker w;
+    return w;
+}
+
+} // namespace
+
+void enqueue(std::function<void()> job)
+{
+    worker().enqueue(std::move(job));
+}
+
+bool isServiceThread()
+{
+    return worker().isCurrent();
+}
+
+bool isStopping()
+{
+    return g_stopping.load();
+}
+
+} // namespace exportservice

@@ -1,0 +1,444 @@
+#include "platform/export/Remux.h"
+
+#include "platform/export/MpegAudio.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include <QFile>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/wavfile.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace mediaexport {
+
+namespace {
+
+// One owner per FFmpeg handle.
+struct InputCloser {
+    void operator()(AVFormatContext* ic) const { avformat_close_input(&ic); }
+};
+struct OutputCloser {
+    void operator()(AVFormatContext* oc) const
+    {
+        if (oc->pb && !(oc->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&oc->pb);
+        avformat_free_context(oc);
+    }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct DictFreer {
+    void operator()(AVDictionary* d) const { av_dict_free(&d); }
+};
+using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+
+ExportError ffmpegError(const char* call, int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    if (av_strerror(code, text, sizeof text) < 0)
+        std::snprintf(text, sizeof text, "error %d", code);
+    return ExportError(QString::fromLatin1(call), code, QString::fromUtf8(text));
+}
+
+const char* muxerName(Container c)
+{
+    switch (c) {
+    case Container::QuickTimeMovie: return "mov";
+    case Container::M4A: return "ipod";
+    case Container::Wave: return "wav";
+    case Container::Aiff: return "aiff";
+    }
+    return "mov";
+}
+
+struct Tags {
+    QString title, artist, album;
+    QByteArray cover;
+    QString coverMime;
+};
+
+QString tagValue(const AVDictionary* d, const char* key)
+{
+    const AVDictionaryEntry* e = av_dict_get(d, key, nullptr, 0); // keys match without case
+    return e ? QString::fromUtf8(e->value) : QString();
+}
+
+TagLib::String tl(const QString& s)
+{
+    return TagLib::String(s.toUtf8().constData(), TagLib::String::UTF8);
+}
+
+// The wav muxer takes a single stream, so a WAV's tags and cover go in after
+// the copy: a LIST/INFO chunk and an ID3 chunk, both appended behind the audio.
+std::optional<ExportError> tagWave(const QString& path, const Tags& tags)
+{
+    if (tags.title.isEmpty() && tags.artist.isEmpty() && tags.album.isEmpty() && tags.cover.isEmpty())
+        return std::nullopt;
+    const QByteArray file = QFile::encodeName(path);
+    TagLib::RIFF::WAV::File wav(file.constData(), false);
+    if (!wav.isValid())
+        return ExportError(QStringLiteral("TagLib::RIFF::WAV::File"), -1, QStringLiteral("the written file cannot be read back"));
+    for (TagLib::Tag* t : {static_cast<TagLib::Tag*>(wav.InfoTag()), static_cast<TagLib::Tag*>(wav.ID3v2Tag())}) {
+        t->setTitle(tl(tags.title));
+        t->setArtist(tl(tags.artist));
+        t->setAlbum(tl(tags.album));
+    }
+    if (!tags.cover.isEmpty()) {
+        auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
+        picture->setMimeType(tl(tags.coverMime));
+        picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        picture->setPicture(TagLib::ByteVector(tags.cover.constData(), static_cast<unsigned>(tags.cover.size())));
+        wav.ID3v2Tag()->addFrame(picture);
+    }
+    if (!wav.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers))
+        return ExportError(QStringLiteral("TagLib::RIFF::WAV::File::save"), -1, QStringLiteral("the tags could not be written"));
+    return std::nullopt;
+}
+
+class Remuxer {
+public:
+    explicit Remuxer(const RemuxJob& job) : job_(job) {}
+
+    RemuxResult run(std::optional<ExportError>* error)
+    {
+        const RemuxResult result = copy();
+        if (result != RemuxResult::Completed) {
+            output_.reset(); // closes the file before it goes
+            if (createdOutput_)
+                QFile::remove(job_.destination);
+        }
+        if (result == RemuxResult::Failed && error)
+            *error = error_;
+        return result;
+    }
+
+private:
+    RemuxResult fail(ExportError e)
+    {
+        error_ = std::move(e);
+        return RemuxResult::Failed;
+    }
+    RemuxResult fail(const char* call, int code) { return fail(ffmpegError(call, code)); }
+
+    bool cancelled() const { return job_.cancelled && job_.cancelled(); }
+
+    RemuxResult copy();
+    RemuxResult openInput();
+    RemuxResult openOutput();
+    RemuxResult copyPackets();
+    RemuxResult writePacket(AVPacket* pkt);
+    void reportProgress(const AVPacket* pkt);
+    void readXingFrame(std::int64_t firstPacketPos);
+
+    const RemuxJob& job_;
+    std::optional<ExportError> error_;
+    InputPtr input_;
+    OutputPtr output_;
+    bool createdOutput_ = false;
+    int audioIndex_ = -1;
+    int coverIndex_ = -1;
+    int outAudioIndex_ = -1;
+    int outCoverIndex_ = -1;
+    bool isMp3_ = false;
+    std::vector<std::uint8_t> xingFrame_; // the frame the MP3 demuxer passed over
+    int xingSamples_ = 0;
+    std::int64_t firstPts_ = AV_NOPTS_VALUE;
+    std::int64_t shift_ = 0; // added to every timestamp once the Xing frame is back
+    float progress_ = 0.0f;
+    Tags tags_;
+};
+
+RemuxResult Remuxer::copy()
+{
+    if (RemuxResult r = openInput(); r != RemuxResult::Completed)
+        return r;
+    if (cancelled())
+        return RemuxResult::Cancelled;
+    if (RemuxResult r = openOutput(); r != RemuxResult::Completed)
+        return r;
+    if (RemuxResult r = copyPackets(); r != RemuxResult::Completed)
+        return r;
+    int err = av_write_trailer(output_.get());
+    if (err < 0)
+        return fail("av_write_trailer", err);
+    if (output_->pb && (err = avio_closep(&output_->pb)) < 0)
+        return fail("avio_closep", err);
+    output_.reset();
+    if (job_.container == Container::Wave) {
+        if (auto e = tagWave(job_.destination, tags_))
+            return fail(*e);
+    }
+    if (job_.progress)
+        job_.progress(1.0f);
+    return RemuxResult::Completed;
+}
+
+RemuxResult Remuxer::openInput()
+{
+    const QByteArray source = QFile::encodeName(job_.source);
+    AVFormatContext* ic = nullptr;
+    int err = avformat_open_input(&ic, source.constData(), nullptr, nullptr);
+    if (err < 0)
+        return fail("avformat_open_input", err);
+    input_.reset(ic);
+    if ((err = avformat_find_stream_info(ic, nullptr)) < 0)
+        return fail("avformat_find_stream_info", err);
+    audioIndex_ = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (audioIndex_ < 0)
+        return fail("av_find_best_stream", audioIndex_);
+    const AVCodecParameters* par = ic->streams[audioIndex_]->codecpar;
+    if (par->codec_id == AV_CODEC_ID_NONE)
+        return fail("av_find_best_stream", AVERROR_DECODER_NOT_FOUND);
+
+    for (unsigned i = 0; i < ic->nb_streams; ++i) {
+        const AVStream* st = ic->streams[i];
+        const AVCodecID id = st->codecpar->codec_id;
+        if ((st->disposition & AV_DISPOSITION_ATTACHED_PIC) && st->attached_pic.size > 0 &&
+            (id == AV_CODEC_ID_MJPEG || id == AV_CODEC_ID_PNG)) {
+            coverIndex_ = static_cast<int>(i);
+            tags_.cover = QByteArray(reinterpret_cast<const char*>(st->attached_pic.data), st->attached_pic.size);
+            tags_.coverMime = id == AV_CODEC_ID_PNG ? QStringLiteral("image/png") : QStringLiteral("image/jpeg");
+            break;
+        }
+    }
+    tags_.title = tagValue(ic->metadata, "title");
+    tags_.artist = tagValue(ic->metadata, "artist");
+    tags_.album = tagValue(ic->metadata, "album");
+
+    isMp3_ = par->codec_id == AV_CODEC_ID_MP3 && std::strcmp(ic->iformat->name, "mp3") == 0;
+    return RemuxResult::Completed;
+}
+
+RemuxResult Remuxer::openOutput()
+{
+    const QByteArray destination = QFile::encodeName(job_.destination);
+    AVFormatContext* oc = nullptr;
+    int err = avformat_alloc_output_context2(&oc, nullptr, muxerName(job_.container), destination.constData());
+    if (err < 0 || !oc)
+        return fail("avformat_alloc_output_context2", err < 0 ? err : AVERROR(ENOMEM));
+    output_.reset(oc);
+    // No "encoder" tag: in a WAV it would be a LIST chunk before the samples,
+    // which the tagging afterwards would have to cut out by moving them all.
+    oc->flags |= AVFMT_FLAG_BITEXACT;
+
+    const AVStream* in = input_->streams[audioIndex_];
+    AVStream* out = avformat_new_stream(oc, nullptr);
+    if (!out)
+        return fail("avformat_new_stream", AVERROR(ENOMEM));
+    if ((err = avcodec_parameters_copy(out->codecpar, in->codecpar)) < 0)
+        return fail("avcodec_parameters_copy", err);
+    out->codecpar->codec_tag = 0;
+    out->time_base = in->time_base;
+    outAudioIndex_ = out->index;
+
+    // The movie carries the samples alone; the other containers keep the song's
+    // tags, and M4A and AIFF its cover as an attached picture stream.
+    const bool keepsTags = job_.container == Container::M4A || job_.container == Container::Aiff;
+    if (keepsTags) {
+        for (const auto& [key, value] : {std::pair{"title", &tags_.title}, {"artist", &tags_.artist}, {"album", &tags_.album}})
+            if (!value->isEmpty())
+                av_dict_set(&oc->metadata, key, value->toUtf8().constData(), 0);
+    }
+    if (keepsTags && coverIndex_ >= 0) {
+        const AVStream* inCover = input_->streams[coverIndex_];
+        AVStream* cover = avformat_new_stream(oc, nullptr);
+        if (!cover)
+            return fail("avformat_new_stream", AVERROR(ENOMEM));
+        if ((err = avcodec_parameters_copy(cover->codecpar, inCover->codecpar)) < 0)
+            return fail("avcodec_parameters_copy", err);
+        cover->codecpar->codec_tag = 0;
+        cover->disposition = AV_DISPOSITION_ATTACHED_PIC;
+        cover->time_base = AVRational{1, 90000};
+        outCoverIndex_ = cover->index;
+    }
+
+    if (!(oc->oformat->flags & AVFMT_NOFILE)) {
+        if ((err = avio_open(&oc->pb, destination.constData(), AVIO_FLAG_WRITE)) < 0)
+            return fail("avio_open", err);
+        createdOutput_ = true;
+    }
+    AVDictionary* rawOptions = nullptr;
+    if (job_.container == Container::Aiff)
+        av_dict_set(&rawOptions, "write_id3v2", "1", 0);
+    err = avformat_write_header(oc, &rawOptions);
+    std::unique_ptr<AVDictionary, DictFreer> options(rawOptions);
+    if (err < 0)
+        return fail("avformat_write_header", err);
+
+    // av_read_frame() does not hand the cover over reliably (it comes, if at
+    // all, before the first audio packet); it is written here, once.
+    if (outCoverIndex_ >= 0) {
+        PacketPtr pic(av_packet_alloc());
+        if (!pic)
+            return fail("av_packet_alloc", AVERROR(ENOMEM));
+        if ((err = av_packet_ref(pic.get(), &input_->streams[coverIndex_]->attached_pic)) < 0)
+            return fail("av_packet_ref", err);
+        pic->stream_index = outCoverIndex_;
+        pic->pts = pic->dts = 0;
+        pic->duration = 0;
+        pic->pos = -1;
+        pic->flags |= AV_PKT_FLAG_KEY;
+        if ((err = av_write_frame(oc, pic.get())) < 0)
+            return fail("av_write_frame", err);
+    }
+    return RemuxResult::Completed;
+}
+
+// The MP3 demuxer passes over a leading Xing/Info/VBRI frame and starts at the
+// frame after it. That frame is part of the song (players take its length and
+// gapless information from it), so it is read back from the file here: it is
+// the frame that ends where the first packet begins.
+void Remuxer::readXingFrame(std::int64_t firstPacketPos)
+{
+    const QByteArray source = QFile::encodeName(job_.source);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(source.constData(), "rb"), &std::fclose);
+    if (!f)
+        return;
+    const std::int64_t end = firstPacketPos;
+    const std::int64_t start = std::max<std::int64_t>(0, end - 2048);
+    if (end <= start || ::fseeko(f.get(), start, SEEK_SET) != 0)
+        return;
+    std::vector<std::uint8_t> tail(static_cast<std::size_t>(end - start));
+    if (std::fread(tail.data(), 1, tail.size(), f.get()) != tail.size())
+        return;
+    const std::ptrdiff_t at = mpegaudio::findVbrInfoFrameEndingAt(tail.data(), tail.size());
+    if (at < 0)
+        return;
+    mpegaudio::FrameHeader h;
+    mpegaudio::parseHeader(tail.data() + at, tail.size() - static_cast<std::size_t>(at), &h);
+    xingFrame_.assign(tail.begin() + at, tail.end());
+    xingSamples_ = h.samplesPerFrame;
+}
+
+RemuxResult Remuxer::copyPackets()
+{
+    const AVStream* in = input_->streams[audioIndex_];
+    PacketPtr pkt(av_packet_alloc());
+    if (!pkt)
+        return fail("av_packet_alloc", AVERROR(ENOMEM));
+    std::int64_t end = AV_NOPTS_VALUE;
+    for (;;) {
+        if (cancelled())
+            return RemuxResult::Cancelled;
+        int err = av_read_frame(input_.get(), pkt.get());
+        if (err == AVERROR_EOF)
+            break;
+        if (err < 0)
+            return fail("av_read_frame", err);
+        if (pkt->stream_index != audioIndex_) {
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        if (pkt->flags & AV_PKT_FLAG_CORRUPT) {
+            // A WAV or AIFF whose samples end before their chunk says they do.
+            const ExportError bad = ffmpegError("av_read_frame", AVERROR_INVALIDDATA);
+            return fail(ExportError(bad.failingCall(), bad.code(), bad.reason() + QStringLiteral(" (corrupt packet)")));
+        }
+        if (isMp3_) {
+            // The parser hands over a cut-off last frame as it is.
+            mpegaudio::FrameHeader h;
+            if (mpegaudio::parseHeader(pkt->data, static_cast<std::size_t>(pkt->size), &h) && pkt->size < h.frameLength) {
+                const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
+                return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" inside an MPEG audio frame")));
+            }
+        }
+        if (firstPts_ == AV_NOPTS_VALUE) {
+            firstPts_ = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts != AV_NOPTS_VALUE ? pkt->dts : 0;
+            if (isMp3_ && pkt->pos > 0)
+                readXingFrame(pkt->pos);
+            if (!xingFrame_.empty()) {
+                PacketPtr xing(av_packet_alloc());
+                if (!xing)
+                    return fail("av_packet_alloc", AVERROR(ENOMEM));
+                if ((err = av_new_packet(xing.get(), static_cast<int>(xingFrame_.size()))) < 0)
+                    return fail("av_new_packet", err);
+                std::memcpy(xing->data, xingFrame_.data(), xingFrame_.size());
+                shift_ = av_rescale_q(xingSamples_, AVRational{1, in->codecpar->sample_rate > 0 ? in->codecpar->sample_rate : 44100},
+                                      in->time_base);
+                xing->pts = xing->dts = firstPts_;
+                xing->duration = shift_;
+                xing->flags |= AV_PKT_FLAG_KEY;
+                if (RemuxResult r = writePacket(xing.get()); r != RemuxResult::Completed)
+                    return r;
+            }
+        }
+        if (pkt->pts != AV_NOPTS_VALUE && pkt->duration > 0)
+            end = std::max(end == AV_NOPTS_VALUE ? pkt->pts : end, pkt->pts + pkt->duration);
+        reportProgress(pkt.get());
+        if (shift_ != 0) {
+            if (pkt->pts != AV_NOPTS_VALUE)
+                pkt->pts += shift_;
+            if (pkt->dts != AV_NOPTS_VALUE)
+                pkt->dts += shift_;
+        }
+        if (RemuxResult r = writePacket(pkt.get()); r != RemuxResult::Completed)
+            return r;
+    }
+    if (firstPts_ == AV_NOPTS_VALUE)
+        return fail(ExportError(QStringLiteral("av_read_frame"), AVERROR_EOF, QStringLiteral("End of file before the first audio packet")));
+
+    // Containers that state the song's length exactly (WAV, AIFF, MP4, an MP3
+    // with a Xing frame) show a cut-off file by packets that end too soon.
+    if (input_->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && in->duration > 0 && end != AV_NOPTS_VALUE &&
+        static_cast<double>(end - firstPts_) < 0.98 * static_cast<double>(in->duration)) {
+        const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
+        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the end of the audio")));
+    }
+    return RemuxResult::Completed;
+}
+
+RemuxResult Remuxer::writePacket(AVPacket* pkt)
+{
+    const AVStream* in = input_->streams[audioIndex_];
+    const AVStream* out = output_->streams[outAudioIndex_];
+    av_packet_rescale_ts(pkt, in->time_base, out->time_base);
+    pkt->stream_index = outAudioIndex_;
+    pkt->pos = -1;
+    const int err = av_interleaved_write_frame(output_.get(), pkt);
+    if (err < 0)
+        return fail("av_interleaved_write_frame", err);
+    return RemuxResult::Completed;
+}
+
+void Remuxer::reportProgress(const AVPacket* pkt)
+{
+    if (!job_.progress || pkt->pts == AV_NOPTS_VALUE)
+        return;
+    const AVStream* in = input_->streams[audioIndex_];
+    double total = 0.0;
+    if (in->duration > 0)
+        total = static_cast<double>(in->duration);
+    else if (input_->duration > 0)
+        total = static_cast<double>(av_rescale_q(input_->duration, AV_TIME_BASE_Q, in->time_base));
+    if (total <= 0.0)
+        return;
+    const double done = static_cast<double>(pkt->pts + std::max<std::int64_t>(pkt->duration, 0) - firstPts_) / total;
+    const float clamped = static_cast<float>(std::clamp(done, 0.0, 1.0));
+    if (clamped > progress_) {
+        progress_ = clamped;
+        job_.progress(clamped);
+    }
+}
+
+} // namespace
+
+RemuxResult remux(const RemuxJob& job, std::optional<ExportError>* error)
+{
+    return Remuxer(job).run(error);
+}
+
+} // namespace mediaexport

@@ -1,0 +1,206 @@
+#include "Classes/MediaImport.h"
+#include "platform/library/AssetURL.h"
+#include "platform/foundation/Log.h"
+#include "tests/Classes/ImportHarness.h"
+#include "tests/support/MediaProbe.h"
+#include "tests/support/TestSupport.h"
+#include "tools/make_library/SongGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using importharness::runImport;
+using importharness::Seen;
+using testsupport::LogCapture;
+using testsupport::TempDir;
+
+namespace {
+
+const QString kOp = "importAsset:toURL:completionBlock:";
+
+class Import : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        library = new TempDir;
+        songgen::Options o;
+        o.seconds = 1.0;
+        o.broken = true;
+        o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff};
+        songs = new std::vector<songgen::Song>(songgen::makeLibrary(library->path(), o));
+        ASSERT_EQ(songs->size(), 8u);
+        // The library hands out asset URLs; id N is the N-th song.
+        medialibrary::setAssetResolver([](const Url& url) {
+            quint64 id = 0;
+            return medialibrary::assetId(url, &id) && id < songs->size() ? (*songs)[id].path : QString();
+        });
+    }
+    static void TearDownTestSuite()
+    {
+        medialibrary::setAssetResolver(nullptr);
+        delete songs;
+        delete library;
+    }
+
+    static Url assetFor(songgen::Format f, quint64* index = nullptr)
+    {
+        for (quint64 i = 0; i < songs->size(); ++i)
+            if ((*songs)[i].format == f && !(*songs)[i].broken) {
+                if (index)
+                    *index = i;
+                return medialibrary::makeAssetURL(songgen::fileExtension(f), i);
+            }
+        return {};
+    }
+    static Url brokenFile(const QString& name) { return Url::fileURLWithPath(library->file("Broken/" + name)); }
+
+    Url dest(const QString& name) const { return Url::fileURLWithPath(out.file(name)); }
+
+    static TempDir* library;
+    static std::vector<songgen::Song>* songs;
+    TempDir out;
+    LogCapture log;
+};
+TempDir* Import::library = nullptr;
+std::vector<songgen::Song>* Import::songs = nullptr;
+
+void expectIdleAfterHandler(const MediaImport& w)
+{
+    EXPECT_EQ(w.status(), 0);
+    EXPECT_EQ(w.progress(), 0.0f);
+    EXPECT_EQ(w.error(), nullptr);
+}
+
+TEST_F(Import, EachFormatEndsInItsFile)
+{
+    for (songgen::Format f : {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff}) {
+        quint64 index = 0;
+        const Url asset = assetFor(f, &index);
+        const Url to = dest("Title." + songgen::fileExtension(f));
+        SCOPED_TRACE(asset.absoluteString().toStdString());
+        auto worker = MediaImport::create();
+        const Seen seen = runImport(worker, asset, to);
+        EXPECT_EQ(seen.calls, 1);
+        EXPECT_FALSE(seen.beforeImportReturned);
+        EXPECT_TRUE(seen.onServiceThread);
+        EXPECT_EQ(seen.status, 3);
+        EXPECT_EQ(seen.error, nullptr);
+        EXPECT_TRUE(seen.destinationExisted) << "the file is complete when the block runs";
+        EXPECT_FALSE(seen.movieExisted);
+        expectIdleAfterHandler(*worker);
+
+        const QString source = (*songs)[index].path;
+        if (f == songgen::Format::Mp3Cbr)
+            EXPECT_TRUE(testsupport::readFile(to.path()) == mediaprobe::afterId3v2(source)) << "not the source's MPEG frames";
+        else
+            EXPECT_TRUE(mediaprobe::probe(to.path()).audio() == mediaprobe::probe(source).audio());
+    }
+    EXPECT_EQ(log.lines(), QStringList());
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 4) << "no temporary movie left";
+}
+
+TEST_F(Import, ExistingFilesAreReplacedAndStaleMoviesRemoved)
+{
+    const Url to = dest("Title.mp3");
+    testsupport::writeFile(to.path(), "an older export");
+    testsupport::writeFile(MediaImport::temporaryMovieURL(to).path(), "left by an earlier failed import");
+    const Seen seen = runImport(MediaImport::create(), assetFor(songgen::Format::Mp3Cbr), to);
+    EXPECT_EQ(seen.status, 3);
+    EXPECT_EQ(log.lines(), QStringList{"[DEBUG] [" + kOp + "] Deleted existing file: " + to.absoluteString()});
+    EXPECT_NE(testsupport::readFile(to.path()), "an older export");
+    EXPECT_FALSE(QFile::exists(out.file("Title.mov")));
+    EXPECT_EQ(MediaImport::temporaryMovieURL(dest("A.B.mp3")), dest("A.B.mov"));
+}
+
+TEST_F(Import, EarlyFailuresReachTheCompletionBlockOnce)
+{
+    // Each gives up before an export starts: the line stays, and the owner
+    // hears of it once, after importAsset() has returned, with a status that
+    // is not 3 and an error that says why.
+    struct Case {
+        Url asset;
+        QString line;
+    } cases[] = {
+        {Url::fileURLWithPath(out.file("missing.mp3")), "[ERROR] [" + kOp + "] AVURLAsset could not be created"},
+        {medialibrary::makeAssetURL("mp3", 999), "[ERROR] [" + kOp + "] AVURLAsset could not be created"},
+    };
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    // Extensions are compared exactly: these are all unrecognized.
+    for (const QString ext : {"MP3", "aiff", "m4b", "flac", ""}) {
+        const QString file = library->file("song" + (ext.isEmpty() ? QString() : "." + ext));
+        QFile::copy((*songs)[0].path, file);
+        all.push_back({Url::fileURLWithPath(file), "[ERROR] [" + kOp + "] Unrecognized file extension: " + ext});
+    }
+    for (const Case& c : all) {
+        SCOPED_TRACE(c.asset.absoluteString().toStdString());
+        const Url to = dest("Title.mp3");
+        testsupport::writeFile(to.path(), "old");
+        LogCapture lines;
+        auto worker = MediaImport::create();
+        const Seen seen = runImport(worker, c.asset, to);
+        EXPECT_EQ(seen.calls, 1);
+        EXPECT_FALSE(seen.beforeImportReturned);
+        EXPECT_NE(seen.status, 3);
+        ASSERT_NE(seen.error, nullptr);
+        EXPECT_FALSE(seen.error->localizedDescription().isEmpty());
+        EXPECT_EQ(lines.lines(), (QStringList{"[DEBUG] [" + kOp + "] Deleted existing file: " + to.absoluteString(), c.line}));
+        EXPECT_FALSE(QFile::exists(to.path())) << "the old file is gone and no new one made";
+        EXPECT_NE(worker->status(), 3);
+    }
+}
+
+TEST_F(Import, FailedExportsReadFourThenLogTheError)
+{
+    struct Case {
+        Url asset;
+        QString dest;
+        QString op;
+    } cases[] = {
+        {brokenFile("Truncated.m4a"), "T.m4a", kOp},
+        {brokenFile("Not Audio.mp3"), "N.mp3", "importMP3ToFile:asset:completionBlock:"},
+        {brokenFile("Empty.mp3"), "E.mp3", "importMP3ToFile:asset:completionBlock:"},
+        {brokenFile("Truncated.mp3"), "U.mp3", "importMP3ToFile:asset:completionBlock:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asset.path().toStdString());
+        LogCapture lines;
+        auto worker = MediaImport::create();
+        auto seenAt = std::make_shared<std::atomic<int>>(0);
+        std::promise<void> done;
+        worker->importAsset(c.asset, dest(c.dest), [&](const std::shared_ptr<MediaImport>& w) {
+            EXPECT_EQ(w->status(), 4);
+            ASSERT_NE(w->error(), nullptr);
+            applog::debug("test", "block: " + w->error()->localizedDescription());
+            done.set_value();
+        });
+        done.get_future().wait();
+        importharness::drainExportService();
+        const QStringList l = lines.lines();
+        ASSERT_EQ(l.size(), 2);
+        ASSERT_TRUE(l[0].startsWith("[DEBUG] [test] block: "));
+        EXPECT_EQ(l[1], "[ERROR] [" + c.op + "] " + l[0].mid(QString("[DEBUG] [test] block: ").size()))
+            << "the session's error, after the block";
+        EXPECT_FALSE(QFile::exists(out.file(c.dest)));
+        EXPECT_FALSE(QFile::exists(MediaImport::temporaryMovieURL(dest(c.dest)).path()));
+        expectIdleAfterHandler(*worker);
+    }
+}
+
+TEST_F(Import, Mp3WhoseExtractionFailsIsAFailure)
+{
+    // A folder where the MP3 should go: the movie is written, the MP3 cannot be.
+    const Url to = dest("Folder.mp3");
+    ASSERT_TRUE(QDir(out.path()).mkdir("Folder.mp3"));
+    testsupport::writeFile(out.file("Folder.mp3/keep.txt"), "the user's");
+    const Seen seen = runImport(MediaImport::create(), assetFor(songgen::Format::Mp3Cbr), to);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.status, 4);
+    ASSERT_NE(seen.error, nullptr);
+    EXPECT_EQ(seen.error->localizedDescription(), "extractQTMovie: Could not open destination file");
+    EXPECT_FALSE(seen.movieExisted) << "the temporary movie goes whatever the extraction did";
+    EXPECT_TRUE(log.contains("[ERROR] [extractQTMovie:toFile:] Could not open destination file"));
+    EXPECT_EQ(testsupport::readFile(out.file("Folder.mp3/keep.txt")), "the user's");
+}
+
+} // namespace
