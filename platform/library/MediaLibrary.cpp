@@ -106,6 +106,7 @@ MediaItem::Data readData(const QString& filePath, QString* format)
 }
 
 std::mutex g_defaultMutex;
+std::mutex g_scanMutex; // one scan of the default library at a time
 std::shared_ptr<const MediaLibrary> g_default;
 
 } // namespace
@@ -189,6 +190,7 @@ std::shared_ptr<const MediaLibrary> MediaLibrary::scan(const QString& rootPath, 
 
 std::shared_ptr<const MediaLibrary> MediaLibrary::defaultMediaLibrary()
 {
+    std::lock_guard scanning(g_scanMutex); // a second caller waits for the first scan
     {
         std::lock_guard lock(g_defaultMutex);
         if (g_default)
