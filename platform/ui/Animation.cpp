@@ -114,9 +114,10 @@ void animate(double duration, const std::function<void()>& changes, std::functio
         return;
     }
     QObject::connect(group, &QAbstractAnimation::stateChanged, group,
-                     [group, finish](QAbstractAnimation::State now, QAbstractAnimation::State) {
+                     [group, finish, ms](QAbstractAnimation::State now, QAbstractAnimation::State) {
+                         // Also reached from the group's destructor: no virtual calls here.
                          if (now == QAbstractAnimation::Stopped)
-                             finish(group->currentTime() >= group->totalDuration());
+                             finish(group->currentTime() >= ms);
                      });
     group->start();
 }
