@@ -198,17 +198,18 @@ void MediaPickerController::loadView()
 
     auto* cancelButton = new QPushButton(L("Cancel"), root);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->setGeometry(10, 28, 84, 34);
-    cancelButton->setStyleSheet(QStringLiteral("color: white;"));
+    cancelButton->setGeometry(10, 28, 100, 34);
+    cancelButton->setStyleSheet(QStringLiteral("color: white; padding: 2px 4px;"));
     connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
 
     auto* doneButton = new QPushButton(L("Done"), root);
     doneButton->setObjectName(QStringLiteral("doneButton"));
-    doneButton->setGeometry(w - 94, 28, 84, 34);
+    doneButton->setGeometry(w - 110, 28, 100, 34);
+    doneButton->setStyleSheet(QStringLiteral("padding: 2px 4px;"));
     connect(doneButton, &QPushButton::clicked, this, [this] { done(); });
 
     countLabel_ = new QLabel(L("Songs"), root);
-    countLabel_->setGeometry(100, 28, w - 200, 34);
+    countLabel_->setGeometry(112, 28, w - 224, 34);
     countLabel_->setAlignment(Qt::AlignCenter);
     countLabel_->setFont(ui::theme::systemFont(16, true));
 
