@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -161,6 +162,12 @@ TEST_F(MediaLibraryTest, IdsAreStableAcrossScansAndUniqueAndResolveToTheirFiles)
         EXPECT_EQ(first->itemForAssetURL(item.assetURL()), item);
     }
     EXPECT_TRUE(medialibrary::fileForAssetURL(medialibrary::makeAssetURL("mp3", 12345)).isEmpty());
+    const Url url = first->items().front().assetURL().isEmpty() ? first->items().back().assetURL()
+                                                                   : first->items().front().assetURL();
+    QString fromWorker;
+    std::thread([&] { fromWorker = medialibrary::fileForAssetURL(url); }).join();
+    EXPECT_EQ(fromWorker, first->itemForAssetURL(url).filePath());
+    EXPECT_FALSE(fromWorker.isEmpty());
     MediaLibrary::setDefaultMediaLibrary(nullptr);
 }
 
