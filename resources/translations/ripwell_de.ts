@@ -79,5 +79,25 @@
         <source>Synchronize the extracted media files with iTunes File Sharing.</source>
         <translation>Synchronisieren Sie die extrahierten Mediendateien mit der iTunes-Dateifreigabe.</translation>
     </message>
+    <message>
+        <source>Select songs</source>
+        <translation>Titel auswählen</translation>
+    </message>
+    <message>
+        <source>Convert</source>
+        <translation>Konvertieren</translation>
+    </message>
+    <message>
+        <source>Songs</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
 </context>
 </TS>

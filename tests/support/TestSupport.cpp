@@ -49,6 +49,8 @@ bool processEventsUntil(const std::function<bool()>& done, int timeoutMs)
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        // Outside a running event loop, deleteLater() would wait for ever.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QThread::msleep(1);
     }
     return true;

@@ -1,0 +1,60 @@
+#include "Classes/RipwellAppDelegate.h"
+
+#include "Classes/ChooseSongViewController.h"
+#include "platform/library/MediaLibrary.h"
+#include "platform/ui/Window.h"
+
+#include "ui_MainWindow.h"
+
+#include <QThreadPool>
+
+RipwellAppDelegate::RipwellAppDelegate()
+{
+    auto window = std::make_unique<ui::Window>();
+    Ui::MainWindow layout;
+    layout.setupUi(window.get());
+    setWindow(std::move(window));
+    setCtrl(std::make_unique<ChooseSongViewController>());
+}
+
+RipwellAppDelegate::~RipwellAppDelegate()
+{
+    setCtrl(nullptr); // the screen's view lives in the window: the screen goes first
+    setWindow(nullptr);
+}
+
+RipwellAppDelegate* RipwellAppDelegate::sharedDelegate()
+{
+    return dynamic_cast<RipwellAppDelegate*>(ui::Application::sharedApplication()->delegate());
+}
+
+void RipwellAppDelegate::setWindow(std::unique_ptr<ui::Window> window)
+{
+    window_ = std::move(window);
+}
+
+void RipwellAppDelegate::setCtrl(std::unique_ptr<ChooseSongViewController> ctrl)
+{
+    ctrl_ = std::move(ctrl);
+}
+
+bool RipwellAppDelegate::application(ui::Application* application, const QVariantMap&)
+{
+    // Index the music library while the window comes up; the picker waits
+    // for this scan if it opens before the scan is done.
+    QThreadPool::globalInstance()->start([] { medialibrary::MediaLibrary::defaultMediaLibrary(); });
+
+    application->setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, true);
+    window_->addSubview(ctrl_->view());
+    window_->makeKeyAndVisible();
+    return true;
+}
+
+// A conversion under way when the application leaves the foreground is
+// neither paused nor saved: these have nothing to do.
+void RipwellAppDelegate::applicationWillResignActive(ui::Application*) {}
+void RipwellAppDelegate::applicationDidEnterBackground(ui::Application*) {}
+void RipwellAppDelegate::applicationWillEnterForeground(ui::Application*) {}
+void RipwellAppDelegate::applicationDidBecomeActive(ui::Application*) {}
+void RipwellAppDelegate::applicationWillTerminate(ui::Application*) {}
+void RipwellAppDelegate::applicationDidReceiveMemoryWarning(ui::Application*) {}

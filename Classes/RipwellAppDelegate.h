@@ -1,0 +1,37 @@
+#pragma once
+// The application delegate: puts the main screen into the main window at
+// start-up. Holds the window (from the main layout, resources/MainWindow.ui)
+// and the main screen for the whole run.
+
+#include "platform/ui/Application.h"
+
+#include <memory>
+
+class ChooseSongViewController;
+namespace ui { class Window; }
+
+class RipwellAppDelegate : public ui::ApplicationDelegate {
+public:
+    RipwellAppDelegate();
+    ~RipwellAppDelegate() override;
+
+    // The delegate of the running application, or nullptr.
+    static RipwellAppDelegate* sharedDelegate();
+
+    bool application(ui::Application* application, const QVariantMap& didFinishLaunchingWithOptions) override;
+    void applicationWillResignActive(ui::Application* application) override;
+    void applicationDidEnterBackground(ui::Application* application) override;
+    void applicationWillEnterForeground(ui::Application* application) override;
+    void applicationDidBecomeActive(ui::Application* application) override;
+    void applicationWillTerminate(ui::Application* application) override;
+    void applicationDidReceiveMemoryWarning(ui::Application* application) override;
+
+    ui::Window* window() const override { return window_.get(); }
+    void setWindow(std::unique_ptr<ui::Window> window);
+    ChooseSongViewController* ctrl() const { return ctrl_.get(); }
+    void setCtrl(std::unique_ptr<ChooseSongViewController> ctrl);
+
+private:
+    std::unique_ptr<ui::Window> window_;
+    std::unique_ptr<ChooseSongViewController> ctrl_;
+};

@@ -1,0 +1,57 @@
+#include "platform/library/MediaItem.h"
+
+#include "platform/foundation/PathString.h"
+#include "platform/library/TagReading.h"
+
+namespace medialibrary {
+
+MediaItemArtwork::MediaItemArtwork(QString filePath, PictureSource source)
+    : filePath_(std::move(filePath)), source_(source)
+{
+}
+
+QByteArray MediaItemArtwork::pictureData() const
+{
+    return tagreading::frontCover(filePath_, source_);
+}
+
+QImage MediaItemArtwork::imageWithSize(const QSize& size) const
+{
+    if (size.width() <= 0 || size.height() <= 0)
+        return {};
+    const QByteArray data = pictureData();
+    if (data.isEmpty())
+        return {};
+    QImage picture = QImage::fromData(data);
+    if (picture.isNull())
+        return {};
+    return picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+MediaItem::MediaItem(Data data) : d_(std::make_shared<const Data>(std::move(data)))
+{
+    if (d_->pictureSource != PictureSource::None)
+        artwork_ = std::make_shared<const MediaItemArtwork>(d_->filePath, d_->pictureSource);
+}
+
+QString MediaItem::title() const { return d_ ? d_->title : QString(); }
+QString MediaItem::artist() const { return d_ ? d_->artist : QString(); }
+QString MediaItem::albumTitle() const { return d_ ? d_->albumTitle : QString(); }
+std::shared_ptr<const MediaItemArtwork> MediaItem::artwork() const { return artwork_; }
+Url MediaItem::assetURL() const { return d_ ? d_->assetURL : Url(); }
+quint64 MediaItem::persistentID() const { return d_ ? d_->persistentID : 0; }
+QString MediaItem::filePath() const { return d_ ? d_->filePath : QString(); }
+int MediaItem::albumTrackNumber() const { return d_ ? d_->albumTrackNumber : 0; }
+bool MediaItem::isProtected() const { return d_ && d_->isProtected; }
+bool MediaItem::isReadable() const { return d_ && d_->isReadable; }
+
+QString MediaItem::displayTitle() const
+{
+    if (!d_)
+        return {};
+    if (!d_->title.isNull())
+        return d_->title;
+    return path::deletingExtension(path::lastComponent(d_->filePath));
+}
+
+} // namespace medialibrary

@@ -1,0 +1,95 @@
+#pragma once
+// Media items: the songs of the music library as the rest of the application
+// sees them. An item answers five properties: title, artist, album title,
+// artwork and asset URL; each may be absent. Items are immutable values,
+// cheap to copy and safe to share between threads.
+
+#include "platform/foundation/Url.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace medialibrary {
+
+// Where a song file keeps its pictures.
+enum class PictureSource { None, Id3v2, Mp4, Flac };
+
+// The front cover of a song. The picture stays in the song file and is read
+// and decoded on each imageWithSize() call; any thread may call it.
+class MediaItemArtwork {
+public:
+    MediaItemArtwork(QString filePath, PictureSource source);
+
+    // The picture scaled to fit `size` (in points = pixels), proportions kept,
+    // so one side equals the asked size and the other does not exceed it. A
+    // null image when the picture cannot be read or decoded.
+    QImage imageWithSize(const QSize& size) const;
+
+    // The encoded picture as stored in the file (JPEG or PNG), empty when none.
+    QByteArray pictureData() const;
+
+private:
+    QString filePath_;
+    PictureSource source_;
+};
+
+class MediaItem {
+public:
+    struct Data {
+        quint64 persistentID = 0;
+        QString filePath;   // absolute
+        QString title;      // null when absent
+        QString artist;
+        QString albumTitle;
+        int albumTrackNumber = 0; // 0 when absent
+        Url assetURL;       // empty when the library does not hand the song over
+        PictureSource pictureSource = PictureSource::None;
+        bool isProtected = false; // encrypted MP4 sample entry
+        bool isReadable = false;  // the file could be read as audio
+    };
+
+    MediaItem() = default;
+    explicit MediaItem(Data data);
+
+    bool isNull() const { return !d_; }
+
+    QString title() const;      // null when absent
+    QString artist() const;     // null when absent
+    QString albumTitle() const; // null when absent
+    // nullptr when the song has no picture.
+    std::shared_ptr<const MediaItemArtwork> artwork() const;
+    // "library://item/item.EXT?id=N"; empty for protected and unreadable songs.
+    Url assetURL() const;
+
+    quint64 persistentID() const;
+    QString filePath() const;
+    int albumTrackNumber() const;
+    bool isProtected() const;
+    bool isReadable() const;
+
+    // Title, else the file name without its extension: what a list shows.
+    QString displayTitle() const;
+
+    friend bool operator==(const MediaItem& a, const MediaItem& b) { return a.persistentID() == b.persistentID(); }
+
+private:
+    std::shared_ptr<const Data> d_;
+    std::shared_ptr<const MediaItemArtwork> artwork_;
+};
+
+// What a picker hands back: the picked items in order.
+class MediaItemCollection {
+public:
+    MediaItemCollection() = default;
+    explicit MediaItemCollection(std::vector<MediaItem> items) : items_(std::move(items)) {}
+    const std::vector<MediaItem>& items() const { return items_; }
+    std::size_t count() const { return items_.size(); }
+
+private:
+    std::vector<MediaItem> items_;
+};
+
+} // namespace medialibrary

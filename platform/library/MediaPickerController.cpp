@@ -1,0 +1,385 @@
+#include "platform/library/MediaPickerController.h"
+
+#include "platform/foundation/Localization.h"
+#include "platform/library/MediaLibrary.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Style.h"
+#include "platform/ui/Theme.h"
+#include "platform/ui/Window.h"
+
+#include <QAbstractListModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+namespace medialibrary {
+
+namespace {
+constexpr int kMaxLoadsInFlight = 2;
+constexpr int kMaxThumbnails = 800;
+} // namespace
+
+// The rows shown under the current search: positions in the picker's list.
+class PickerModel : public QAbstractListModel {
+public:
+    explicit PickerModel(MediaPickerController* picker) : QAbstractListModel(picker), picker_(picker) { setFilter({}); }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || role != Qt::DisplayRole)
+            return {};
+        return item(index.row()).displayTitle();
+    }
+
+    const MediaItem& item(int row) const { return picker_->all_[rows_[static_cast<std::size_t>(row)]]; }
+
+    int rowOf(quint64 id) const { return rowOfId_.value(id, -1); }
+
+    void setFilter(const QString& text)
+    {
+        const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+        beginResetModel();
+        rows_.clear();
+        rowOfId_.clear();
+        for (std::size_t i = 0; i < picker_->all_.size(); ++i) {
+            const MediaItem& it = picker_->all_[i];
+            bool match = true;
+            for (const QString& w : words) {
+                if (!it.displayTitle().contains(w, Qt::CaseInsensitive) &&
+                    !it.artist().contains(w, Qt::CaseInsensitive) &&
+                    !it.albumTitle().contains(w, Qt::CaseInsensitive)) {
+                    match = false;
+                    break;
+                }
+            }
+            if (match) {
+                rowOfId_.insert(it.persistentID(), static_cast<int>(rows_.size()));
+                rows_.push_back(i);
+            }
+        }
+        endResetModel();
+    }
+
+    void refresh(quint64 id)
+    {
+        const int row = rowOf(id);
+        if (row >= 0)
+            emit dataChanged(index(row), index(row));
+    }
+
+private:
+    MediaPickerController* picker_;
+    std::vector<std::size_t> rows_;
+    QHash<quint64, int> rowOfId_;
+};
+
+// Paints a row: artwork, title, artist and album, check mark.
+class PickerRowDelegate : public QStyledItemDelegate {
+public:
+    PickerRowDelegate(MediaPickerController* picker, PickerModel* model)
+        : QStyledItemDelegate(picker), picker_(picker), model_(model)
+    {
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        return {ui::Window::kWidth, MediaPickerController::kRowHeight};
+    }
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const MediaItem& item = model_->item(index.row());
+        const QRect r = option.rect;
+        const bool checked = picker_->isRowChecked(index.row());
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        p->setRenderHint(QPainter::SmoothPixmapTransform);
+        p->fillRect(r, checked ? ui::colorWithRed(0.35, 0.75, 0.99, 0.14) : QColor(Qt::black));
+
+        const int side = MediaPickerController::kArtworkSide;
+        const QRectF art(r.left() + 10, r.top() + (r.height() - side) / 2.0, side, side);
+        QPainterPath clip;
+        clip.addRoundedRect(art, 5, 5);
+        const QImage thumb = picker_->thumbnailFor(item);
+        if (thumb.isNull()) {
+            p->fillPath(clip, ui::colorWithWhite(0.16));
+        } else {
+            p->save();
+            p->setClipPath(clip);
+            p->drawImage(art, thumb);
+            p->restore();
+        }
+        p->setPen(QPen(ui::colorWithWhite(1.0, 0.35), 1));
+        p->drawPath(clip);
+
+        const int textLeft = int(art.right()) + 10;
+        const int textRight = r.right() - 34;
+        QFont titleFont = ui::theme::systemFont(14, true);
+        QFont detailFont = ui::theme::systemFont(12);
+        const QString detail = [&] {
+            QStringList parts;
+            if (!item.artist().isNull())
+                parts << item.artist();
+            if (!item.albumTitle().isNull())
+                parts << item.albumTitle();
+            return parts.join(QStringLiteral(" – "));
+        }();
+        const QRect titleRect(textLeft, r.top() + 8, textRight - textLeft, 20);
+        const QRect detailRect(textLeft, r.top() + 28, textRight - textLeft, 18);
+        p->setFont(titleFont);
+        p->setPen(item.assetURL().isEmpty() ? ui::colorWithWhite(0.6) : QColor(Qt::white));
+        p->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+                    QFontMetrics(titleFont).elidedText(item.displayTitle(), Qt::ElideRight, titleRect.width()));
+        p->setFont(detailFont);
+        p->setPen(ui::colorWithWhite(0.62));
+        p->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
+                    QFontMetrics(detailFont).elidedText(detail, Qt::ElideRight, detailRect.width()));
+
+        if (checked) {
+            QPainterPath tick;
+            const QPointF c(r.right() - 18, r.center().y() + 0.5);
+            tick.moveTo(c + QPointF(-7, 0));
+            tick.lineTo(c + QPointF(-2, 5));
+            tick.lineTo(c + QPointF(7, -6));
+            p->setPen(QPen(ui::accentColor(), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p->setBrush(Qt::NoBrush);
+            p->drawPath(tick);
+        }
+        p->setPen(QPen(ui::colorWithWhite(1.0, 0.14), 1));
+        p->drawLine(QPointF(textLeft, r.bottom() + 0.5), QPointF(r.right(), r.bottom() + 0.5));
+        p->restore();
+    }
+
+private:
+    MediaPickerController* picker_;
+    PickerModel* model_;
+};
+
+MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<const MediaLibrary> library,
+                                             QObject* parent)
+    : ui::ViewController(parent), mediaTypes_(mediaTypes), library_(std::move(library))
+{
+    if (!library_)
+        library_ = MediaLibrary::defaultMediaLibrary();
+    if (mediaTypes_ & MediaTypeMusic)
+        all_ = library_->items();
+    pool_.setMaxThreadCount(kMaxLoadsInFlight);
+}
+
+MediaPickerController::~MediaPickerController()
+{
+    // No load may report back to a picker that is going away.
+    pool_.clear();
+    pool_.waitForDone();
+}
+
+void MediaPickerController::loadView()
+{
+    auto* root = new QWidget;
+    root->resize(ui::Window::kWidth, ui::Window::kHeight - ui::Window::kStatusBarHeight);
+    ui::setBackgroundColor(root, Qt::black);
+    const int w = root->width();
+
+    promptLabel_ = new QLabel(prompt_, root);
+    promptLabel_->setGeometry(10, 4, w - 20, 20);
+    promptLabel_->setAlignment(Qt::AlignCenter);
+    promptLabel_->setFont(ui::theme::systemFont(12));
+    promptLabel_->setStyleSheet(QStringLiteral("color: rgb(190, 190, 195);"));
+
+    auto* cancelButton = new QPushButton(L("Cancel"), root);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setGeometry(10, 28, 100, 34);
+    cancelButton->setStyleSheet(QStringLiteral("color: white; padding: 2px 4px;"));
+    connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
+
+    auto* doneButton = new QPushButton(L("Done"), root);
+    doneButton->setObjectName(QStringLiteral("doneButton"));
+    doneButton->setGeometry(w - 110, 28, 100, 34);
+    doneButton->setStyleSheet(QStringLiteral("padding: 2px 4px;"));
+    connect(doneButton, &QPushButton::clicked, this, [this] { done(); });
+
+    countLabel_ = new QLabel(L("Songs"), root);
+    countLabel_->setGeometry(112, 28, w - 224, 34);
+    countLabel_->setAlignment(Qt::AlignCenter);
+    countLabel_->setFont(ui::theme::systemFont(16, true));
+
+    search_ = new QLineEdit(root);
+    search_->setObjectName(QStringLiteral("searchField"));
+    search_->setGeometry(10, 70, w - 20, 34);
+    search_->setPlaceholderText(L("Search"));
+    search_->setClearButtonEnabled(true);
+    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { model_->setFilter(text); });
+
+    model_ = new PickerModel(this);
+    list_ = new QListView(root);
+    list_->setGeometry(0, 112, w, root->height() - 112);
+    list_->setModel(model_);
+    list_->setItemDelegate(new PickerRowDelegate(this, model_));
+    list_->setUniformItemSizes(true);
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->verticalScrollBar()->setSingleStep(MediaPickerController::kRowHeight / 2);
+    list_->setFocusPolicy(Qt::NoFocus);
+    connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { tapRow(index.row()); });
+    // Rows scrolled past before their turn are dropped from the queue.
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { pumpArtwork(); });
+
+    setView(root);
+}
+
+void MediaPickerController::setPrompt(const QString& prompt)
+{
+    prompt_ = prompt;
+    if (promptLabel_)
+        promptLabel_->setText(prompt);
+}
+
+void MediaPickerController::setSearchText(const QString& text)
+{
+    view();
+    search_->setText(text); // filters through textChanged
+}
+
+int MediaPickerController::numberOfRows() const
+{
+    return model_ ? model_->rowCount() : static_cast<int>(all_.size());
+}
+
+MediaItem MediaPickerController::itemAtRow(int row) const
+{
+    if (row < 0 || row >= numberOfRows())
+        return {};
+    return model_ ? model_->item(row) : all_[static_cast<std::size_t>(row)];
+}
+
+bool MediaPickerController::isRowChecked(int row) const
+{
+    const MediaItem item = itemAtRow(row);
+    return !item.isNull() && std::find(checked_.begin(), checked_.end(), item.persistentID()) != checked_.end();
+}
+
+void MediaPickerController::tapRow(int row)
+{
+    const MediaItem item = itemAtRow(row);
+    if (item.isNull() || finished_)
+        return;
+    if (!allowsMultiple_) {
+        finished_ = true;
+        if (delegate_)
+            delegate_->mediaPicker(this, MediaItemCollection({item}));
+        return;
+    }
+    auto it = std::find(checked_.begin(), checked_.end(), item.persistentID());
+    if (it == checked_.end())
+        checked_.push_back(item.persistentID());
+    else
+        checked_.erase(it);
+    if (model_)
+        model_->refresh(item.persistentID());
+}
+
+std::vector<MediaItem> MediaPickerController::checkedItems() const
+{
+    std::vector<MediaItem> items;
+    items.reserve(checked_.size());
+    for (quint64 id : checked_) {
+        const MediaItem item = library_->itemWithPersistentID(id);
+        if (!item.isNull())
+            items.push_back(item);
+    }
+    return items;
+}
+
+void MediaPickerController::done()
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    if (delegate_)
+        delegate_->mediaPicker(this, MediaItemCollection(checkedItems()));
+}
+
+void MediaPickerController::cancel()
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    if (delegate_)
+        delegate_->mediaPickerDidCancel(this);
+}
+
+QImage MediaPickerController::thumbnailFor(const MediaItem& item)
+{
+    if (!item.artwork())
+        return ui::imageNamed(QStringLiteral("noArtwork.png"));
+    auto it = thumbnails_.constFind(item.persistentID());
+    if (it != thumbnails_.constEnd())
+        return it.value();
+    if (!requested_.contains(item.persistentID())) {
+        requested_.insert(item.persistentID());
+        pending_.push_back(item);
+        QMetaObject::invokeMethod(this, [this] { pumpArtwork(); }, Qt::QueuedConnection);
+    }
+    return {};
+}
+
+bool MediaPickerController::isRowVisible(quint64 id) const
+{
+    if (!list_ || !model_)
+        return false;
+    const int row = model_->rowOf(id);
+    if (row < 0)
+        return false;
+    return list_->visualRect(model_->index(row)).intersects(list_->viewport()->rect());
+}
+
+void MediaPickerController::pumpArtwork()
+{
+    while (inFlight_ < kMaxLoadsInFlight && !pending_.empty()) {
+        const MediaItem item = pending_.back();
+        pending_.pop_back();
+        if (!isRowVisible(item.persistentID())) {
+            requested_.remove(item.persistentID()); // asked again when painted again
+            continue;
+        }
+        ++inFlight_;
+        ++loadsStarted_;
+        const qreal dpr = list_ ? list_->devicePixelRatioF() : 1.0;
+        const QSize size(int(kArtworkSide * dpr), int(kArtworkSide * dpr));
+        pool_.start([this, item, size] {
+            const QImage image = item.artwork()->imageWithSize(size);
+            QMetaObject::invokeMethod(
+                this,
+                [this, id = item.persistentID(), image] {
+                    --inFlight_;
+                    thumbnails_.insert(id, image.isNull() ? ui::imageNamed(QStringLiteral("noArtwork.png")) : image);
+                    thumbnailOrder_.push_back(id);
+                    if (thumbnailOrder_.size() > std::size_t(kMaxThumbnails)) {
+                        const std::size_t drop = thumbnailOrder_.size() - kMaxThumbnails / 2;
+                        for (std::size_t i = 0; i < drop; ++i) {
+                            thumbnails_.remove(thumbnailOrder_[i]);
+                            requested_.remove(thumbnailOrder_[i]);
+                        }
+                        thumbnailOrder_.erase(thumbnailOrder_.begin(), thumbnailOrder_.begin() + long(drop));
+                    }
+                    if (model_)
+                        model_->refresh(id);
+                    pumpArtwork();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+} // namespace medialibrary

@@ -1,0 +1,121 @@
+#pragma once
+// The media picker: a screen listing the songs of a library, sorted by
+// artist, album, track and title, each with its small artwork, a search field
+// and check marks. Done hands the checked songs to the delegate in the order
+// in which they were checked; Cancel hands nothing. Whoever presented the
+// picker dismisses it from inside the delegate call.
+//
+//   auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio);
+//   picker->setDelegate(this);
+//   picker->setAllowsPickingMultipleItems(true);
+//   picker->setPrompt(L("Select media for extraction"));
+//   presentModalViewController(picker, true);
+//
+// Artwork is loaded lazily, on a background thread, only for rows that are on
+// screen when their turn comes, and kept in a small cache.
+
+#include "platform/library/MediaItem.h"
+#include "platform/ui/ViewController.h"
+
+#include <QHash>
+#include <QSet>
+#include <QThreadPool>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+
+namespace medialibrary {
+
+class MediaLibrary;
+class MediaPickerController;
+class PickerModel;
+
+// Media types of the picker, as bit flags.
+enum MediaType : unsigned {
+    MediaTypeMusic = 1 << 0,
+    MediaTypePodcast = 1 << 1,
+    MediaTypeAudioBook = 1 << 2,
+    MediaTypeAnyAudio = 0xff,
+};
+
+class MediaPickerControllerDelegate {
+public:
+    virtual ~MediaPickerControllerDelegate() = default;
+    virtual void mediaPicker(MediaPickerController* mediaPicker, const MediaItemCollection& didPickMediaItems) = 0;
+    virtual void mediaPickerDidCancel(MediaPickerController* mediaPicker) = 0;
+};
+
+class MediaPickerController : public ui::ViewController {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 54;
+    static constexpr int kArtworkSide = 42;
+
+    // Lists `library`, or the default library when none is given. Every song
+    // of the library is music, so any media type that includes music lists all.
+    explicit MediaPickerController(unsigned mediaTypes = MediaTypeAnyAudio,
+                                   std::shared_ptr<const MediaLibrary> library = nullptr, QObject* parent = nullptr);
+    ~MediaPickerController() override;
+
+    unsigned mediaTypes() const { return mediaTypes_; }
+    MediaPickerControllerDelegate* delegate() const { return delegate_; }
+    void setDelegate(MediaPickerControllerDelegate* delegate) { delegate_ = delegate; }
+    bool allowsPickingMultipleItems() const { return allowsMultiple_; }
+    void setAllowsPickingMultipleItems(bool allows) { allowsMultiple_ = allows; }
+    QString prompt() const { return prompt_; }
+    void setPrompt(const QString& prompt);
+
+    // What the user does, for the screen's own controls and for automation.
+    void setSearchText(const QString& text);
+    int numberOfRows() const;          // rows shown under the current search
+    MediaItem itemAtRow(int row) const;
+    void tapRow(int row);              // checks or unchecks; picks at once without multiple selection
+    bool isRowChecked(int row) const;
+    std::vector<MediaItem> checkedItems() const; // in the order checked
+    void done();
+    void cancel();
+
+    // Artwork loads started so far (for the benchmark).
+    int artworkLoadsStarted() const { return loadsStarted_; }
+
+    QListView* listView() const { return list_; }
+
+protected:
+    void loadView() override;
+
+private:
+    friend class PickerModel;
+    friend class PickerRowDelegate;
+    QImage thumbnailFor(const MediaItem& item); // null while loading
+    void pumpArtwork();
+    bool isRowVisible(quint64 id) const;
+
+    unsigned mediaTypes_;
+    std::shared_ptr<const MediaLibrary> library_;
+    std::vector<MediaItem> all_;
+    MediaPickerControllerDelegate* delegate_ = nullptr;
+    bool allowsMultiple_ = false;
+    QString prompt_;
+    std::vector<quint64> checked_; // ids, in the order checked
+
+    PickerModel* model_ = nullptr;
+    QListView* list_ = nullptr;
+    QLineEdit* search_ = nullptr;
+    QLabel* promptLabel_ = nullptr;
+    QLabel* countLabel_ = nullptr;
+
+    QHash<quint64, QImage> thumbnails_;
+    std::vector<quint64> thumbnailOrder_; // oldest first, for trimming the cache
+    std::vector<MediaItem> pending_;      // newest request last
+    QSet<quint64> requested_;
+    int inFlight_ = 0;
+    int loadsStarted_ = 0;
+    QThreadPool pool_;
+    bool finished_ = false;
+};
+
+} // namespace medialibrary

@@ -1,0 +1,162 @@
+#include "platform/ui/ActionSheet.h"
+
+#include "platform/ui/Animation.h"
+#include "platform/ui/Overlay.h"
+#include "platform/ui/Style.h"
+#include "platform/ui/Theme.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ui {
+
+// The menu on screen: the dimmed overlay with the box of buttons.
+class SheetOverlay : public Overlay {
+public:
+    SheetOverlay(QWidget* host, ActionSheet* sheet) : Overlay(host), sheet_(sheet)
+    {
+        box_ = makeMenuBox(this);
+        auto* layout = new QVBoxLayout(box_);
+        layout->setContentsMargins(10, 10, 10, 10);
+        layout->setSpacing(7);
+        if (!sheet->title().isEmpty()) {
+            auto* title = new QLabel(sheet->title(), box_);
+            title->setAlignment(Qt::AlignCenter);
+            title->setWordWrap(true);
+            title->setFont(theme::systemFont(13));
+            title->setStyleSheet(QStringLiteral("color: rgb(200, 200, 205);"));
+            layout->addWidget(title);
+            layout->addSpacing(2);
+        }
+        for (int i = 0; i < sheet->numberOfButtons(); ++i) {
+            if (i == sheet->cancelButtonIndex() && i > 0)
+                layout->addSpacing(6);
+            auto* button = new QPushButton(sheet->buttonTitleAtIndex(i), box_);
+            button->setFixedHeight(40);
+            button->setFocusPolicy(Qt::NoFocus);
+            if (i == sheet->destructiveButtonIndex())
+                button->setStyleSheet(QStringLiteral("color: rgb(255, 90, 80);"));
+            else if (i == sheet->cancelButtonIndex())
+                button->setStyleSheet(QStringLiteral("color: white;"));
+            connect(button, &QPushButton::clicked, this, [this, i] { pressed(i); });
+            buttons_.push_back(button);
+            layout->addWidget(button);
+        }
+        const int w = width() - 16;
+        box_->setFixedWidth(w);
+        const int h = layout->totalHeightForWidth(w);
+        shown_ = QRect(8, height() - h - 8, w, h);
+        hiddenFrame_ = shown_.translated(0, h + 16);
+    }
+
+    void slideIn()
+    {
+        box_->setGeometry(hiddenFrame_);
+        show();
+        raise();
+        animate(ActionSheet::kSlideDuration, [this] { setFrame(box_, shown_); });
+    }
+
+    void slideOut(bool animated)
+    {
+        for (QPushButton* b : buttons_)
+            b->setEnabled(false);
+        if (!animated) {
+            hide();
+            deleteLater();
+            return;
+        }
+        QPointer<SheetOverlay> self(this);
+        animate(ActionSheet::kSlideDuration, [this] { setFrame(box_, hiddenFrame_); },
+                [self](bool) {
+                    if (self) {
+                        self->hide();
+                        self->deleteLater();
+                    }
+                });
+    }
+
+    QAbstractButton* button(int index) const
+    {
+        return index >= 0 && index < static_cast<int>(buttons_.size()) ? buttons_[static_cast<std::size_t>(index)] : nullptr;
+    }
+
+private:
+    void pressed(int index)
+    {
+        if (done_)
+            return;
+        done_ = true;
+        if (sheet_)
+            sheet_->clicked(this, index);
+        else
+            slideOut(true);
+    }
+
+    QPointer<ActionSheet> sheet_;
+    QWidget* box_;
+    std::vector<QPushButton*> buttons_;
+    QRect shown_, hiddenFrame_;
+    bool done_ = false;
+};
+
+ActionSheet::ActionSheet(const QString& title, ActionSheetDelegate* delegate, const QString& cancelButtonTitle,
+                         const QString& destructiveButtonTitle, const QStringList& otherButtonTitles, QObject* parent)
+    : QObject(parent), title_(title), delegate_(delegate)
+{
+    if (!destructiveButtonTitle.isEmpty()) {
+        destructiveIndex_ = 0;
+        titles_.append(destructiveButtonTitle);
+    }
+    titles_.append(otherButtonTitles);
+    if (!cancelButtonTitle.isEmpty()) {
+        cancelIndex_ = static_cast<int>(titles_.size());
+        titles_.append(cancelButtonTitle);
+    }
+}
+
+ActionSheet::~ActionSheet()
+{
+    if (overlay_)
+        overlay_->slideOut(false);
+}
+
+void ActionSheet::showInView(QWidget* view)
+{
+    if (!view)
+        return;
+    if (overlay_)
+        overlay_->slideOut(false);
+    overlay_ = new SheetOverlay(view, this);
+    overlay_->slideIn();
+}
+
+void ActionSheet::dismissWithClickedButtonIndex(int, bool animated)
+{
+    if (SheetOverlay* overlay = overlay_) {
+        overlay_ = nullptr;
+        overlay->slideOut(animated);
+    }
+}
+
+bool ActionSheet::isVisible() const
+{
+    return overlay_ != nullptr;
+}
+
+QAbstractButton* ActionSheet::buttonAtIndex(int index) const
+{
+    return overlay_ ? overlay_->button(index) : nullptr;
+}
+
+void ActionSheet::clicked(SheetOverlay* overlay, int index)
+{
+    if (overlay_ == overlay)
+        overlay_ = nullptr;
+    overlay->slideOut(true);
+    if (delegate_)
+        delegate_->actionSheet(this, index);
+}
+
+} // namespace ui

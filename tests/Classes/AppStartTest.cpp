@@ -1,0 +1,118 @@
+#include "Classes/ChooseSongViewController.h"
+#include "Classes/RipwellAppDelegate.h"
+#include "platform/foundation/Timing.h"
+#include "platform/library/MediaLibrary.h"
+#include "platform/library/MediaPickerController.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Style.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestSupport.h"
+#include "tools/make_library/SongGenerator.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using medialibrary::MediaPickerController;
+
+namespace {
+
+class AppStartTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        timing::setScale(0.02);
+        songgen::Options options;
+        options.songs = 3;
+        options.seconds = 0.2;
+        options.formats = {songgen::Format::Mp3Cbr};
+        songgen::makeLibrary(library_.path(), options);
+        medialibrary::MediaLibrary::setDefaultMediaLibrary(medialibrary::MediaLibrary::scan(library_.path()));
+        delegate_ = std::make_unique<RipwellAppDelegate>();
+        ui::Application::sharedApplication()->setDelegate(delegate_.get());
+        ASSERT_TRUE(delegate_->application(ui::Application::sharedApplication(), {}));
+    }
+    void TearDown() override
+    {
+        ui::Application::sharedApplication()->setDelegate(nullptr);
+        delegate_.reset();
+        medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
+        timing::setScale(1.0);
+    }
+
+    // Opens the picker with the select control and waits until it is up.
+    MediaPickerController* openPicker()
+    {
+        delegate_->ctrl()->selectButton()->click();
+        auto* picker = qobject_cast<MediaPickerController*>(delegate_->ctrl()->modalViewController());
+        if (picker)
+            testsupport::processEventsUntil([&] { return picker->view()->geometry() == delegate_->window()->contentRect(); });
+        return picker;
+    }
+
+    testsupport::TempDir library_;
+    std::unique_ptr<RipwellAppDelegate> delegate_;
+};
+
+TEST_F(AppStartTest, StartUpShowsTheMainScreenInTheKeyWindow)
+{
+    ui::Window* window = delegate_->window();
+    ChooseSongViewController* ctrl = delegate_->ctrl();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(RipwellAppDelegate::sharedDelegate(), delegate_.get());
+    EXPECT_EQ(ui::Window::keyWindow(), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->size(), QSize(320, 480));
+    EXPECT_EQ(window->statusBarStyle(), ui::StatusBarStyle::BlackOpaque);
+    EXPECT_EQ(ctrl->view()->parentWidget(), window);
+    EXPECT_EQ(ctrl->view()->geometry(), QRect(0, 20, 320, 460));
+
+    // The layout: four slots, each with its image view tagged 1000, all hidden with the info box.
+    const std::pair<QWidget*, ui::ImageView*> slotViews[] = {{ctrl->artworkView0(), ctrl->imageView0()},
+                                                            {ctrl->artworkView1(), ctrl->imageView1()},
+                                                            {ctrl->artworkView2(), ctrl->imageView2()},
+                                                            {ctrl->artworkView3(), ctrl->imageView3()}};
+    for (const auto& [slotView, image] : slotViews) {
+        EXPECT_EQ(ui::viewWithTag(slotView, 1000), image);
+        EXPECT_TRUE(slotView->isHidden());
+        EXPECT_EQ(ui::Layer::of(slotView)->cornerRadius(), 10);
+        EXPECT_EQ(ui::Layer::of(slotView)->borderWidth(), 2);
+    }
+    EXPECT_TRUE(ctrl->infoView()->isHidden());
+    EXPECT_EQ(ctrl->topLabel()->parentWidget(), ctrl->infoView());
+    EXPECT_NEAR(ui::alpha(ctrl->infoView()), 0.8, 1e-6);
+    EXPECT_TRUE(ctrl->convButton()->isHidden());
+    EXPECT_FALSE(ctrl->convButton()->isEnabled());
+}
+
+TEST_F(AppStartTest, SelectOpensThePickerAndDoneClosesIt)
+{
+    MediaPickerController* picker = openPicker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(delegate_->ctrl()->hideTrigger(), 1);
+    EXPECT_EQ(picker->prompt(), "Select media for extraction");
+    EXPECT_TRUE(picker->allowsPickingMultipleItems());
+    EXPECT_EQ(picker->mediaTypes(), unsigned(medialibrary::MediaTypeAnyAudio));
+    EXPECT_EQ(picker->delegate(), delegate_->ctrl());
+    EXPECT_EQ(picker->numberOfRows(), 3);
+
+    QPointer<MediaPickerController> guard(picker);
+    picker->tapRow(0);
+    picker->done();
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return guard.isNull(); }));
+    EXPECT_EQ(delegate_->ctrl()->modalViewController(), nullptr);
+    EXPECT_TRUE(delegate_->ctrl()->view()->isVisible());
+}
+
+TEST_F(AppStartTest, CancelClosesThePicker)
+{
+    QPointer<MediaPickerController> picker = openPicker();
+    ASSERT_FALSE(picker.isNull());
+    picker->cancel();
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return picker.isNull(); }));
+    EXPECT_TRUE(delegate_->ctrl()->view()->isVisible());
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+#include "platform/library/AssetURL.h"
+#include "platform/library/MediaLibrary.h"
+#include "tests/support/TestSupport.h"
+#include "tools/make_library/SongGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+using medialibrary::MediaItem;
+using medialibrary::MediaLibrary;
+using songgen::Format;
+
+namespace {
+
+// One generated library shared by the tests of this file: every format, the
+// broken files, and files the index must not see.
+class MediaLibraryTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new testsupport::TempDir;
+        root_ = dir_->file("Music");
+        songgen::Options options;
+        options.seconds = 0.5;
+        options.broken = true;
+        QString error;
+        songs_ = songgen::makeLibrary(root_, options, &error);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+
+        // Copies in a hidden folder, as a hidden file and in the documents directory.
+        const QString mp3 = songs_.front().path;
+        QDir().mkpath(root_ + "/.cache");
+        QFile::copy(mp3, root_ + "/.cache/Hidden.mp3");
+        QFile::copy(mp3, root_ + "/._Resource.mp3");
+        documents_ = root_ + "/Ripwell Documents";
+        QDir().mkpath(documents_ + "/Artist");
+        QFile::copy(mp3, documents_ + "/Artist/Converted.mp3");
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+        songs_.clear();
+    }
+
+    static std::shared_ptr<const MediaLibrary> scan() { return MediaLibrary::scan(root_, {documents_}); }
+
+    static const MediaItem* find(const MediaLibrary& lib, const QString& path)
+    {
+        for (const MediaItem& item : lib.items())
+            if (item.filePath() == QFileInfo(path).canonicalFilePath())
+                return &item;
+        return nullptr;
+    }
+
+    static testsupport::TempDir* dir_;
+    static QString root_, documents_;
+    static std::vector<songgen::Song> songs_;
+};
+
+testsupport::TempDir* MediaLibraryTest::dir_ = nullptr;
+QString MediaLibraryTest::root_;
+QString MediaLibraryTest::documents_;
+std::vector<songgen::Song> MediaLibraryTest::songs_;
+
+QString expectedExtension(Format f)
+{
+    switch (f) {
+    case Format::Mp3Cbr:
+    case Format::Mp3Vbr: return "mp3";
+    case Format::Aac:
+    case Format::Alac: return "m4a";
+    case Format::WavInfo:
+    case Format::WavId3: return "wav";
+    case Format::Aiff: return "aif";
+    case Format::Flac: return "flac";
+    case Format::Protected: return {};
+    }
+    return {};
+}
+
+TEST_F(MediaLibraryTest, ListsEverySongWithItsTagsAndFormat)
+{
+    const auto lib = scan();
+    ASSERT_EQ(lib->items().size(), songs_.size()); // hidden and documents copies left out
+
+    for (const songgen::Song& song : songs_) {
+        if (song.broken)
+            continue;
+        SCOPED_TRACE(song.path.toStdString());
+        const MediaItem* item = find(*lib, song.path);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->title(), song.title); // the INFO-tagged WAV included
+        EXPECT_EQ(item->artist(), song.artist);
+        EXPECT_EQ(item->albumTitle(), song.album);
+        const QString ext = expectedExtension(song.format);
+        if (ext.isEmpty()) {
+            EXPECT_TRUE(item->isProtected());
+            EXPECT_TRUE(item->assetURL().isEmpty());
+        } else {
+            EXPECT_FALSE(item->isProtected());
+            EXPECT_EQ(item->assetURL().pathExtension(), ext);
+            EXPECT_TRUE(item->assetURL().absoluteString().startsWith("library://item/item." + ext + "?id="));
+        }
+        ASSERT_NE(item->artwork(), nullptr);
+        const QImage cover = item->artwork()->imageWithSize(QSize(64, 64));
+        EXPECT_EQ(cover.size(), QSize(64, 64));
+    }
+}
+
+TEST_F(MediaLibraryTest, BrokenFilesAreListedWithoutAssetURL)
+{
+    const auto lib = scan();
+    for (const char* name : {"Empty.mp3", "Not Audio.mp3", "Truncated.m4a"}) {
+        SCOPED_TRACE(name);
+        const MediaItem* item = find(*lib, root_ + "/Broken/" + name);
+        ASSERT_NE(item, nullptr);
+        EXPECT_FALSE(item->isReadable());
+        EXPECT_TRUE(item->assetURL().isEmpty());
+        EXPECT_TRUE(item->title().isNull());
+        EXPECT_EQ(item->artwork(), nullptr);
+        EXPECT_FALSE(item->displayTitle().isEmpty());
+    }
+}
+
+TEST_F(MediaLibraryTest, IdsAreStableAcrossScansAndUniqueAndResolveToTheirFiles)
+{
+    const auto first = scan();
+    const auto second = scan();
+    ASSERT_EQ(first->items().size(), second->items().size());
+    QSet<quint64> ids;
+    for (std::size_t i = 0; i < first->items().size(); ++i) {
+        EXPECT_EQ(first->items()[i].persistentID(), second->items()[i].persistentID());
+        EXPECT_EQ(first->items()[i].assetURL(), second->items()[i].assetURL());
+        ids.insert(first->items()[i].persistentID());
+    }
+    EXPECT_EQ(std::size_t(ids.size()), first->items().size());
+
+    // The same library under another root path keeps its ids.
+    testsupport::TempDir other;
+    const QString moved = other.file("Moved");
+    QDir().mkpath(moved + "/Sub");
+    const songgen::Song& song = songs_[2];
+    const QString relative = QDir(root_).relativeFilePath(song.path);
+    QDir().mkpath(QFileInfo(moved + "/" + relative).absolutePath());
+    ASSERT_TRUE(QFile::copy(song.path, moved + "/" + relative));
+    const auto movedLib = MediaLibrary::scan(moved);
+    ASSERT_EQ(movedLib->items().size(), 1u);
+    EXPECT_EQ(movedLib->items()[0].assetURL(), find(*first, song.path)->assetURL());
+
+    // The default library answers asset URLs with their files, from any thread.
+    MediaLibrary::setDefaultMediaLibrary(first);
+    for (const MediaItem& item : first->items()) {
+        if (item.assetURL().isEmpty())
+            continue;
+        EXPECT_EQ(medialibrary::fileForAssetURL(item.assetURL()), item.filePath());
+        EXPECT_EQ(first->itemForAssetURL(item.assetURL()), item);
+    }
+    EXPECT_TRUE(medialibrary::fileForAssetURL(medialibrary::makeAssetURL("mp3", 12345)).isEmpty());
+    const Url url = first->items().front().assetURL().isEmpty() ? first->items().back().assetURL()
+                                                                   : first->items().front().assetURL();
+    QString fromWorker;
+    std::thread([&] { fromWorker = medialibrary::fileForAssetURL(url); }).join();
+    EXPECT_EQ(fromWorker, first->itemForAssetURL(url).filePath());
+    EXPECT_FALSE(fromWorker.isEmpty());
+    MediaLibrary::setDefaultMediaLibrary(nullptr);
+}
+
+TEST_F(MediaLibraryTest, SortedByArtistAlbumTrackTitle)
+{
+    const auto lib = scan();
+    const auto key = [](const MediaItem& i) {
+        return std::make_tuple(i.artist().isNull(), i.artist().toLower(), i.albumTitle().isNull(),
+                               i.albumTitle().toLower(), i.albumTrackNumber());
+    };
+    for (std::size_t i = 1; i < lib->items().size(); ++i)
+        EXPECT_LE(key(lib->items()[i - 1]), key(lib->items()[i])) << i;
+}
+
+TEST_F(MediaLibraryTest, EmptyTagsAndMissingPicturesAreAbsent)
+{
+    testsupport::TempDir dir;
+    const QString path = dir.file("Song.mp3");
+    ASSERT_TRUE(QFile::copy(songs_.front().path, path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        TagLib::MPEG::File f(QFile::encodeName(path).constData());
+        f.ID3v2Tag()->setTitle("");
+        f.ID3v2Tag()->setArtist("   ");
+        f.ID3v2Tag()->removeFrames("APIC");
+        ASSERT_TRUE(f.save(TagLib::MPEG::File::ID3v2));
+    }
+    const MediaItem item = MediaLibrary::readItem(path, dir.path());
+    EXPECT_TRUE(item.title().isNull());
+    EXPECT_TRUE(item.artist().isNull());
+    EXPECT_EQ(item.albumTitle(), songs_.front().album);
+    EXPECT_EQ(item.artwork(), nullptr);
+    EXPECT_EQ(item.displayTitle(), "Song");
+    EXPECT_EQ(item.assetURL().pathExtension(), "mp3");
+}
+
+TEST_F(MediaLibraryTest, FormatComesFromTheContentNotTheName)
+{
+    testsupport::TempDir dir;
+    const songgen::Song* aiff = nullptr;
+    for (const auto& s : songs_)
+        if (s.format == Format::Aiff)
+            aiff = &s;
+    ASSERT_NE(aiff, nullptr);
+    ASSERT_TRUE(QFile::copy(aiff->path, dir.file("Song.aiff")));
+    const MediaItem item = MediaLibrary::readItem(dir.file("Song.aiff"), dir.path());
+    EXPECT_EQ(item.assetURL().pathExtension(), "aif");
+    EXPECT_EQ(item.title(), aiff->title);
+}
+
+TEST_F(MediaLibraryTest, ArtworkKeepsItsProportions)
+{
+    const auto lib = scan();
+    const MediaItem* item = find(*lib, songs_.front().path);
+    ASSERT_NE(item, nullptr);
+    ASSERT_NE(item->artwork(), nullptr);
+    const QImage wide = item->artwork()->imageWithSize(QSize(120, 60));
+    EXPECT_EQ(wide.size(), QSize(60, 60)); // the generated covers are square
+    EXPECT_TRUE(item->artwork()->imageWithSize(QSize(0, 0)).isNull());
+}
+
+TEST_F(MediaLibraryTest, MissingRootGivesAnEmptyLibrary)
+{
+    EXPECT_TRUE(MediaLibrary::scan(root_ + "/does-not-exist")->items().empty());
+    EXPECT_TRUE(MediaLibrary::scan(root_, {root_})->items().empty());
+}
+
+} // namespace

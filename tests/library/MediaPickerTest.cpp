@@ -1,0 +1,163 @@
+#include "platform/foundation/Timing.h"
+#include "platform/library/MediaLibrary.h"
+#include "platform/library/MediaPickerController.h"
+#include "platform/ui/Window.h"
+#include "tests/support/TestSupport.h"
+#include "tools/make_library/SongGenerator.h"
+
+#include <QAbstractButton>
+#include <QListView>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+using medialibrary::MediaItem;
+using medialibrary::MediaItemCollection;
+using medialibrary::MediaLibrary;
+using medialibrary::MediaPickerController;
+
+namespace {
+
+struct PickRecorder : medialibrary::MediaPickerControllerDelegate {
+    std::vector<std::vector<MediaItem>> picks;
+    int cancels = 0;
+    void mediaPicker(MediaPickerController*, const MediaItemCollection& items) override { picks.push_back(items.items()); }
+    void mediaPickerDidCancel(MediaPickerController*) override { ++cancels; }
+};
+
+class MediaPickerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new testsupport::TempDir;
+        songgen::Options options;
+        options.songs = 60;
+        options.seconds = 0.2;
+        options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::Protected};
+        QString error;
+        songgen::makeLibrary(dir_->path(), options, &error);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        library_ = new std::shared_ptr<const MediaLibrary>(MediaLibrary::scan(dir_->path()));
+    }
+    static void TearDownTestSuite()
+    {
+        delete library_;
+        delete dir_;
+    }
+    void SetUp() override
+    {
+        timing::setScale(0.02);
+        picker_ = new MediaPickerController(medialibrary::MediaTypeAnyAudio, *library_);
+        picker_->setDelegate(&recorder_);
+        picker_->setAllowsPickingMultipleItems(true);
+        picker_->setPrompt("Select media for extraction");
+        window_.addSubview(picker_->view());
+        window_.makeKeyAndVisible();
+    }
+    void TearDown() override
+    {
+        delete picker_;
+        timing::setScale(1.0);
+    }
+    QAbstractButton* button(const char* name) { return picker_->view()->findChild<QAbstractButton*>(name); }
+
+    static testsupport::TempDir* dir_;
+    static std::shared_ptr<const MediaLibrary>* library_;
+    ui::Window window_;
+    MediaPickerController* picker_ = nullptr;
+    PickRecorder recorder_;
+};
+
+testsupport::TempDir* MediaPickerTest::dir_ = nullptr;
+std::shared_ptr<const MediaLibrary>* MediaPickerTest::library_ = nullptr;
+
+TEST_F(MediaPickerTest, ListsTheWholeLibraryInLibraryOrder)
+{
+    const auto& items = (*library_)->items();
+    ASSERT_EQ(picker_->numberOfRows(), int(items.size()));
+    for (int row = 0; row < picker_->numberOfRows(); ++row)
+        EXPECT_EQ(picker_->itemAtRow(row), items[std::size_t(row)]);
+    MediaPickerController podcasts(medialibrary::MediaTypePodcast, *library_);
+    EXPECT_EQ(podcasts.numberOfRows(), 0);
+}
+
+TEST_F(MediaPickerTest, DoneReportsTheCheckedItemsInTheOrderChecked)
+{
+    const auto& items = (*library_)->items();
+    for (int row : {5, 1, 3, 1, 0}) // row 1 checked, then unchecked again
+        picker_->tapRow(row);
+    EXPECT_TRUE(picker_->isRowChecked(5));
+    EXPECT_FALSE(picker_->isRowChecked(1));
+    button("doneButton")->click();
+    ASSERT_EQ(recorder_.picks.size(), 1u);
+    EXPECT_EQ(recorder_.picks[0], std::vector<MediaItem>({items[5], items[3], items[0]}));
+    EXPECT_EQ(recorder_.cancels, 0);
+    button("doneButton")->click(); // a picker reports once
+    EXPECT_EQ(recorder_.picks.size(), 1u);
+}
+
+TEST_F(MediaPickerTest, ProtectedSongsArePickedAndComeBackWithoutAssetURL)
+{
+    int protectedRow = -1;
+    for (int row = 0; row < picker_->numberOfRows() && protectedRow < 0; ++row)
+        if (picker_->itemAtRow(row).isProtected())
+            protectedRow = row;
+    ASSERT_GE(protectedRow, 0);
+    picker_->tapRow(protectedRow);
+    picker_->done();
+    ASSERT_EQ(recorder_.picks.size(), 1u);
+    ASSERT_EQ(recorder_.picks[0].size(), 1u);
+    EXPECT_TRUE(recorder_.picks[0][0].assetURL().isEmpty());
+    EXPECT_FALSE(recorder_.picks[0][0].title().isEmpty());
+}
+
+TEST_F(MediaPickerTest, CancelReportsNothingPicked)
+{
+    picker_->tapRow(2);
+    button("cancelButton")->click();
+    EXPECT_EQ(recorder_.cancels, 1);
+    EXPECT_TRUE(recorder_.picks.empty());
+}
+
+TEST_F(MediaPickerTest, SearchNarrowsTheListAndKeepsChecks)
+{
+    const MediaItem first = picker_->itemAtRow(0);
+    picker_->tapRow(0);
+    picker_->setSearchText("kestrel");
+    ASSERT_GT(picker_->numberOfRows(), 0);
+    ASSERT_LT(picker_->numberOfRows(), int((*library_)->items().size()));
+    for (int row = 0; row < picker_->numberOfRows(); ++row)
+        EXPECT_EQ(picker_->itemAtRow(row).artist(), "Kestrel");
+    picker_->tapRow(1);
+    const MediaItem second = picker_->itemAtRow(1);
+    picker_->setSearchText("");
+    picker_->done();
+    ASSERT_EQ(recorder_.picks.size(), 1u);
+    EXPECT_EQ(recorder_.picks[0], std::vector<MediaItem>({first, second}));
+}
+
+TEST_F(MediaPickerTest, WithoutMultipleSelectionATapPicks)
+{
+    picker_->setAllowsPickingMultipleItems(false);
+    picker_->tapRow(4);
+    ASSERT_EQ(recorder_.picks.size(), 1u);
+    EXPECT_EQ(recorder_.picks[0], std::vector<MediaItem>({picker_->itemAtRow(4)}));
+}
+
+TEST_F(MediaPickerTest, ArtworkIsLoadedForRowsOnScreenOnly)
+{
+    QListView* list = picker_->listView();
+    const int visibleRows = list->viewport()->height() / MediaPickerController::kRowHeight + 1;
+    window_.grab(); // paints the rows on screen
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return picker_->artworkLoadsStarted() >= visibleRows - 1; }));
+    testsupport::processEventsUntil([] { return false; }, 100);
+    EXPECT_LE(picker_->artworkLoadsStarted(), visibleRows + 1);
+
+    // Jumping to the end loads the rows there, not those in between.
+    list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+    window_.grab();
+    testsupport::processEventsUntil([] { return false; }, 200);
+    EXPECT_LE(picker_->artworkLoadsStarted(), 2 * visibleRows + 2);
+    EXPECT_LT(picker_->artworkLoadsStarted(), picker_->numberOfRows());
+}
+
+} // namespace

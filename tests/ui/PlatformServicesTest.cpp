@@ -1,0 +1,64 @@
+#include "platform/foundation/Timing.h"
+#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Image.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDesktopServices>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ImageTest, TheApplicationsSixImagesAreInItsResources)
+{
+    for (const char* name : {"noArtwork.png", "successful.png", "failed.png", "folder.png", "file.png", "mail.png"}) {
+        SCOPED_TRACE(name);
+        const QImage image = ui::imageNamed(QString::fromLatin1(name));
+        ASSERT_FALSE(image.isNull());
+        EXPECT_GE(image.width(), 16);
+        EXPECT_TRUE(image.hasAlphaChannel() || QByteArray(name) == "noArtwork.png");
+    }
+    EXPECT_TRUE(ui::imageNamed("nothing.png").isNull());
+}
+
+TEST(ActivityIndicatorTest, ShowsWhileAnimatingAndTurns)
+{
+    timing::setScale(0.05);
+    QWidget parent;
+    auto* spinner = new ui::ActivityIndicatorView(&parent);
+    parent.show();
+    EXPECT_FALSE(spinner->isVisible());
+    spinner->startAnimating();
+    EXPECT_TRUE(spinner->isAnimating());
+    EXPECT_TRUE(spinner->isVisible());
+    const QImage first = spinner->grab().toImage();
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return spinner->grab().toImage() != first; }, 2000));
+    spinner->stopAnimating();
+    EXPECT_FALSE(spinner->isAnimating());
+    EXPECT_FALSE(spinner->isVisible());
+    spinner->setHidesWhenStopped(false);
+    EXPECT_TRUE(spinner->isVisible());
+    timing::setScale(1.0);
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+TEST(ApplicationTest, OpenURLGoesToTheDesktopsHandler)
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    EXPECT_TRUE(ui::Application::sharedApplication()->openURL(QUrl("https://example.org/ripwell")));
+    QDesktopServices::unsetUrlHandler("https");
+    ASSERT_EQ(catcher.opened.size(), 1);
+    EXPECT_EQ(catcher.opened[0], QUrl("https://example.org/ripwell"));
+}
+
+} // namespace
+
+#include "PlatformServicesTest.moc"
