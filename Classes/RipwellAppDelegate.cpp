@@ -6,8 +6,6 @@
 
 #include "ui_MainWindow.h"
 
-#include <QThreadPool>
-
 RipwellAppDelegate::RipwellAppDelegate()
 {
     auto window = std::make_unique<ui::Window>();
@@ -21,6 +19,8 @@ RipwellAppDelegate::~RipwellAppDelegate()
 {
     setCtrl(nullptr); // the screen's view lives in the window: the screen goes first
     setWindow(nullptr);
+    if (libraryScan_.joinable())
+        libraryScan_.join();
 }
 
 RipwellAppDelegate* RipwellAppDelegate::sharedDelegate()
@@ -42,7 +42,7 @@ bool RipwellAppDelegate::application(ui::Application* application, const QVarian
 {
     // Index the music library while the window comes up; the picker waits
     // for this scan if it opens before the scan is done.
-    QThreadPool::globalInstance()->start([] { medialibrary::MediaLibrary::defaultMediaLibrary(); });
+    libraryScan_ = std::jthread([] { medialibrary::MediaLibrary::defaultMediaLibrary(); });
 
     application->setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, true);
     window_->addSubview(ctrl_->view());

@@ -173,14 +173,19 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
         library_ = MediaLibrary::defaultMediaLibrary();
     if (mediaTypes_ & MediaTypeMusic)
         all_ = library_->items();
-    pool_.setMaxThreadCount(kMaxLoadsInFlight);
 }
 
 MediaPickerController::~MediaPickerController()
 {
     // No load may report back to a picker that is going away.
-    pool_.clear();
-    pool_.waitForDone();
+    {
+        std::lock_guard lock(loadMutex_);
+        stopLoading_ = true;
+        jobs_.clear();
+    }
+    loadWake_.notify_all();
+    for (std::thread& t : loaders_)
+        t.join();
 }
 
 void MediaPickerController::loadView()
@@ -357,29 +362,57 @@ void MediaPickerController::pumpArtwork()
         ++loadsStarted_;
         const qreal dpr = list_ ? list_->devicePixelRatioF() : 1.0;
         const QSize size(int(kArtworkSide * dpr), int(kArtworkSide * dpr));
-        pool_.start([this, item, size] {
-            const QImage image = item.artwork()->imageWithSize(size);
-            QMetaObject::invokeMethod(
-                this,
-                [this, id = item.persistentID(), image] {
-                    --inFlight_;
-                    thumbnails_.insert(id, image.isNull() ? ui::imageNamed(QStringLiteral("noArtwork.png")) : image);
-                    thumbnailOrder_.push_back(id);
-                    if (thumbnailOrder_.size() > std::size_t(kMaxThumbnails)) {
-                        const std::size_t drop = thumbnailOrder_.size() - kMaxThumbnails / 2;
-                        for (std::size_t i = 0; i < drop; ++i) {
-                            thumbnails_.remove(thumbnailOrder_[i]);
-                            requested_.remove(thumbnailOrder_[i]);
-                        }
-                        thumbnailOrder_.erase(thumbnailOrder_.begin(), thumbnailOrder_.begin() + long(drop));
-                    }
-                    if (model_)
-                        model_->refresh(id);
-                    pumpArtwork();
-                },
-                Qt::QueuedConnection);
-        });
+        {
+            std::lock_guard lock(loadMutex_);
+            jobs_.push_back({item, size});
+        }
+        if (loaders_.size() < std::size_t(kMaxLoadsInFlight))
+            loaders_.emplace_back([this] { artworkWorker(); });
+        loadWake_.notify_one();
     }
+}
+
+void MediaPickerController::artworkWorker()
+{
+    std::unique_lock lock(loadMutex_);
+    while (true) {
+        loadWake_.wait(lock, [this] { return stopLoading_ || !jobs_.empty(); });
+        if (stopLoading_)
+            return;
+        ArtworkJob job = std::move(jobs_.front());
+        jobs_.pop_front();
+        lock.unlock();
+        QImage image = job.item.artwork()->imageWithSize(job.size);
+        lock.lock();
+        loaded_.emplace_back(job.item.persistentID(), std::move(image));
+        if (!stopLoading_)
+            QMetaObject::invokeMethod(this, "takeLoadedArtwork", Qt::QueuedConnection);
+    }
+}
+
+void MediaPickerController::takeLoadedArtwork()
+{
+    std::vector<std::pair<quint64, QImage>> loaded;
+    {
+        std::lock_guard lock(loadMutex_);
+        loaded.swap(loaded_);
+    }
+    for (auto& [id, image] : loaded) {
+        --inFlight_;
+        thumbnails_.insert(id, image.isNull() ? ui::imageNamed(QStringLiteral("noArtwork.png")) : image);
+        thumbnailOrder_.push_back(id);
+        if (model_)
+            model_->refresh(id);
+    }
+    if (thumbnailOrder_.size() > std::size_t(kMaxThumbnails)) {
+        const std::size_t drop = thumbnailOrder_.size() - kMaxThumbnails / 2;
+        for (std::size_t i = 0; i < drop; ++i) {
+            thumbnails_.remove(thumbnailOrder_[i]);
+            requested_.remove(thumbnailOrder_[i]);
+        }
+        thumbnailOrder_.erase(thumbnailOrder_.begin(), thumbnailOrder_.begin() + long(drop));
+    }
+    pumpArtwork();
 }
 
 } // namespace medialibrary

@@ -19,7 +19,10 @@
 
 #include <QHash>
 #include <QSet>
-#include <QThreadPool>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <vector>
 
@@ -92,6 +95,8 @@ private:
     friend class PickerRowDelegate;
     QImage thumbnailFor(const MediaItem& item); // null while loading
     void pumpArtwork();
+    void artworkWorker();
+    Q_INVOKABLE void takeLoadedArtwork();
     bool isRowVisible(quint64 id) const;
 
     unsigned mediaTypes_;
@@ -114,7 +119,19 @@ private:
     QSet<quint64> requested_;
     int inFlight_ = 0;
     int loadsStarted_ = 0;
-    QThreadPool pool_;
+
+    // Artwork loading threads. Jobs go out and pictures come back through
+    // these, under loadMutex_; the main thread is woken by a queued call.
+    struct ArtworkJob {
+        MediaItem item;
+        QSize size;
+    };
+    std::mutex loadMutex_;
+    std::condition_variable loadWake_;
+    std::deque<ArtworkJob> jobs_;
+    std::vector<std::pair<quint64, QImage>> loaded_;
+    bool stopLoading_ = false;
+    std::vector<std::thread> loaders_;
     bool finished_ = false;
 };
 
