@@ -1,0 +1,102 @@
+#pragma once
+// The conversion run: converts the items of a selection map one after another,
+// each into its own file, with exactly one import under way at a time. It
+// polls the running import ten times a second for the display, records the
+// items that fail and removes their partial files, and at the end writes
+// error.log when something failed.
+//
+// The run lives on the main thread: it is started there, its progress timer
+// ticks there, and every item's completion is carried over to it from the
+// export service's thread before anything else happens. The display (the
+// conversion screen, or the command-line front end) learns what to show
+// through ConversionDisplay; the run works without one.
+
+#include "Classes/SelectionMap.h"
+#include "platform/foundation/Url.h"
+#include "platform/library/MediaItem.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QHash>
+#include <QSet>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class MediaImport;
+namespace timing {
+class Timer;
+}
+
+// What the run tells its display. Every call comes on the main thread.
+class ConversionDisplay {
+public:
+    virtual ~ConversionDisplay() = default;
+    // Before the first item starts.
+    virtual void runStarted() {}
+    // A tick saw the current item exporting (its fraction done) or completed (1.0).
+    virtual void progress(float itemFraction) { (void)itemFraction; }
+    // A tick saw the current item exporting, right after progress().
+    virtual void currentItem() {}
+    // An item has ended, converted or failed; `index` is its position.
+    virtual void itemEnded(std::uint32_t index, bool converted) { (void)index, (void)converted; }
+    // The last item has ended (first of the end-of-run steps).
+    virtual void runEnded(std::uint32_t failedItemCount) { (void)failedItemCount; }
+    // The run is over and error.log written: the completion menu may open.
+    virtual void completionOffered(std::uint32_t failedItemCount) { (void)failedItemCount; }
+};
+
+class ConversionRun : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::uint32_t kNoItem = 0xFFFFFFFFu;
+    static constexpr double kProgressInterval = 0.1; // seconds
+
+    explicit ConversionRun(ConversionDisplay* display = nullptr, QObject* parent = nullptr);
+    ~ConversionRun() override;
+
+    // Starts the run over `map`. Once per run; returns as soon as the first
+    // item's import has started. An empty map ends the run at once.
+    void exportMedia(const SelectionMap& map);
+
+    // Run state, read by the display.
+    const SelectionMap& mediaItems() const { return mediaItems_; }
+    std::uint32_t currentItemIndex() const { return currentItemIndex_; }
+    std::uint32_t prevItemIndex() const { return prevItemIndex_; }
+    void setPrevItemIndex(std::uint32_t index) { prevItemIndex_ = index; }
+    std::uint32_t failedItemCount() const { return failedItemCount_; }
+    const std::vector<medialibrary::MediaItem>& failedMediaItems() const { return failedMediaItems_; }
+    const Url& currentItemURL() const { return currentItemURL_; }
+    bool isFinished() const { return finished_; }
+
+    // The item at `index` in the map's key order (a null item past the end).
+    medialibrary::MediaItem itemAtIndex(std::uint32_t index) const;
+
+private:
+    struct ItemContext; // what one item's completion carries
+
+    void conversionLoop();
+    void progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker);
+    void itemCompleted(const ItemContext& item, std::int32_t status);
+    void endRun(const QString& documentsDirectory);
+    Url uniqueOutputURL(const Url& url);
+    void writeErrorLog(const QString& documentsDirectory) const;
+
+    ConversionDisplay* display_;
+    // Lets completions that arrive after the run is gone find nothing to call.
+    std::shared_ptr<ConversionRun*> self_;
+
+    SelectionMap mediaItems_;
+    std::uint32_t currentItemIndex_ = 0;
+    std::uint32_t prevItemIndex_ = kNoItem;
+    std::uint32_t failedItemCount_ = 0;
+    std::vector<medialibrary::MediaItem> failedMediaItems_;
+    Url currentItemURL_;
+    bool started_ = false;
+    bool finished_ = false;
+
+    std::shared_ptr<MediaImport> currentImport_; // the run's own reference to the item's worker
+    QPointer<timing::Timer> currentTimer_;
+    QSet<QString> outputPaths_;        // output files of this run, to keep two items apart
+    QHash<QString, int> nameUses_;     // how often each output name came up in this run
+};

@@ -1,0 +1,122 @@
+#include "cli/CliOptions.h"
+
+#include <algorithm>
+
+namespace cli {
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--verbose] [FILTER…]\n"
+        "\n"
+        "Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
+        "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV or AIFF by the\n"
+        "song's own format.\n"
+        "\n"
+        "  FILTER…          select the songs whose \"artist / album / title\" contains every\n"
+        "                   FILTER word (case is ignored); without a filter, every song\n"
+        "  --library DIR    the music library (default: $RIPWELL_LIBRARY, else your music folder)\n"
+        "  --documents DIR  where the files go (default: $RIPWELL_DOCUMENTS, else\n"
+        "                   your documents folder plus Ripwell)\n"
+        "  --list           print the selection (artist, album, title, format or \"protected\")\n"
+        "                   and exit\n"
+        "  --yes            do not ask before converting 26 or more songs (needed for that\n"
+        "                   many when standard input is not a terminal)\n"
+        "  --verbose        also print the import's debug log lines\n"
+        "  --help           show this text\n"
+        "\n"
+        "Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
+        "line, in error.log in the documents folder.\n"
+        "\n"
+        "Exit status: 0 when nothing failed, 1 when a song failed, 2 for bad usage or a library\n"
+        "that cannot be read.\n");
+}
+
+bool parseOptions(const QStringList& args, Options* options, QString* error)
+{
+    Options o;
+    bool onlyFilters = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (onlyFilters || !a.startsWith(u'-') || a == u"-") {
+            o.filters.append(a);
+            continue;
+        }
+        auto value = [&](QString* target) {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+                *error = QStringLiteral("%1 needs a folder").arg(a);
+                return false;
+            }
+            *target = args[++i];
+            return true;
+        };
+        if (a == u"--") {
+            onlyFilters = true;
+        } else if (a == u"--library") {
+            if (!value(&o.library))
+                return false;
+        } else if (a.startsWith(u"--library=")) {
+            o.library = a.mid(10);
+        } else if (a == u"--documents") {
+            if (!value(&o.documents))
+                return false;
+        } else if (a.startsWith(u"--documents=")) {
+            o.documents = a.mid(12);
+        } else if (a == u"--list") {
+            o.list = true;
+        } else if (a == u"--yes" || a == u"-y") {
+            o.yes = true;
+        } else if (a == u"--verbose" || a == u"-v") {
+            o.verbose = true;
+        } else if (a == u"--help" || a == u"-h") {
+            o.help = true;
+        } else {
+            *error = QStringLiteral("unknown option %1").arg(a);
+            return false;
+        }
+    }
+    if (args.contains(QStringLiteral("--library=")) || args.contains(QStringLiteral("--documents="))) {
+        *error = QStringLiteral("--library and --documents need a folder");
+        return false;
+    }
+    *options = o;
+    return true;
+}
+
+bool matchesFilters(const QString& artist, const QString& album, const QString& title, const QStringList& filters)
+{
+    const QString haystack = QStringLiteral("%1 / %2 / %3").arg(artist, album, title);
+    for (const QString& f : filters)
+        if (!haystack.contains(f, Qt::CaseInsensitive))
+            return false;
+    return true;
+}
+
+int batchPercent(unsigned itemIndex, float itemFraction, unsigned itemCount)
+{
+    if (itemCount == 0)
+        return 100;
+    const float f = (static_cast<float>(itemIndex) + itemFraction) / static_cast<float>(itemCount);
+    return static_cast<int>(f * 100.0f);
+}
+
+QString progressLine(int percent, unsigned itemNumber, unsigned itemCount, const QString& artist,
+                     const QString& title, int width)
+{
+    const int clamped = std::clamp(percent, 0, 100);
+    constexpr int barWidth = 20;
+    const int filled = clamped * barWidth / 100;
+    QString line = QStringLiteral("[%1%2] %3%  %4/%5")
+                       .arg(QString(filled, u'#'), QString(barWidth - filled, u'-'))
+                       .arg(clamped, 3)
+                       .arg(itemNumber)
+                       .arg(itemCount);
+    QString name = artist.isEmpty() ? title : QStringLiteral("%1 – %2").arg(artist, title);
+    if (!name.isEmpty())
+        line += QStringLiteral("  ") + name;
+    if (width > 1 && line.size() > width)
+        line = line.left(width - 1) + QStringLiteral("…");
+    return line;
+}
+
+} // namespace cli

@@ -1,0 +1,38 @@
+#pragma once
+// Command-line options of ripwell-cli.
+
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+struct Options {
+    QString library;     // empty: the default library root
+    QString documents;   // empty: the default documents directory
+    bool list = false;
+    bool yes = false;
+    bool verbose = false;
+    bool help = false;
+    QStringList filters; // words that every selected song must contain
+};
+
+// Parses the arguments after the program name. On bad usage returns false and
+// says why in `error`.
+bool parseOptions(const QStringList& args, Options* options, QString* error);
+
+// The --help text.
+QString usageText();
+
+// Whether "artist / album / title" contains every filter word, ignoring case.
+bool matchesFilters(const QString& artist, const QString& album, const QString& title, const QStringList& filters);
+
+// The batch's percentage as the conversion screen shows it: the item index
+// plus the item's fraction, over the number of items, truncated.
+int batchPercent(unsigned itemIndex, float itemFraction, unsigned itemCount);
+
+// One line of the terminal progress display, at most `width` columns:
+// "[#########-----------]  37%  2/4  Artist – Title".
+QString progressLine(int percent, unsigned itemNumber, unsigned itemCount, const QString& artist,
+                     const QString& title, int width);
+
+} // namespace cli

@@ -1,0 +1,249 @@
+// ripwell-cli: converts songs of a music library from a terminal, with the
+// same import and conversion run as the window app.
+
+#include "Classes/ConversionRun.h"
+#include "Classes/SelectionMap.h"
+#include "cli/CliOptions.h"
+#include "platform/foundation/Documents.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/PathString.h"
+#include "platform/library/MediaLibrary.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kConfirmFrom = 26; // batches this large are confirmed first
+
+void printErr(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+int terminalWidth()
+{
+    winsize ws{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 10)
+        return ws.ws_col;
+    return 80;
+}
+
+// Shows the run on stderr: a progress bar redrawn in place on a terminal,
+// plain lines otherwise.
+class TerminalDisplay : public ConversionDisplay {
+public:
+    TerminalDisplay(bool tty, bool verbose) : tty_(tty), verbose_(verbose) {}
+    void attach(ConversionRun* run) { run_ = run; }
+
+    void progress(float itemFraction) override
+    {
+        percent_ = cli::batchPercent(run_->currentItemIndex(), itemFraction,
+                                     static_cast<unsigned>(run_->mediaItems().count()));
+        redraw();
+    }
+
+    void currentItem() override
+    {
+        const std::uint32_t index = run_->currentItemIndex();
+        if (index == shownIndex_)
+            return;
+        shownIndex_ = index;
+        const auto item = run_->itemAtIndex(index);
+        artist_ = item.artist();
+        title_ = item.displayTitle();
+        redraw();
+    }
+
+    void itemEnded(std::uint32_t index, bool converted) override
+    {
+        const auto item = run_->itemAtIndex(index);
+        if (!tty_) {
+            // One line per song when the output is a file or a pipe.
+            printErr(QStringLiteral("[%1/%2] %3%4\n")
+                         .arg(index + 1)
+                         .arg(run_->mediaItems().count())
+                         .arg(converted ? QString() : QStringLiteral("failed: "), nameOf(item)));
+            return;
+        }
+        if (converted)
+            return;
+        clearLine();
+        printErr(QStringLiteral("failed: %1\n").arg(nameOf(item)));
+        redraw();
+    }
+
+    void runEnded(std::uint32_t) override
+    {
+        percent_ = 100;
+        redraw();
+        if (tty_ && drawn_)
+            printErr(QStringLiteral("\n"));
+        drawn_ = false;
+        ended_ = true;
+    }
+
+    void completionOffered(std::uint32_t) override { QCoreApplication::exit(0); }
+
+    // A log line from the import, shown above the progress bar.
+    void logLine(const QString& line)
+    {
+        // The run's own lines say what itemEnded() shows already.
+        if (!verbose_ && (line.startsWith(QLatin1String("[DEBUG]")) || line.startsWith(QLatin1String("[ERROR] [conversionLoop]"))))
+            return;
+        clearLine();
+        printErr(line + u'\n');
+        redraw();
+    }
+
+private:
+    static QString nameOf(const medialibrary::MediaItem& item)
+    {
+        return item.artist().isEmpty() ? item.displayTitle()
+                                       : QStringLiteral("%1 – %2").arg(item.artist(), item.displayTitle());
+    }
+    void clearLine()
+    {
+        if (tty_ && drawn_)
+            printErr(QStringLiteral("\r\033[K"));
+    }
+
+    void redraw()
+    {
+        if (!tty_ || !run_ || ended_)
+            return;
+        const unsigned count = static_cast<unsigned>(run_->mediaItems().count());
+        const unsigned number = std::min(run_->currentItemIndex() + 1, count);
+        printErr(QStringLiteral("\r\033[K") + cli::progressLine(percent_, number, count, artist_, title_, terminalWidth() - 1));
+        drawn_ = true;
+    }
+
+    bool tty_;
+    bool verbose_;
+    ConversionRun* run_ = nullptr;
+    int percent_ = 0;
+    std::uint32_t shownIndex_ = ConversionRun::kNoItem;
+    QString artist_, title_;
+    bool drawn_ = false;
+    bool ended_ = false;
+};
+
+QString formatOf(const medialibrary::MediaItem& item)
+{
+    if (item.isProtected())
+        return QStringLiteral("protected");
+    if (item.assetURL().isEmpty())
+        return QStringLiteral("unreadable");
+    return item.assetURL().pathExtension();
+}
+
+bool confirm(std::size_t count)
+{
+    printErr(QStringLiteral("You have selected %1 songs. This may take some time and needs enough disk space.\n"
+                            "Convert them? [y/N] ")
+                 .arg(count));
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin))
+        return false;
+    return answer[0] == 'y' || answer[0] == 'Y';
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ripwell-cli"));
+
+    cli::Options options;
+    QString error;
+    if (!cli::parseOptions(app.arguments().mid(1), &options, &error)) {
+        printErr(QStringLiteral("ripwell-cli: %1\n\n%2").arg(error, cli::usageText()));
+        return 2;
+    }
+    if (options.help) {
+        QTextStream(stdout) << cli::usageText();
+        return 0;
+    }
+    if (!options.library.isEmpty())
+        qputenv("RIPWELL_LIBRARY", QFileInfo(options.library).absoluteFilePath().toUtf8());
+    if (!options.documents.isEmpty())
+        qputenv("RIPWELL_DOCUMENTS", QFileInfo(options.documents).absoluteFilePath().toUtf8());
+
+    const QString root = documents::musicLibraryRoot();
+    const QFileInfo rootInfo(root);
+    if (!rootInfo.isDir() || !rootInfo.isReadable() || !QDir(root).isReadable()) {
+        printErr(QStringLiteral("ripwell-cli: cannot read the music library %1\n").arg(root));
+        return 2;
+    }
+    const QString docs = documents::documentsDirectory();
+    if (!QFileInfo(docs).isDir() || !QFileInfo(docs).isWritable()) {
+        printErr(QStringLiteral("ripwell-cli: cannot write to the documents folder %1\n").arg(docs));
+        return 2;
+    }
+
+    const auto library = medialibrary::MediaLibrary::scan(root, {docs});
+    medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
+
+    SelectionMap selection;
+    std::vector<medialibrary::MediaItem> listed;
+    std::size_t skipped = 0;
+    for (const auto& item : library->items()) {
+        if (!cli::matchesFilters(item.artist(), item.albumTitle(), item.displayTitle(), options.filters))
+            continue;
+        listed.push_back(item);
+        if (item.assetURL().isEmpty())
+            ++skipped; // protected or unreadable: the library does not hand it over
+        else
+            selection.setObject(item, item.assetURL());
+    }
+
+    QTextStream out(stdout);
+    if (options.list) {
+        for (const auto& item : listed)
+            out << item.artist() << '\t' << item.albumTitle() << '\t' << item.displayTitle() << '\t' << formatOf(item) << '\n';
+        return 0;
+    }
+
+    if (selection.count() >= kConfirmFrom && !options.yes) {
+        if (!::isatty(STDIN_FILENO)) {
+            printErr(QStringLiteral("ripwell-cli: %1 songs selected; converting 26 or more needs --yes when standard "
+                                    "input is not a terminal\n")
+                         .arg(selection.count()));
+            return 2;
+        }
+        if (!confirm(selection.count())) {
+            printErr(QStringLiteral("Nothing converted.\n"));
+            return 0;
+        }
+    }
+
+    const bool tty = ::isatty(STDERR_FILENO);
+    TerminalDisplay display(tty, options.verbose);
+    applog::setSink([&display](const QString& line) { display.logLine(line); });
+    applog::setStderrEnabled(false);
+
+    ConversionRun run(&display);
+    display.attach(&run);
+    run.exportMedia(selection);
+    if (!run.isFinished())
+        app.exec();
+    applog::setSink(nullptr);
+    applog::setStderrEnabled(true);
+
+    const std::uint32_t failed = run.failedItemCount();
+    const std::size_t converted = selection.count() - failed;
+    out << "Files are in " << docs << '\n';
+    out << "Converted: " << converted << ", skipped (protected or unreadable): " << skipped << ", failed: " << failed << '\n';
+    if (failed > 0)
+        out << "The failed songs are listed in " << path::appendingComponent(docs, QStringLiteral("error.log")) << '\n';
+    out.flush();
+    return failed > 0 ? 1 : 0;
+}

@@ -1,0 +1,219 @@
+#include "Classes/ConversionRun.h"
+#include "platform/foundation/Timing.h"
+#include "tests/support/TestSupport.h"
+#include "tools/make_library/SongGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using medialibrary::MediaItem;
+using testsupport::LogCapture;
+using testsupport::readFile;
+using testsupport::TempDir;
+
+namespace {
+
+// Records the display points in the order they come.
+struct Recorder : ConversionDisplay {
+    QStringList events;
+    std::vector<float> fractions;
+    ConversionRun* run = nullptr;
+    void runStarted() override { events << "started"; }
+    void progress(float p) override
+    {
+        fractions.push_back(p);
+        EXPECT_GE(p, 0.0f);
+        EXPECT_LE(p, 1.0f);
+    }
+    void itemEnded(std::uint32_t i, bool ok) override { events << QStringLiteral("item %1 %2").arg(i).arg(ok ? "ok" : "failed"); }
+    void runEnded(std::uint32_t failed) override
+    {
+        events << QStringLiteral("ended %1").arg(failed);
+        errorLogAtEnd = readFile(errorLog);
+    }
+    void completionOffered(std::uint32_t failed) override
+    {
+        events << QStringLiteral("offered %1").arg(failed);
+        errorLogAtOffer = readFile(errorLog);
+    }
+    QString errorLog;
+    QByteArray errorLogAtEnd, errorLogAtOffer; // error.log as each of the two end points found it
+};
+
+class Run : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        library = new TempDir;
+        const std::pair<songgen::Format, const char*> songs[] = {
+            {songgen::Format::Mp3Cbr, "Morning Tide.mp3"}, {songgen::Format::Aac, "Copper Sky.m4a"},
+            {songgen::Format::WavId3, "Slow Train.wav"},   {songgen::Format::Aiff, "Northern Lights.aif"},
+        };
+        unsigned seed = 1;
+        for (const auto& [format, name] : songs) {
+            songgen::Song s{library->file(name), format, "Artist", "Album", QString(name).section('.', 0, 0), 1, false};
+            QString error;
+            ASSERT_TRUE(songgen::writeSong(s, seed++, 0.6, 128000, &error)) << error.toStdString();
+        }
+        testsupport::writeFile(library->file("Not Audio.mp3"), "just text\n");
+        testsupport::writeFile(library->file("Empty.m4a"), "");
+    }
+    static void TearDownTestSuite() { delete library; }
+
+    void SetUp() override
+    {
+        timing::setScale(0.05);
+        qputenv("RIPWELL_DOCUMENTS", docs.path().toUtf8());
+        recorder.errorLog = docs.file("error.log");
+    }
+    void TearDown() override
+    {
+        timing::setScale(1.0);
+        qunsetenv("RIPWELL_DOCUMENTS");
+    }
+
+    // An item for a file of the fixture library, with its asset URL the file's URL.
+    static MediaItem item(const QString& file, const QString& title, const QString& artist = "Artist",
+                          const QString& album = "Album")
+    {
+        MediaItem::Data d;
+        d.persistentID = qHash(file + title + artist + album);
+        d.filePath = library->file(file);
+        d.title = title;
+        d.artist = artist;
+        d.albumTitle = album;
+        d.isReadable = true;
+        d.assetURL = Url::fileURLWithPath(library->file(file));
+        return MediaItem(d);
+    }
+
+    // Runs the map to its end; the item keys are made distinct by a query.
+    void convert(const std::vector<MediaItem>& items)
+    {
+        SelectionMap map;
+        int n = 0;
+        for (const MediaItem& i : items) {
+            QUrl key = i.assetURL().qurl();
+            key.setQuery(QStringLiteral("n=%1").arg(n++));
+            map.setObject(i, Url(key));
+        }
+        run.exportMedia(map);
+        ASSERT_TRUE(testsupport::processEventsUntil([&] { return run.isFinished(); }, 60000));
+    }
+
+    static TempDir* library;
+    TempDir docs;
+    LogCapture log;
+    Recorder recorder;
+    ConversionRun run{&recorder};
+};
+TempDir* Run::library = nullptr;
+
+TEST_F(Run, FourItemsAllConverted)
+{
+    testsupport::writeFile(docs.file("error.log"), "from an earlier run\n");
+    convert({item("Morning Tide.mp3", "Morning Tide"), item("Copper Sky.m4a", "Copper Sky"),
+             item("Slow Train.wav", "Slow Train"), item("Northern Lights.aif", "Northern Lights")});
+    EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 ok", "item 1 ok", "item 2 ok", "item 3 ok", "ended 0", "offered 0"}));
+    EXPECT_EQ(run.failedItemCount(), 0u);
+    EXPECT_EQ(run.currentItemIndex(), 4u);
+    for (const char* f : {"Morning Tide.mp3", "Copper Sky.m4a", "Slow Train.wav", "Northern Lights.aif"})
+        EXPECT_GT(QFileInfo(docs.file(QStringLiteral("Artist/Album/") + f)).size(), 1000) << f;
+    EXPECT_EQ(run.currentItemURL().path(), docs.file("Artist/Album/Northern Lights.aif"));
+    EXPECT_EQ(readFile(docs.file("error.log")), "from an earlier run\n") << "a run without failures leaves error.log alone";
+    EXPECT_TRUE(log.contains(QStringLiteral("[DEBUG] [conversionLoop] Converting <%1?n=0> to <%2>")
+                                 .arg(Url::fileURLWithPath(library->file("Morning Tide.mp3")).absoluteString(),
+                                      Url::fileURLWithPath(docs.file("Artist/Album/Morning Tide.mp3")).absoluteString())));
+    EXPECT_FALSE(QFile::exists(docs.file("Artist/Album/Morning Tide.mov"))) << "no temporary movie left";
+}
+
+TEST_F(Run, FailedItemsAreRecordedRemovedAndListedInOrder)
+{
+    testsupport::writeFile(docs.file("error.log"), "a much longer text from an earlier run that must not survive\n");
+    // Items 2 and 4 of five fail: one in its export, one before it (nothing to read).
+    convert({item("Morning Tide.mp3", "Morning Tide"), item("Not Audio.mp3", QString::fromUtf8("Ærger über Café")),
+             item("Copper Sky.m4a", "Copper Sky"), item("Empty.m4a", "Empty Song"), item("Slow Train.wav", "Slow Train")});
+    EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 ok", "item 1 failed", "item 2 ok", "item 3 failed",
+                                            "item 4 ok", "ended 2", "offered 2"}));
+    EXPECT_TRUE(recorder.errorLogAtEnd.startsWith("a much")) << "written after the run ended…";
+    EXPECT_EQ(recorder.errorLogAtOffer, readFile(docs.file("error.log"))) << "…and before completion is offered";
+    EXPECT_EQ(run.failedItemCount(), 2u);
+    ASSERT_EQ(run.failedMediaItems().size(), 2u);
+    EXPECT_EQ(run.failedMediaItems()[0].title(), QString::fromUtf8("Ærger über Café"));
+    EXPECT_EQ(run.failedMediaItems()[1].title(), "Empty Song");
+    EXPECT_EQ(readFile(docs.file("error.log")), QString::fromUtf8("Ærger über Café\nEmpty Song\n").toUtf8());
+    EXPECT_FALSE(QFile::exists(docs.file(QString::fromUtf8("Artist/Album/Ærger über Café.mp3"))));
+    EXPECT_FALSE(QFile::exists(docs.file("Artist/Album/Empty Song.m4a")));
+    EXPECT_TRUE(QFile::exists(docs.file("Artist/Album/Slow Train.wav")));
+    EXPECT_TRUE(log.contains(QString::fromUtf8("[ERROR] [conversionLoop] Import has failed: Ærger über Café")));
+    EXPECT_TRUE(log.contains("[ERROR] [conversionLoop] Import has failed: Empty Song"));
+}
+
+TEST_F(Run, Mp3WhoseExtractionFailsCountsAsFailed)
+{
+    // A folder of the user's where the MP3 should go: the export works, the copy cannot.
+    ASSERT_TRUE(QDir().mkpath(docs.file("Artist/Album/Morning Tide.mp3")));
+    testsupport::writeFile(docs.file("Artist/Album/Morning Tide.mp3/keep.txt"), "mine");
+    convert({item("Morning Tide.mp3", "Morning Tide")});
+    EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 failed", "ended 1", "offered 1"}));
+    EXPECT_EQ(readFile(docs.file("error.log")), "Morning Tide\n");
+    EXPECT_EQ(readFile(docs.file("Artist/Album/Morning Tide.mp3/keep.txt")), "mine") << "the user's folder survives";
+}
+
+TEST_F(Run, SameOutputNameWithinOneRunIsNumbered)
+{
+    // An earlier run's file at the first name is replaced, not kept beside.
+    ASSERT_TRUE(QDir().mkpath(docs.file("Artist/Album")));
+    testsupport::writeFile(docs.file("Artist/Album/Same.m4a"), "old");
+    convert({item("Copper Sky.m4a", "Same"), item("Copper Sky.m4a", "Same"), item("Copper Sky.m4a", "Same"),
+             item("Copper Sky.m4a", "Same (2)")});
+    EXPECT_EQ(run.failedItemCount(), 0u);
+    const QStringList files = QDir(docs.file("Artist/Album")).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(files, (QStringList{"Same (2) (2).m4a", "Same (2).m4a", "Same (3).m4a", "Same.m4a"}));
+    EXPECT_NE(readFile(docs.file("Artist/Album/Same.m4a")), "old");
+}
+
+TEST_F(Run, EmptySelectionEndsAtOnce)
+{
+    run.exportMedia(SelectionMap());
+    EXPECT_TRUE(run.isFinished());
+    EXPECT_EQ(recorder.events, (QStringList{"started", "ended 0", "offered 0"}));
+    EXPECT_FALSE(QFile::exists(docs.file("error.log")));
+}
+
+TEST_F(Run, TenThousandInstantFailuresFinish)
+{
+    // Asset URLs that resolve to nothing fail before any export starts; each
+    // next item still starts from the main loop, never on the last one's stack.
+    SelectionMap map;
+    const int n = 10000;
+    for (int i = 0; i < n; ++i) {
+        MediaItem::Data d;
+        d.persistentID = quint64(i) + 1;
+        d.title = QStringLiteral("Gone");
+        d.assetURL = Url::fromString(QStringLiteral("library://item/item.mp3?id=%1").arg(i));
+        map.setObject(MediaItem(d), d.assetURL);
+    }
+    run.exportMedia(map);
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return run.isFinished(); }, 120000));
+    EXPECT_EQ(run.failedItemCount(), quint32(n));
+    EXPECT_EQ(recorder.events.last(), QStringLiteral("offered %1").arg(n));
+    EXPECT_EQ(readFile(docs.file("error.log")).count('\n'), n);
+}
+
+TEST_F(Run, DestroyingTheRunMidwayIsSafe)
+{
+    {
+        ConversionRun shortLived;
+        SelectionMap map;
+        const MediaItem i = item("Slow Train.wav", "Slow Train");
+        map.setObject(i, i.assetURL());
+        shortLived.exportMedia(map);
+    } // gone while its import runs: its completion must find nothing to call
+    testsupport::processEventsUntil([] { return false; }, 300);
+    SUCCEED();
+}
+
+} // namespace

@@ -1,0 +1,50 @@
+#include "cli/CliOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CliOptions, ParsesOptionsAndFilters)
+{
+    cli::Options o;
+    QString error;
+    ASSERT_TRUE(cli::parseOptions({"--library", "/m", "--documents=/d", "--yes", "Okafor", "--list", "--", "--tide"}, &o, &error));
+    EXPECT_EQ(o.library, "/m");
+    EXPECT_EQ(o.documents, "/d");
+    EXPECT_TRUE(o.yes);
+    EXPECT_TRUE(o.list);
+    EXPECT_EQ(o.filters, (QStringList{"Okafor", "--tide"}));
+
+    for (const QStringList& bad : {QStringList{"--frobnicate"}, QStringList{"--library"}, QStringList{"--documents", ""},
+                                   QStringList{"--library="}}) {
+        EXPECT_FALSE(cli::parseOptions(bad, &o, &error)) << bad.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(CliOptions, EveryFilterWordMustMatchIgnoringCase)
+{
+    EXPECT_TRUE(cli::matchesFilters("Mira Okafor", "Paper Boats", "Slow Train", {}));
+    EXPECT_TRUE(cli::matchesFilters("Mira Okafor", "Paper Boats", "Slow Train", {"okafor", "TRAIN"}));
+    EXPECT_FALSE(cli::matchesFilters("Mira Okafor", "Paper Boats", "Slow Train", {"okafor", "tide"}));
+    EXPECT_TRUE(cli::matchesFilters(QString::fromUtf8("Ærø Strings"), "Vol. 2", "X", {QString::fromUtf8("ærø")}));
+    EXPECT_TRUE(cli::matchesFilters("A", "B", "C", {"a / b"})) << "the words match the joined text";
+}
+
+TEST(CliOptions, BatchPercentAsTheScreenShowsIt)
+{
+    EXPECT_EQ(cli::batchPercent(1, 0.5f, 4), 37);
+    EXPECT_EQ(cli::batchPercent(2, 0.0f, 3), 66);
+    EXPECT_EQ(cli::batchPercent(3, 1.0f, 4), 100);
+    EXPECT_EQ(cli::batchPercent(0, 0.0f, 0), 100);
+}
+
+TEST(CliOptions, ProgressLineFitsTheTerminal)
+{
+    const QString line = cli::progressLine(37, 2, 4, "Mira Okafor", "Slow Train", 200);
+    EXPECT_EQ(line, QString::fromUtf8("[#######-------------]  37%  2/4  Mira Okafor – Slow Train"));
+    EXPECT_EQ(cli::progressLine(250, 1, 1, {}, "T", 200), "[####################] 100%  1/1  T");
+    EXPECT_LE(cli::progressLine(50, 1, 2, QString(300, 'x'), "T", 40).size(), 40);
+}
+
+} // namespace

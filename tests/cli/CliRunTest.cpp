@@ -1,0 +1,133 @@
+// ripwell-cli as a user runs it: a real process over a generated library.
+#include "tests/support/TestSupport.h"
+#include "tools/make_library/SongGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using testsupport::TempDir;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Result cli(const QStringList& args, const QByteArray& input = {})
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("RIPWELL_LIBRARY");
+    env.remove("RIPWELL_DOCUMENTS");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000))
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+class Cli : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        library = new TempDir;
+        songgen::Options o;
+        o.seconds = 0.5;
+        o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff,
+                     songgen::Format::Protected};
+        ASSERT_EQ(songgen::makeLibrary(library->path(), o).size(), 5u);
+    }
+    static void TearDownTestSuite() { delete library; }
+    static TempDir* library;
+    TempDir docs;
+};
+TempDir* Cli::library = nullptr;
+
+TEST_F(Cli, HelpAndBadUsage)
+{
+    const Result help = cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("Usage: ripwell-cli")) << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains("--yes"));
+
+    const Result bad = cli({"--nonsense"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.contains("unknown option --nonsense"));
+
+    const Result missing = cli({"--library", docs.file("no such folder"), "--documents", docs.path()});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.err.contains("cannot read the music library"));
+}
+
+TEST_F(Cli, ListShowsTheSelectionWithFormats)
+{
+    const Result r = cli({"--library", library->path(), "--documents", docs.path(), "--list"});
+    EXPECT_EQ(r.exitCode, 0);
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << r.out.toStdString();
+    EXPECT_TRUE(lines.contains("The Lanterns\tHarbour Lights\tMorning Tide\tmp3")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\tprotected\n"));
+    EXPECT_TRUE(QDir(docs.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty()) << "nothing written";
+
+    const Result filtered = cli({"--library", library->path(), "--documents", docs.path(), "--list", "harbour", "SKY"});
+    EXPECT_EQ(filtered.out.toStdString(), "The Lanterns\tHarbour Lights\tCopper Sky\twav\n");
+}
+
+TEST_F(Cli, ConvertsTheLibraryAndReportsWhatItDid)
+{
+    const Result r = cli({"--library", library->path(), "--documents", docs.path()});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Converted: 4, skipped (protected or unreadable): 1, failed: 0")) << r.out.toStdString();
+    EXPECT_TRUE(QFile::exists(docs.file("The Lanterns/Harbour Lights/Morning Tide.mp3")));
+    EXPECT_TRUE(QFile::exists(docs.file("The Lanterns/Harbour Lights/Why (Live).m4a")));
+    EXPECT_TRUE(QFile::exists(docs.file("Mira Okafor/Paper Boats/Ballad for Anna.aif")));
+    EXPECT_FALSE(QFile::exists(docs.file("error.log")));
+    EXPECT_FALSE(r.err.contains("[DEBUG]")) << "debug lines only with --verbose";
+}
+
+TEST_F(Cli, FailuresGiveStatusOneAndErrorLog)
+{
+    TempDir broken;
+    QDir().mkpath(broken.file("x"));
+    // An MP3 cut inside a frame: the library reads it, its export fails.
+    songgen::Song cut{broken.file("x/Cut.mp3"), songgen::Format::Mp3Cbr, "A", "B", "Cut Short", 2, false};
+    ASSERT_TRUE(songgen::writeSong(cut, 4, 1.0, 128000, nullptr));
+    QFile f(cut.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.resize(f.size() * 2 / 5 + 7));
+    f.close();
+    songgen::Song good{broken.file("x/Good.wav"), songgen::Format::WavId3, "A", "B", "Good", 1, false};
+    ASSERT_TRUE(songgen::writeSong(good, 3, 0.3, 128000, nullptr));
+    const Result r = cli({"--library", broken.path(), "--documents", docs.path()});
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Converted: 1, skipped (protected or unreadable): 0, failed: 1")) << r.out.toStdString();
+    EXPECT_EQ(testsupport::readFile(docs.file("error.log")), "Cut Short\n");
+    EXPECT_TRUE(r.out.contains(docs.file("error.log"))) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains(QString::fromUtf8("failed: A – Cut Short"))) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(docs.file("A/B/Good.wav")));
+}
+
+TEST_F(Cli, LargeBatchesNeedYesWithoutATerminal)
+{
+    TempDir big;
+    songgen::Options o;
+    o.seconds = 0.1;
+    o.songs = 26;
+    o.formats = {songgen::Format::WavId3};
+    ASSERT_EQ(songgen::makeLibrary(big.path(), o).size(), 26u);
+    const Result refused = cli({"--library", big.path(), "--documents", docs.path()}, "y\n");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains("needs --yes")) << refused.err.toStdString();
+    EXPECT_TRUE(QDir(docs.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+
+    const Result done = cli({"--library", big.path(), "--documents", docs.path(), "--yes"});
+    EXPECT_EQ(done.exitCode, 0) << done.err.toStdString();
+    EXPECT_TRUE(done.out.contains("Converted: 26,")) << done.out.toStdString();
+}
+
+} // namespace
