@@ -191,7 +191,14 @@ RemuxResult Remuxer::openInput()
 {
     const QByteArray source = QFile::encodeName(job_.source);
     AVFormatContext* ic = nullptr;
-    int err = avformat_open_input(&ic, source.constData(), nullptr, nullptr);
+    // Songs are local files in the formats the library hands out. A playlist
+    // or concat script dressed up as a song must not make the demuxer open
+    // other files or network addresses.
+    AVDictionary* rawOptions = nullptr;
+    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
+    av_dict_set(&rawOptions, "format_whitelist", "mp3,mov,mp4,m4a,wav,aiff", 0);
+    int err = avformat_open_input(&ic, source.constData(), nullptr, &rawOptions);
+    std::unique_ptr<AVDictionary, DictFreer> options(rawOptions);
     if (err < 0)
         return fail("avformat_open_input", err);
     input_.reset(ic);
