@@ -201,7 +201,8 @@ TEST(ExportSession, BrokenSourcesFailWithAnErrorAndLeaveNoFile)
 
     // A concat script dressed as a song, pointing at a real one.
     const QString script = out.file("script.wav");
-    testsupport::writeFile(script, "ffconcat version 1.0\nfile '" + lib.song(songgen::Format::WavId3).toUtf8() + "'\n");
+    ASSERT_TRUE(QFile::copy(lib.song(songgen::Format::WavId3), out.file("inner.wav")));
+    testsupport::writeFile(script, "ffconcat version 1.0\nfile 'inner.wav'\n");
 
     const std::pair<QString, const QString*> cases[] = {
         {script, &AVFileTypeWAVE},
