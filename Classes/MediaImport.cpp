@@ -173,6 +173,34 @@ Url MediaImport::temporaryMovieURL(const Url& destinationURL)
     return movie == destinationURL ? destinationURL.URLByAppendingPathExtension(QStringLiteral("mov")) : movie;
 }
 
+class MediaImport::CallScope {
+public:
+    explicit CallScope(MediaImport& worker) : worker_(worker)
+    {
+        std::lock_guard lock(worker_.callMutex_);
+        ++worker_.callsInProgress_;
+    }
+    ~CallScope()
+    {
+        {
+            std::lock_guard lock(worker_.callMutex_);
+            --worker_.callsInProgress_;
+        }
+        worker_.callReturned_.notify_all();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    MediaImport& worker_;
+};
+
+void MediaImport::awaitReturnFromImport()
+{
+    std::unique_lock lock(callMutex_);
+    callReturned_.wait(lock, [this] { return callsInProgress_ == 0; });
+}
+
 MediaImport::State MediaImport::state() const
 {
     std::lock_guard lock(mutex_);
@@ -233,6 +261,7 @@ void MediaImport::giveUp(std::shared_ptr<const ExportError> why, CompletionBlock
         failure_ = std::move(why);
     }
     exportservice::enqueue([self = shared_from_this(), completionBlock = std::move(completionBlock)] {
+        self->awaitReturnFromImport();
         if (completionBlock)
             completionBlock(self);
     });
@@ -240,6 +269,7 @@ void MediaImport::giveUp(std::shared_ptr<const ExportError> why, CompletionBlock
 
 void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionBlock completionBlock)
 {
+    const CallScope scope(*this);
     if (existsAt(toURL.path())) {
         removeItemAt(toURL.path());
         applog::debug(kImportOp, QStringLiteral("Deleted existing file: %1").arg(toURL.absoluteString()));
@@ -286,6 +316,7 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
 
     // The direct export handler.
     session->exportAsynchronouslyWithCompletionHandler([self = shared_from_this(), completionBlock = std::move(completionBlock)] {
+        self->awaitReturnFromImport();
         if (completionBlock)
             completionBlock(self);
         if (const std::shared_ptr<AVAssetExportSession> ended = self->state().session) {
@@ -299,6 +330,7 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
 void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& /*asset*/,
                                   CompletionBlock completionBlock)
 {
+    const CallScope scope(*this);
     const std::shared_ptr<AVAssetExportSession> session = state().session;
     if (!session) {
         giveUp(std::make_shared<const ExportError>(QStringLiteral("importMP3ToFile"), -1, QStringLiteral("no export session")),
@@ -313,6 +345,7 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
     // The MP3 export handler.
     session->exportAsynchronouslyWithCompletionHandler(
         [self = shared_from_this(), completionBlock = std::move(completionBlock), destinationURL, movieURL] {
+            self->awaitReturnFromImport();
             const std::shared_ptr<AVAssetExportSession> ended = self->state().session;
             const std::int32_t status = ended ? static_cast<std::int32_t>(ended->status()) : 0;
             if (status == AVAssetExportSessionStatusFailed) {

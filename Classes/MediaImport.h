@@ -6,12 +6,13 @@
 // movie beside the destination first; the movie's audio payload is then copied
 // into the MP3 file. The owner reads progress and status while the export runs
 // and learns the outcome in the completion block, which is called exactly once,
-// on the export service's thread, after importAsset() has returned.
+// on the export service's thread, never before importAsset() has returned.
 
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/foundation/Url.h"
 
 #include <cstddef>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -74,6 +75,14 @@ private:
     void setSession(std::shared_ptr<AVAssetExportSession> session);
     void releaseSession();
     void giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock);
+
+    // The completion block never runs before the importAsset() call that
+    // started the import has returned, on whichever thread it was made.
+    class CallScope;
+    void awaitReturnFromImport();
+    std::mutex callMutex_;
+    std::condition_variable callReturned_;
+    int callsInProgress_ = 0;
 
     mutable std::mutex mutex_; // guards the three fields below; never held while calling out
     std::shared_ptr<AVAssetExportSession> export_; // the export session

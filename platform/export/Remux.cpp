@@ -20,6 +20,11 @@ extern "C" {
 #include <memory>
 #include <vector>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace mediaexport {
 
 namespace {
@@ -42,7 +47,51 @@ struct PacketFreer {
 struct DictFreer {
     void operator()(AVDictionary* d) const { av_dict_free(&d); }
 };
+struct IOContextFreer {
+    void operator()(AVIOContext* pb) const
+    {
+        av_freep(&pb->buffer);
+        avio_context_free(&pb);
+    }
+};
+struct FdCloser {
+    void operator()(int* fd) const
+    {
+        ::close(*fd);
+        delete fd;
+    }
+};
 using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
+using IOContextPtr = std::unique_ptr<AVIOContext, IOContextFreer>;
+using FdPtr = std::unique_ptr<int, FdCloser>;
+
+// The song is read through a buffer eight times the size of libavformat's
+// own, which saves most of the read calls of a song.
+constexpr int kReadBufferSize = 256 * 1024;
+
+int readSong(void* opaque, std::uint8_t* buffer, int size)
+{
+    for (;;) {
+        const ssize_t n = ::read(*static_cast<int*>(opaque), buffer, static_cast<std::size_t>(size));
+        if (n > 0)
+            return static_cast<int>(n);
+        if (n == 0)
+            return AVERROR_EOF;
+        if (errno != EINTR)
+            return AVERROR(errno);
+    }
+}
+
+std::int64_t seekSong(void* opaque, std::int64_t offset, int whence)
+{
+    const int fd = *static_cast<int*>(opaque);
+    if (whence & AVSEEK_SIZE) {
+        struct stat info {};
+        return ::fstat(fd, &info) == 0 ? static_cast<std::int64_t>(info.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : static_cast<std::int64_t>(at);
+}
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 
@@ -146,7 +195,9 @@ private:
 
     const RemuxJob& job_;
     std::optional<ExportError> error_;
-    InputPtr input_;
+    FdPtr sourceFile_;       // closed last,
+    IOContextPtr sourceIO_;  // after the reader that uses it,
+    InputPtr input_;         // which goes first
     OutputPtr output_;
     bool createdOutput_ = false;
     int audioIndex_ = -1;
@@ -190,8 +241,31 @@ RemuxResult Remuxer::copy()
 RemuxResult Remuxer::openInput()
 {
     const QByteArray source = QFile::encodeName(job_.source);
-    AVFormatContext* ic = nullptr;
-    int err = avformat_open_input(&ic, source.constData(), nullptr, nullptr);
+    const int fd = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail("open", AVERROR(errno));
+    sourceFile_.reset(new int(fd));
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kReadBufferSize));
+    if (!buffer)
+        return fail("av_malloc", AVERROR(ENOMEM));
+    sourceIO_.reset(avio_alloc_context(buffer, kReadBufferSize, 0, sourceFile_.get(), readSong, nullptr, seekSong));
+    if (!sourceIO_) {
+        av_free(buffer);
+        return fail("avio_alloc_context", AVERROR(ENOMEM));
+    }
+    AVFormatContext* ic = avformat_alloc_context();
+    if (!ic)
+        return fail("avformat_alloc_context", AVERROR(ENOMEM));
+    ic->pb = sourceIO_.get();
+    ic->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // Songs are local files in the formats the library hands out. A playlist
+    // or concat script dressed up as a song must not make the demuxer open
+    // other files or network addresses.
+    AVDictionary* rawOptions = nullptr;
+    av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
+    av_dict_set(&rawOptions, "format_whitelist", "mp3,mov,mp4,m4a,wav,aiff", 0);
+    int err = avformat_open_input(&ic, source.constData(), nullptr, &rawOptions); // frees `ic` on failure
+    std::unique_ptr<AVDictionary, DictFreer> options(rawOptions);
     if (err < 0)
         return fail("avformat_open_input", err);
     input_.reset(ic);

@@ -199,7 +199,13 @@ TEST(ExportSession, BrokenSourcesFailWithAnErrorAndLeaveNoFile)
     QByteArray wav = testsupport::readFile(cutWav);
     testsupport::writeFile(cutWav, wav.left(wav.indexOf("data") + 8 + 20000));
 
+    // A concat script dressed as a song, pointing at a real one.
+    const QString script = out.file("script.wav");
+    ASSERT_TRUE(QFile::copy(lib.song(songgen::Format::WavId3), out.file("inner.wav")));
+    testsupport::writeFile(script, "ffconcat version 1.0\nfile 'inner.wav'\n");
+
     const std::pair<QString, const QString*> cases[] = {
+        {script, &AVFileTypeWAVE},
         {lib.broken("Empty.mp3"), &AVFileTypeQuickTimeMovie},
         {lib.broken("Not Audio.mp3"), &AVFileTypeQuickTimeMovie},
         {lib.broken("Truncated.mp3"), &AVFileTypeQuickTimeMovie},
