@@ -10,8 +10,11 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -37,10 +40,60 @@ void removeItemAt(const QString& path)
         ::unlink(native.constData());
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+// The movie and the destination are plain descriptors: each block of the
+// copy is then exactly one read() and one write() of the block, where stdio
+// would split a block around its own 4 kB buffer and copy part of it twice.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void reset()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads `size` bytes at the file position; a signal or a short read does not
+// end it early, only the end of the file or an error.
+bool readFully(int fd, void* into, std::size_t size)
+{
+    auto* at = static_cast<unsigned char*>(into);
+    while (size != 0) {
+        const ssize_t n = ::read(fd, at, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeFully(int fd, const void* from, std::size_t size)
+{
+    const auto* at = static_cast<const unsigned char*>(from);
+    while (size != 0) {
+        const ssize_t n = ::write(fd, at, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 std::uint64_t bigEndian(const unsigned char* p, int bytes)
 {
@@ -58,12 +111,12 @@ struct MdatPayload {
 // Walks the top-level atoms from the file's start to the first "mdat".
 // Every step moves forward, and a size that cannot describe an atom ends the
 // walk, so the walk always ends.
-MdatPayload findMdat(std::FILE* movie, std::uint64_t fileSize)
+MdatPayload findMdat(int movie, std::uint64_t fileSize)
 {
     std::uint64_t atomStart = 0;
     for (;;) {
         unsigned char header[8];
-        if (std::fread(header, 1, sizeof header, movie) != sizeof header)
+        if (!readFully(movie, header, sizeof header))
             return {};
         const std::uint64_t size32 = bigEndian(header, 4);
         const bool isMdat = std::memcmp(header + 4, "mdat", 4) == 0;
@@ -72,7 +125,7 @@ MdatPayload findMdat(std::FILE* movie, std::uint64_t fileSize)
         std::uint64_t headerLength = 8;
         if (size32 == 1) {
             unsigned char extended[8];
-            if (std::fread(extended, 1, sizeof extended, movie) != sizeof extended)
+            if (!readFully(movie, extended, sizeof extended))
                 return {};
             size = bigEndian(extended, 8);
             headerLength = 16;
@@ -96,7 +149,7 @@ MdatPayload findMdat(std::FILE* movie, std::uint64_t fileSize)
         if (size > fileSize - atomStart)
             return {};
         atomStart += size;
-        if (::fseeko(movie, static_cast<off_t>(atomStart), SEEK_SET) != 0)
+        if (::lseek(movie, static_cast<off_t>(atomStart), SEEK_SET) < 0)
             return {};
     }
 }
@@ -112,14 +165,14 @@ bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL,
         return false;
     };
     const QByteArray moviePath = movieURL.path().toUtf8();
-    FilePtr movie(std::fopen(moviePath.constData(), "rb"));
+    Fd movie(::open(moviePath.constData(), O_RDONLY | O_CLOEXEC));
     if (!movie) {
         return fail(QStringLiteral("Could not open source file"));
     }
 
     struct stat info {};
     const std::uint64_t fileSize =
-        ::fstat(::fileno(movie.get()), &info) == 0 && info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+        ::fstat(movie.get(), &info) == 0 && info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 
     const MdatPayload mdat = findMdat(movie.get(), fileSize);
     if (!mdat.found) {
@@ -128,7 +181,7 @@ bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL,
     }
 
     const QByteArray destinationPath = destinationURL.path().toUtf8();
-    FilePtr destination(std::fopen(destinationPath.constData(), "wb"));
+    Fd destination(::open(destinationPath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!destination) {
         movie.reset();
         return fail(QStringLiteral("Could not open destination file"));
@@ -140,18 +193,18 @@ bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL,
     bool writeFailed = false;
     while (remaining != 0) {
         const std::size_t block = remaining > kCopyBlockSize ? kCopyBlockSize : static_cast<std::size_t>(remaining);
-        if (std::fread(buffer.get(), 1, block, movie.get()) != block) {
+        if (!readFully(movie.get(), buffer.get(), block)) {
             truncated = true;
             break;
         }
-        if (std::fwrite(buffer.get(), 1, block, destination.get()) != block) {
+        if (!writeFully(destination.get(), buffer.get(), block)) {
             writeFailed = true;
             break;
         }
         remaining -= block;
     }
 
-    if (std::fclose(destination.release()) != 0)
+    if (::close(destination.release()) != 0)
         writeFailed = true;
     movie.reset();
 
