@@ -264,6 +264,11 @@ RemuxResult Remuxer::openInput()
     AVDictionary* rawOptions = nullptr;
     av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
     av_dict_set(&rawOptions, "format_whitelist", "mp3,mov,mp4,m4a,wav,aiff", 0);
+    // A stream's codec is the one its container declares. Without this the WAV
+    // reader probes every PCM song, packet after packet, for compressed audio
+    // hidden behind the PCM tag, which costs more than copying the song; such a
+    // file is copied as it is labelled, as PCM, its bytes unchanged.
+    av_dict_set(&rawOptions, "max_probe_packets", "1", 0);
     int err = avformat_open_input(&ic, source.constData(), nullptr, &rawOptions); // frees `ic` on failure
     std::unique_ptr<AVDictionary, DictFreer> options(rawOptions);
     if (err < 0)
