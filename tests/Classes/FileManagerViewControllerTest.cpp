@@ -38,7 +38,8 @@ void quietMultimedia(QtMsgType type, const QMessageLogContext& context, const QS
 {
     const bool expected = (context.category && QByteArray(context.category).startsWith("qt.multimedia"))
         || message.startsWith(QLatin1String("PulseAudioService"))
-        || message.contains(QLatin1String("does not support raise()"));
+        || message.contains(QLatin1String("does not support raise()"))
+        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"));
     if (!expected && g_previousHandler)
         g_previousHandler(type, context, message);
 }
