@@ -25,7 +25,7 @@ constexpr int kDeleteControlSide = 22;
 constexpr int kEditingIndent = 38;
 constexpr int kAccessorySide = 22;
 constexpr int kMargin = 8;
-constexpr int kDeleteButtonWidth = 68;
+constexpr int kDeleteButtonWidth = 80;
 constexpr int kDeleteButtonHeight = 30;
 
 // A replaced view may be the sender of the event being handled: let it go later.
