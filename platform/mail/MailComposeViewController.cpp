@@ -5,8 +5,11 @@
 
 #include "ui_MailComposeViewController.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QThreadPool>
 
 namespace mail {
 
@@ -183,12 +186,130 @@ void MailComposeViewController::cancelPressed()
     finish(MailComposeResult::Cancelled, QString());
 }
 
+MailDraft MailComposeViewController::draft() const
+{
+    MailDraft d;
+    d.to = to_;
+    d.cc = cc_;
+    d.bcc = bcc_;
+    d.subject = subject_;
+    d.body = body_;
+    d.bodyIsHTML = bodyIsHTML_;
+    d.attachmentPath = attachmentPath_;
+    d.attachmentMimeType = attachmentMimeType_;
+    d.attachmentFileName = attachmentFileName_;
+    return d;
+}
+
+bool MailComposeViewController::addressesAreValid(bool needRecipient)
+{
+    const std::pair<const char*, const QString*> fields[] = {{"To", &to_}, {"Cc", &cc_}, {"Bcc", &bcc_}};
+    for (const auto& [name, list] : fields) {
+        const QString bad = firstInvalidAddress(*list);
+        if (!bad.isEmpty()) {
+            setStatus(L("\"%1\" in %2 is not a valid e-mail address.").arg(bad, L(name)), true);
+            return false;
+        }
+    }
+    if (needRecipient && addressCount(to_) + addressCount(cc_) + addressCount(bcc_) == 0) {
+        setStatus(L("Enter at least one recipient."), true);
+        return false;
+    }
+    return true;
+}
+
 void MailComposeViewController::savePressed()
 {
+    if (sending_ || finished_ || !addressesAreValid(false))
+        return;
+    setStatus(L("Saving…"), false);
+    runInBackground(&saveDraft, &MailComposeViewController::saveFinished);
 }
 
 void MailComposeViewController::sendPressed()
 {
+    if (sending_ || finished_ || !addressesAreValid(true))
+        return;
+    setStatus(L("Sending…"), false);
+    runInBackground(&sendMail, &MailComposeViewController::sendFinished);
+}
+
+void MailComposeViewController::runInBackground(std::function<MailOutcome(const MailDraft&)> job,
+                                                void (MailComposeViewController::*done)(const MailOutcome&))
+{
+    sending_ = true;
+    setEditable(false);
+    form_->activityIndicator->startAnimating();
+    QPointer<MailComposeViewController> self = this;
+    QThreadPool::globalInstance()->start([job = std::move(job), d = draft(), self, done] {
+        const MailOutcome outcome = job(d);
+        // A composer that is gone meanwhile needs no answer: the message is
+        // sent, or kept as a draft.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, done, outcome] {
+                if (self)
+                    (self.data()->*done)(outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MailComposeViewController::sendFinished(const MailOutcome& outcome)
+{
+    sending_ = false;
+    form_->activityIndicator->stopAnimating();
+    if (outcome.ok) {
+        setStatus(L("Sent."), false);
+        finish(MailComposeResult::Sent, QString());
+        return;
+    }
+    draftPath_ = outcome.draftPath;
+    if (draftPath_.isEmpty()) {
+        // Not even a draft could be written (the attachment has gone, the
+        // disk is full): the composer stays open with everything typed.
+        setEditable(true);
+        addAttachmentFileAgainIfGone();
+        setStatus(outcome.reason, true);
+        return;
+    }
+    // Say why, with the draft already saved; report once the user has read it.
+    failure_ = outcome;
+    setStatus(outcome.reason + u'\n' + L("The message was saved in the drafts folder."), true);
+    alert_ = std::make_unique<ui::AlertView>(L("Mail not sent"),
+                                             outcome.reason + QStringLiteral("\n\n")
+                                                 + L("The message was saved in the drafts folder."),
+                                             static_cast<ui::AlertViewDelegate*>(this), L("OK"),
+                                             QStringList());
+    alert_->show();
+}
+
+void MailComposeViewController::alertView(ui::AlertView*, int)
+{
+    finish(MailComposeResult::Failed, failure_.reason);
+}
+
+void MailComposeViewController::saveFinished(const MailOutcome& outcome)
+{
+    sending_ = false;
+    form_->activityIndicator->stopAnimating();
+    if (!outcome.ok) {
+        setEditable(true);
+        addAttachmentFileAgainIfGone();
+        setStatus(outcome.reason, true);
+        return;
+    }
+    draftPath_ = outcome.draftPath;
+    setStatus(L("Saved."), false);
+    finish(MailComposeResult::Saved, QString());
+}
+
+void MailComposeViewController::addAttachmentFileAgainIfGone()
+{
+    if (hasAttachment() && !QFileInfo(attachmentPath_).isReadable()) {
+        const QString name = attachmentFileName_;
+        addAttachmentFile(attachmentPath_, attachmentMimeType_, name);
+    }
 }
 
 void MailComposeViewController::finish(MailComposeResult result, const QString& error)
