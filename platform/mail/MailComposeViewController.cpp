@@ -36,10 +36,10 @@ void MailComposeViewController::loadView()
     connect(form_->cancelButton, &QPushButton::clicked, this, [this] { cancelPressed(); });
     connect(form_->saveButton, &QPushButton::clicked, this, [this] { savePressed(); });
     connect(form_->sendButton, &QPushButton::clicked, this, [this] { sendPressed(); });
-    connect(form_->toField, &QLineEdit::textEdited, this, [this](const QString& t) { to_ = t; });
-    connect(form_->ccField, &QLineEdit::textEdited, this, [this](const QString& t) { cc_ = t; });
-    connect(form_->bccField, &QLineEdit::textEdited, this, [this](const QString& t) { bcc_ = t; });
-    connect(form_->subjectField, &QLineEdit::textEdited, this, [this](const QString& t) { subject_ = t; });
+    connect(form_->toField, &QLineEdit::textChanged, this, [this](const QString& t) { to_ = t; });
+    connect(form_->ccField, &QLineEdit::textChanged, this, [this](const QString& t) { cc_ = t; });
+    connect(form_->bccField, &QLineEdit::textChanged, this, [this](const QString& t) { bcc_ = t; });
+    connect(form_->subjectField, &QLineEdit::textChanged, this, [this](const QString& t) { subject_ = t; });
     setView(v);
 }
 

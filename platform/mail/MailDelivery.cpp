@@ -107,6 +107,46 @@ QString deliver(const QString& messagePath)
     return QString();
 }
 
+// Splits a command line into words as a POSIX shell does for plain words:
+// blanks separate, single quotes keep everything, double quotes keep all but
+// a backslash before " \\ $ or `, and a backslash outside quotes keeps the
+// next character.
+QStringList splitCommandLine(const QString& line)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c == u'\'') {
+            inWord = true;
+            for (++i; i < line.size() && line.at(i) != u'\''; ++i)
+                word += line.at(i);
+        } else if (c == u'"') {
+            inWord = true;
+            for (++i; i < line.size() && line.at(i) != u'"'; ++i) {
+                if (line.at(i) == u'\\' && i + 1 < line.size() && QStringLiteral("\"\\$`").contains(line.at(i + 1)))
+                    ++i;
+                word += line.at(i);
+            }
+        } else if (c == u'\\' && i + 1 < line.size()) {
+            inWord = true;
+            word += line.at(++i);
+        } else if (c.isSpace()) {
+            if (inWord)
+                words << word;
+            word.clear();
+            inWord = false;
+        } else {
+            inWord = true;
+            word += c;
+        }
+    }
+    if (inWord)
+        words << word;
+    return words;
+}
+
 } // namespace
 
 QString draftsDirectory()
@@ -117,7 +157,7 @@ QString draftsDirectory()
 
 QStringList sendmailCommand()
 {
-    QStringList command = QProcess::splitCommand(qEnvironmentVariable("RIPWELL_SENDMAIL"));
+    QStringList command = splitCommandLine(qEnvironmentVariable("RIPWELL_SENDMAIL"));
     if (command.isEmpty())
         command << QStringLiteral("sendmail");
     command << QStringLiteral("-t") << QStringLiteral("-i");

@@ -5,7 +5,7 @@
 // lost: when delivery fails, the message stays as a draft.
 //
 // The sendmail command is $RIPWELL_SENDMAIL (a program and its options, split
-// as a shell would), else "sendmail"; "-t -i" is added and the message is
+// into words as a shell would, with quotes but no expansions), else "sendmail"; "-t -i" is added and the message is
 // written to its standard input, so the recipients come from the To, Cc and
 // Bcc headers. The drafts folder is $XDG_DATA_HOME/Ripwell/Drafts
 // (~/.local/share/Ripwell/Drafts by default).

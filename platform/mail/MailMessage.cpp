@@ -195,12 +195,12 @@ bool writeMessage(const MailDraft& draft, const QString& path, QString* error)
     g_mime_message_set_message_id(message.get(), id);
     g_free(id);
 
-    // The body, UTF-8, quoted-printable so that its line ends and trailing
-    // spaces arrive as written.
+    // The body, UTF-8, in base64: the recipient gets exactly the text, its
+    // line feed, the space before it and no line end added after it.
     Ref<GMimeTextPart> body(g_mime_text_part_new_with_subtype(draft.bodyIsHTML ? "html" : "plain"));
     g_mime_text_part_set_text(body.get(), utf8(draft.body).constData());
     g_mime_text_part_set_charset(body.get(), "utf-8");
-    g_mime_part_set_content_encoding(GMIME_PART(body.get()), GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+    g_mime_part_set_content_encoding(GMIME_PART(body.get()), GMIME_CONTENT_ENCODING_BASE64);
 
     Ref<GMimeStream> attachmentStream;
     if (draft.attachmentPath.isEmpty()) {
