@@ -45,9 +45,11 @@ void MailComposeViewController::loadView()
 
 void MailComposeViewController::viewDidLoad()
 {
-    form_->toField->setText(to_);
-    form_->ccField->setText(cc_);
-    form_->bccField->setText(bcc_);
+    for (auto [field, text] : {std::pair{form_->toField, to_}, std::pair{form_->ccField, cc_},
+                               std::pair{form_->bccField, bcc_}}) {
+        field->setText(text);
+        field->setCursorPosition(0);
+    }
     form_->subjectField->setText(subject_);
     form_->subjectField->setCursorPosition(0);
     setMessageBody(body_, bodyIsHTML_);
@@ -78,22 +80,28 @@ QString MailComposeViewController::subject() const
 void MailComposeViewController::setToRecipients(const QStringList& addresses)
 {
     to_ = joined(addresses);
-    if (isViewLoaded())
+    if (isViewLoaded()) {
         form_->toField->setText(to_);
+        form_->toField->setCursorPosition(0);
+    }
 }
 
 void MailComposeViewController::setCcRecipients(const QStringList& addresses)
 {
     cc_ = joined(addresses);
-    if (isViewLoaded())
+    if (isViewLoaded()) {
         form_->ccField->setText(cc_);
+        form_->ccField->setCursorPosition(0);
+    }
 }
 
 void MailComposeViewController::setBccRecipients(const QStringList& addresses)
 {
     bcc_ = joined(addresses);
-    if (isViewLoaded())
+    if (isViewLoaded()) {
         form_->bccField->setText(bcc_);
+        form_->bccField->setCursorPosition(0);
+    }
 }
 
 QString MailComposeViewController::toRecipients() const
@@ -166,7 +174,11 @@ void MailComposeViewController::updateAttachmentView()
     if (!isViewLoaded())
         return;
     form_->attachmentView->setVisible(hasAttachment());
-    form_->attachmentNameLabel->setText(attachmentFileName_);
+    // A long name loses its middle, so that the extension stays in sight.
+    QLabel* name = form_->attachmentNameLabel;
+    name->ensurePolished(); // the style sheet sets its font
+    name->setText(name->fontMetrics().elidedText(attachmentFileName_, Qt::ElideMiddle, name->width()));
+    name->setToolTip(attachmentFileName_);
     form_->attachmentSizeLabel->setText(QLocale().formattedDataSize(attachmentSize_));
 }
 
@@ -275,7 +287,7 @@ void MailComposeViewController::sendFinished(const MailOutcome& outcome)
     }
     // Say why, with the draft already saved; report once the user has read it.
     failure_ = outcome;
-    setStatus(outcome.reason + u'\n' + L("The message was saved in the drafts folder."), true);
+    setStatus(L("Not sent. The message was saved in the drafts folder."), true);
     alert_ = std::make_unique<ui::AlertView>(L("Mail not sent"),
                                              outcome.reason + QStringLiteral("\n\n")
                                                  + L("The message was saved in the drafts folder."),
