@@ -238,6 +238,12 @@ TEST_F(MailComposer, SendDeliversSubjectBodyAndAttachmentToEveryRecipient)
     EXPECT_EQ(file["disposition"].toString(), "attachment");
     EXPECT_EQ(file["transfer_encoding"].toString().toLower(), "base64");
     EXPECT_TRUE(QByteArray::fromBase64(file["data"].toString().toLatin1()) == bytes) << "attachment bytes differ";
+    // On the wire: the subject as RFC 2047 words, the file name as RFC 2231 parameters.
+    const QByteArray raw = testsupport::readFile(dir_.file("1.eml")).toLower();
+    EXPECT_TRUE(raw.contains("subject: =?utf-8?")) << raw.left(600).toStdString();
+    const qsizetype attachmentHeaders = raw.indexOf("content-type: audio/aac");
+    const qsizetype fileName = raw.indexOf("filename*", attachmentHeaders);
+    EXPECT_TRUE(fileName > 0 && raw.mid(fileName, 20).contains("*=utf-8''")) << raw.mid(attachmentHeaders, 400).toStdString();
     EXPECT_TRUE(drafts().isEmpty()) << "a sent message left a draft";
     EXPECT_TRUE(QDir(mail::draftsDirectory()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
