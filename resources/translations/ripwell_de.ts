@@ -99,5 +99,13 @@
         <source>Done</source>
         <translation>Fertig</translation>
     </message>
+    <message>
+        <source>Preparing songs</source>
+        <translation>Titel werden vorbereitet</translation>
+    </message>
+    <message>
+        <source>index.html</source>
+        <translation>index.de.html</translation>
+    </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 // ripwell-screenshots DIR: renders the application's screens offscreen, over
 // a generated demo library, into DIR as PNG files, one per screen state.
 
+#include "Classes/AudioPlayerHelper.h"
 #include "Classes/ChooseSongViewController.h"
 #include "Classes/RipwellAppDelegate.h"
 #include "platform/foundation/Localization.h"
@@ -13,7 +14,10 @@
 #include "platform/ui/Window.h"
 #include "tools/make_library/SongGenerator.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QTemporaryDir>
@@ -56,6 +60,63 @@ struct NoDelegate : ui::ActionSheetDelegate, ui::AlertViewDelegate {
     void alertView(ui::AlertView*, int) override {}
 };
 
+// The alert's button with `title` on screen, or nullptr.
+QAbstractButton* alertButton(QWidget* window, const QString& title)
+{
+    for (QLabel* message : window->findChildren<QLabel*>(QStringLiteral("message")))
+        if (message->isVisible())
+            for (QAbstractButton* b : message->parentWidget()->findChildren<QAbstractButton*>())
+                if (b->text() == title)
+                    return b;
+    return nullptr;
+}
+
+// Picks songs in the main screen's picker: `count` that the library hands
+// over (leaving out the demo's deliberately broken files), then `locked`
+// protected ones.
+void pickSongs(ChooseSongViewController* ctrl, int count, int locked)
+{
+    ctrl->selectButton()->click();
+    auto* picker = qobject_cast<medialibrary::MediaPickerController*>(ctrl->modalViewController());
+    if (!picker)
+        return;
+    settle(300);
+    for (int row = 0; row < picker->numberOfRows() && count > 0; ++row)
+        if (!picker->itemAtRow(row).assetURL().isEmpty() && picker->itemAtRow(row).artist() != "Broken") {
+            picker->tapRow(row);
+            --count;
+        }
+    for (int row = 0; row < picker->numberOfRows() && locked > 0; ++row)
+        if (picker->itemAtRow(row).isProtected()) {
+            picker->tapRow(row);
+            --locked;
+        }
+    picker->done();
+    settle(400, [ctrl] { return !ctrl->modalViewController(); });
+}
+
+// The main screen: a welcome message, one song, several with protected ones
+// left out, and the question before a large batch.
+void shootMainScreen(QWidget* window, ChooseSongViewController* ctrl)
+{
+    pickSongs(ctrl, 1, 0);
+    shoot(window, "main-one-song");
+    AudioPlayerHelper::sharedInstance()->stopPlayback();
+
+    pickSongs(ctrl, 3, 1);
+    shoot(window, "main-skipped-alert");
+    if (QAbstractButton* ok = alertButton(window, L("OK")))
+        ok->click();
+    shoot(window, "main-several-songs");
+
+    pickSongs(ctrl, 26, 0);
+    ctrl->convButton()->click();
+    shoot(window, "main-large-batch");
+    if (QAbstractButton* cancel = alertButton(window, L("Cancel")))
+        cancel->click();
+    settle();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -73,12 +134,12 @@ int main(int argc, char** argv)
         localization::install(QString::fromLocal8Bit(argv[3]));
     timing::setScale(0.05); // slides and timers run twenty times as fast
 
-    // The demo library: two songs of every format, and the broken files.
+    // The demo library: songs of every format, and the broken files.
     QTemporaryDir work;
     const QString library = work.filePath(QStringLiteral("Music"));
     qputenv("RIPWELL_DOCUMENTS", QFile::encodeName(work.filePath(QStringLiteral("Documents"))));
     songgen::Options options;
-    options.songs = 18;
+    options.songs = 36; // enough for a batch that asks before it starts
     options.seconds = 1.0;
     options.broken = true;
     QString error;
@@ -91,10 +152,19 @@ int main(int argc, char** argv)
 
     auto delegate = std::make_unique<RipwellAppDelegate>();
     ui::Application::sharedApplication()->setDelegate(delegate.get());
+    timing::setScale(1.0); // the welcome message at its own pace, so it can be caught at rest
     delegate->application(ui::Application::sharedApplication(), {});
     ui::Window* window = delegate->window();
     ChooseSongViewController* ctrl = delegate->ctrl();
+    // The first welcome message at rest in the middle.
+    settle(500, [ctrl] {
+        for (QWidget* w : ctrl->view()->findChildren<QWidget*>())
+            if (w->parentWidget() == ctrl->view() && w->x() == 30 && w->isVisible())
+                return true;
+        return false;
+    });
     shoot(window, "main");
+    timing::setScale(0.05);
 
     // The picker, a few songs checked.
     ctrl->selectMedia(nullptr);
@@ -137,6 +207,8 @@ int main(int argc, char** argv)
     shoot(window, "alert-two-buttons");
     question.dismissWithClickedButtonIndex(0, false);
     settle();
+
+    shootMainScreen(window, ctrl);
 
     delegate.reset();
     return g_failures == 0 ? 0 : 1;
