@@ -5,6 +5,16 @@
 // a single pick, artworkView1 to 3 for several), each holding an image view
 // tagged 1000, the info box with the two labels, and the select, convert and
 // file-manager controls.
+//
+// While it shows no selection it runs the welcome cycle: message 1 at once,
+// then one every 5 s (1, 2, 3, 1, ...), each on a sliding panel that reads
+// the screen's hide trigger. Picking, browsing, converting or being covered
+// raises the trigger and stops the cycle; it starts again at message 1 when
+// the screen shows with no selection. A pick replaces the selection (songs
+// without asset URL are left out and counted in one alert) and plays a single
+// song at once. Convert hands the selection to a new conversion screen, after
+// a question when it holds more than 25 items; a pick with nothing
+// convertible in it offers no convert control.
 
 #include "Classes/SelectionMap.h"
 #include "platform/foundation/Timing.h"

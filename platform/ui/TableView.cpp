@@ -8,12 +8,11 @@
 #include "platform/ui/Theme.h"
 
 #include <QAbstractButton>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPropertyAnimation>
+#include <QVariantAnimation>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
@@ -129,6 +128,32 @@ protected:
 
 private:
     TableViewCellAccessoryType type_ = TableViewCellAccessoryType::None;
+};
+
+// A still picture of a deleted row, fading out.
+class FadingPicture : public QWidget {
+public:
+    FadingPicture(const QPixmap& pixmap, QWidget* parent) : QWidget(parent), pixmap_(pixmap)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    void setOpacity(double opacity)
+    {
+        opacity_ = opacity;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setOpacity(opacity_);
+        p.drawPixmap(rect(), pixmap_);
+    }
+
+private:
+    QPixmap pixmap_;
+    double opacity_ = 1.0;
 };
 
 // ---------------------------------------------------------------------------
@@ -261,7 +286,6 @@ void TableViewCell::prepareForReuse()
     editing_ = false;
     confirming_ = false;
     editingStyle_ = TableViewCellEditingStyle::None;
-    setGraphicsEffect(nullptr);
     layoutContent(false);
 }
 
@@ -503,24 +527,20 @@ void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths,
             recycle(cell);
             continue;
         }
-        // Fade the row out where it stands, then put the cell in the pool.
-        cell->lower();
-        auto* effect = new QGraphicsOpacityEffect(cell);
-        effect->setOpacity(1.0);
-        cell->setGraphicsEffect(effect);
-        auto* fade = new QPropertyAnimation(effect, "opacity", cell);
+        // A picture of the row fades out where the row stood; the cell itself
+        // goes back to the pool at once.
+        auto* picture = new FadingPicture(cell->grab(), viewport());
+        picture->setGeometry(cell->geometry());
+        picture->lower();
+        picture->show();
+        recycle(cell);
+        auto* fade = new QVariantAnimation(picture);
         fade->setDuration(ms);
         fade->setStartValue(1.0);
         fade->setEndValue(0.0);
-        fading_.emplace_back(cell);
-        QPointer<TableViewCell> c(cell);
-        connect(fade, &QPropertyAnimation::finished, this, [this, c] {
-            fading_.erase(std::remove(fading_.begin(), fading_.end(), c), fading_.end());
-            if (c) {
-                c->setGraphicsEffect(nullptr);
-                recycle(c);
-            }
-        });
+        connect(fade, &QVariantAnimation::valueChanged, picture,
+                [picture](const QVariant& v) { picture->setOpacity(v.toDouble()); });
+        connect(fade, &QVariantAnimation::finished, picture, &QObject::deleteLater);
         fade->start(QAbstractAnimation::DeleteWhenStopped);
     }
     visible_ = std::move(moved);
@@ -663,9 +683,6 @@ int TableView::numberOfCellWidgets() const
     int n = int(visible_.size());
     for (const auto& cells : pool_)
         n += int(cells.size());
-    for (const auto& c : fading_)
-        if (c)
-            ++n;
     return n;
 }
 

@@ -213,7 +213,7 @@ public:
     // A point in this widget's coordinates, in content coordinates.
     QPoint contentPoint(const QPoint& widgetPoint) const;
 
-    // Cell widgets the table holds (on screen, fading out and pooled).
+    // Cell widgets the table holds (on screen and pooled).
     int numberOfCellWidgets() const;
 
 protected:
@@ -243,7 +243,6 @@ private:
     std::optional<int> confirmingRow_;
     std::map<int, TableViewCell*> visible_;
     QHash<QString, std::vector<TableViewCell*>> pool_;
-    std::vector<QPointer<TableViewCell>> fading_;
     bool layingOut_ = false;
 };
 

@@ -253,8 +253,8 @@ TEST_F(ChooseSongTest, WelcomeMessagesComeInTurnAndRestartAtOneWhenTheScreenRetu
         EXPECT_TRUE(slot->isHidden());
     EXPECT_FALSE(ctrl_->convButton()->isVisible());
 
-    // Stopped after message 2 by the picker; cancelling it starts again at 1.
-    ASSERT_TRUE(testsupport::processEventsUntil([&] { return panels_->messages.size() == 5; }));
+    // Stopped mid-cycle (after message 2, as a rule) by the picker; cancelling it starts again at 1.
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return panels_->messages.size() >= 5; }));
     QPointer<MediaPickerController> picker = openPicker();
     ASSERT_FALSE(picker.isNull());
     EXPECT_EQ(ctrl_->hideTrigger(), 1);
@@ -280,7 +280,7 @@ protected:
 
 TEST_F(ChooseSongSlowTimersTest, TheFirstWelcomeMessageComesAtOnce)
 {
-    ASSERT_TRUE(testsupport::processEventsUntil([&] { return !panels_->messages.isEmpty(); }, 5000));
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return !panels_->messages.isEmpty(); }, 8000));
     EXPECT_EQ(panels_->messages.value(0), kWelcome[0]);
 }
 

@@ -129,20 +129,20 @@ TEST_F(SlidingMessageTest, TriggerDuringSlideInHidesAtOnceAndThePanelStillEndsOn
 TEST_F(SlidingMessageTest, TriggerAlreadySetHidesThePanelAtTheFirstPoll)
 {
     // With every timer fifty times as slow, a poll 0.2 s after creation would
-    // come only after 10 s: a hidden panel within 3 s shows the first poll
+    // come only after 10 s: a hidden panel within 5 s shows the first poll
     // runs at once.
     timing::setScale(50);
     *trigger_ = 1;
     QPointer<SlidingMessageViewController> panel = show(4);
     QPointer<QWidget> view = panel->view();
-    ASSERT_TRUE(testsupport::processEventsUntil([&] { return view->isHidden(); }, 3000));
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return view->isHidden(); }, 5000));
     EXPECT_FALSE(panel.isNull());
 
     // The holder of the view goes away first (a window closing): the panel
     // ends with it, and no step of it runs once the trigger is gone.
     host_.reset();
     trigger_.reset();
-    ASSERT_TRUE(testsupport::processEventsUntil([&] { return panel.isNull(); }, 3000));
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return panel.isNull(); }, 5000));
 }
 
 } // namespace
