@@ -235,5 +235,25 @@
         <source>The mail could not be sent: "%1" ended with status %2.</source>
         <translation>Die E-Mail konnte nicht gesendet werden: „%1“ endete mit Status %2.</translation>
     </message>
+    <message>
+        <source>Files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>This entry could not be deleted.</source>
+        <translation>Dieser Eintrag konnte nicht gelöscht werden.</translation>
+    </message>
 </context>
 </TS>
