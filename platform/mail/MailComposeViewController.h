@@ -3,12 +3,32 @@
 // will be sent and one attachment; Cancel, Save and Send. Presented modally
 // over a screen; its delegate is told the outcome and dismisses it.
 //
-// (Contract: the full class is declared here by the mail layer; this header
-// fixes what callers rely on.)
+//   auto* composer = new mail::MailComposeViewController;
+//   composer->setMailComposeDelegate(delegate);
+//   composer->setSubject(subject);
+//   composer->addAttachmentFile(path, "audio/mpeg", "Song.mp3");
+//   composer->setMessageBody(html, true);
+//   presenter->presentModalViewController(composer, true);
+//
+// Send builds the message (MailMessage) and hands it to the sendmail command
+// (MailDelivery) on a worker thread; the screen shows that it is sending and
+// stays responsive. When sending fails, the reason is shown, the message is
+// saved as a draft and only then is the delegate told Failed. Save writes the
+// message into the drafts folder and reports Saved; Cancel reports Cancelled.
+// An address list that does not parse is named on the screen and nothing is
+// sent or saved. The delegate is told once; it dismisses the composer.
+//
+// Main thread only.
 
 #include "platform/ui/ViewController.h"
 
 #include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace Ui {
+class MailComposeViewController;
+}
 
 namespace mail {
 
@@ -23,6 +43,75 @@ public:
     // The delegate dismisses the composer (dismissModalViewControllerAnimated).
     virtual void mailComposeController(MailComposeViewController* controller, MailComposeResult result,
                                        const QString& error) = 0;
+};
+
+class MailComposeViewController : public ui::ViewController {
+    Q_OBJECT
+public:
+    explicit MailComposeViewController(QObject* parent = nullptr);
+    ~MailComposeViewController() override;
+
+    void setMailComposeDelegate(MailComposeViewControllerDelegate* delegate) { delegate_ = delegate; }
+    MailComposeViewControllerDelegate* mailComposeDelegate() const { return delegate_; }
+
+    void setSubject(const QString& subject);
+    QString subject() const;
+    // Address lists as typed ("Ann <ann@example.org>, bob@example.org").
+    void setToRecipients(const QStringList& addresses);
+    void setCcRecipients(const QStringList& addresses);
+    void setBccRecipients(const QStringList& addresses);
+    QString toRecipients() const;
+    QString ccRecipients() const;
+    QString bccRecipients() const;
+    // The body; `isHTML` marks it as HTML (text/html), else plain text.
+    void setMessageBody(const QString& body, bool isHTML);
+    QString messageBody() const { return body_; }
+    bool isBodyHTML() const { return bodyIsHTML_; }
+
+    // Attaches the file at `path` under `fileName` with `mimeType`. The file is
+    // read when the message is built, not now. Returns false, and leaves the
+    // mail without attachment and says so on the screen, when the file cannot
+    // be read.
+    bool addAttachmentFile(const QString& path, const QString& mimeType, const QString& fileName);
+    bool hasAttachment() const { return !attachmentPath_.isEmpty(); }
+    QString attachmentPath() const { return attachmentPath_; }
+    QString attachmentMimeType() const { return attachmentMimeType_; }
+    QString attachmentFileName() const { return attachmentFileName_; }
+    qint64 attachmentSize() const { return attachmentSize_; }
+
+    // The notice line of the screen (sending, a failure, a missing attachment).
+    QString statusText() const;
+    // Whether a Send is under way.
+    bool isSending() const { return sending_; }
+    // The draft written by Save or by a failed Send, empty before.
+    QString savedDraftPath() const { return draftPath_; }
+
+protected:
+    void loadView() override;
+    void viewDidLoad() override;
+
+private:
+    void cancelPressed();
+    void savePressed();
+    void sendPressed();
+    void finish(MailComposeResult result, const QString& error);
+    void setStatus(const QString& text, bool isError);
+    void updateAttachmentView();
+    void setEditable(bool editable);
+
+    std::unique_ptr<Ui::MailComposeViewController> form_;
+    MailComposeViewControllerDelegate* delegate_ = nullptr;
+    QString subject_;
+    QString to_, cc_, bcc_;
+    QString body_;
+    bool bodyIsHTML_ = false;
+    QString attachmentPath_, attachmentMimeType_, attachmentFileName_;
+    qint64 attachmentSize_ = 0;
+    QString status_;
+    bool statusIsError_ = false;
+    bool sending_ = false;
+    bool finished_ = false;
+    QString draftPath_;
 };
 
 } // namespace mail

@@ -13,6 +13,9 @@ namespace ui::theme {
 // Style sheet for buttons, text fields, lists and scroll bars.
 QString styleSheet();
 
+// The standard size of a label's text, in points.
+constexpr int kLabelFontSize = 17;
+
 // A font of the system family at `pixelSize` points.
 QFont systemFont(int pixelSize, bool bold = false);
 

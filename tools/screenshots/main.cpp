@@ -2,6 +2,7 @@
 // a generated demo library, into DIR as PNG files, one per screen state.
 
 #include "Classes/ChooseSongViewController.h"
+#include "Classes/FileManagerViewController.h"
 #include "Classes/RipwellAppDelegate.h"
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/Timing.h"
@@ -10,12 +11,16 @@
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
 #include "tools/make_library/SongGenerator.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -48,6 +53,76 @@ void shoot(QWidget* window, const char* name)
         return;
     }
     std::printf("%s\n", qPrintable(file));
+}
+
+// Stored files as a few conversions leave them: artist and album folders,
+// loose songs and error.log.
+void fillDocuments(const QString& docs, const QString& library)
+{
+    QString song;
+    for (QDirIterator it(library, {QStringLiteral("*.mp3")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        song = it.next();
+        break;
+    }
+    const auto put = [&](const QString& relative) {
+        const QString target = QDir(docs).filePath(relative);
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        if (!QFile::copy(song, target)) {
+            QFile f(target);
+            f.open(QIODevice::WriteOnly);
+        }
+    };
+    put(QStringLiteral("Aurora Lane/Night Drive/Copper Sky.m4a"));
+    put(QStringLiteral("Aurora Lane/Night Drive/Morning Tide.mp3"));
+    put(QStringLiteral("Aurora Lane/Night Drive/Slow Train.wav"));
+    put(QStringLiteral("Aurora Lane/Live.at.Home/Intro.aif"));
+    put(QStringLiteral("The Quiet Hours/Harbour/Lanterns.mp3"));
+    put(QStringLiteral("Midnight Static.mp3"));
+    put(QStringLiteral("Paper Boats.m4a"));
+    QFile log(QDir(docs).filePath(QStringLiteral("error.log")));
+    log.open(QIODevice::WriteOnly);
+    log.write("Failed: 1\n");
+}
+
+// The stored-files browser: the documents folder, a folder inside it,
+// editing with a Delete button out, and the composer opened from a row.
+void shootFileManager(QWidget* window, ui::ViewController* presenter)
+{
+    auto* browser = new FileManagerViewController;
+    presenter->presentModalViewController(browser, true);
+    settle(300);
+    shoot(window, "files");
+
+    ui::TableView* table = browser->tableView();
+    const auto rowOf = [&](const QString& name) {
+        return ui::IndexPath::forRow(int(browser->files().indexOf(name)) + browser->offset());
+    };
+    browser->didSelectRowAtIndexPath(table, rowOf(QStringLiteral("Aurora Lane")));
+    table->selectRowAtIndexPath(ui::IndexPath::forRow(0), false);
+    browser->didSelectRowAtIndexPath(table, ui::IndexPath::forRow(0)); // back up
+    browser->didSelectRowAtIndexPath(table, rowOf(QStringLiteral("Aurora Lane")));
+    browser->didSelectRowAtIndexPath(table, rowOf(QStringLiteral("Night Drive")));
+    table->selectRowAtIndexPath(rowOf(QStringLiteral("Morning Tide.mp3")), false);
+    settle();
+    shoot(window, "files-folder");
+
+    browser->editButton()->click();
+    settle(300);
+    if (ui::TableViewCell* cell = table->cellForRowAtIndexPath(rowOf(QStringLiteral("Slow Train.wav"))))
+        cell->deleteControl()->click();
+    settle(300);
+    shoot(window, "files-editing");
+    browser->editButton()->click();
+    settle(300);
+
+    if (ui::TableViewCell* cell = table->cellForRowAtIndexPath(rowOf(QStringLiteral("Copper Sky.m4a"))))
+        if (auto* mail = qobject_cast<ui::Button*>(cell->accessoryView()))
+            mail->click();
+    settle(500);
+    shoot(window, "files-mail");
+    browser->dismissModalViewControllerAnimated(false); // the composer
+    browser->quit(nullptr);
+    settle(300);
 }
 
 // Ignores whatever is pressed: the menus here are only looked at.
@@ -137,6 +212,9 @@ int main(int argc, char** argv)
     shoot(window, "alert-two-buttons");
     question.dismissWithClickedButtonIndex(0, false);
     settle();
+
+    fillDocuments(work.filePath(QStringLiteral("Documents")), library);
+    shootFileManager(window, ctrl);
 
     delegate.reset();
     return g_failures == 0 ? 0 : 1;

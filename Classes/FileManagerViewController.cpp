@@ -1,0 +1,279 @@
+#include "Classes/FileManagerViewController.h"
+
+#include "Classes/AudioPlayerHelper.h"
+#include "Classes/EmailHelper.h"
+#include "platform/foundation/Documents.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Localization.h"
+#include "platform/foundation/PathString.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Style.h"
+#include "platform/ui/Theme.h"
+
+#include "ui_FileManagerViewController.h"
+
+#include <QFile>
+#include <QLabel>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kCellIdentifier = QStringLiteral("Cell");
+const QString kParentRowText = QStringLiteral("..");
+const QString kErrorLogName = QStringLiteral("error.log");
+
+// Whether anything, a dangling link included, is at `path`.
+bool somethingAt(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+} // namespace
+
+FileManagerViewController::FileManagerViewController(QObject* parent)
+    : ui::ViewController(parent), form_(std::make_unique<Ui::FileManagerViewController>())
+{
+    documentDirectory_ = documents::documentsDirectory();
+    rootDirectory_ = documentDirectory_;
+    reloadStoredFiles(); // the edit button comes with the view; viewDidLoad sets it
+    currentPlayingIndex_ = kNoPlayingIndex;
+}
+
+FileManagerViewController::~FileManagerViewController()
+{
+    AudioPlayerHelper::sharedInstance()->stopPlayback();
+}
+
+void FileManagerViewController::loadView()
+{
+    QWidget* v = loadLayout(*form_);
+    ui::setBackgroundColor(v, Qt::black);
+    connect(form_->editButton, &QPushButton::clicked, this, [this] { edit(form_->editButton); });
+    connect(form_->quitButton, &QPushButton::clicked, this, [this] { quit(form_->quitButton); });
+    form_->tableView->setDelegate(this);
+    form_->tableView->setDataSource(this);
+    setView(v);
+}
+
+void FileManagerViewController::viewDidLoad()
+{
+    ui::ViewController::viewDidLoad();
+    editButton()->setEnabled(!files_.isEmpty());
+    ui::setBackgroundColor(tableView(), Qt::transparent);
+}
+
+bool FileManagerViewController::isDocumentDirectory() const
+{
+    return rootDirectory_ == documentDirectory_;
+}
+
+int FileManagerViewController::offset() const
+{
+    return isDocumentDirectory() ? 0 : 1;
+}
+
+QString FileManagerViewController::fileAtIndexPath(const ui::IndexPath& indexPath) const
+{
+    const int index = indexPath.row - offset();
+    if (index < 0 || index >= files_.size())
+        return QString();
+    return files_.at(index);
+}
+
+QString FileManagerViewController::fullPath(const QString& name) const
+{
+    return path::appendingComponent(rootDirectory_, name);
+}
+
+Url FileManagerViewController::fileURL(const ui::IndexPath& indexPath) const
+{
+    return Url::fileURLWithPath(fullPath(fileAtIndexPath(indexPath)));
+}
+
+bool FileManagerViewController::isDirectory(const QString& name) const
+{
+    bool directory = false;
+    return filemanager::fileExistsAtPath(fullPath(name), &directory) && directory;
+}
+
+void FileManagerViewController::reloadStoredFiles()
+{
+    files_ = filemanager::contentsOfDirectoryAtPath(rootDirectory_).value_or(QStringList());
+    if (isViewLoaded())
+        editButton()->setEnabled(!files_.isEmpty());
+}
+
+int FileManagerViewController::numberOfSectionsInTableView(ui::TableView*)
+{
+    return 1;
+}
+
+int FileManagerViewController::numberOfRowsInSection(ui::TableView*, int)
+{
+    return int(files_.size()) + offset();
+}
+
+ui::TableViewCell* FileManagerViewController::cellForRowAtIndexPath(ui::TableView* table,
+                                                                    const ui::IndexPath& indexPath)
+{
+    ui::TableViewCell* cell = table->dequeueReusableCellWithIdentifier(kCellIdentifier);
+    if (!cell)
+        cell = new ui::TableViewCell(ui::TableViewCellStyle::Default, kCellIdentifier);
+
+    const bool parentRow = indexPath.row < offset();
+    const QString name = parentRow ? QString() : fileAtIndexPath(indexPath);
+    const bool folder = !parentRow && isDirectory(name);
+    if (parentRow) {
+        cell->textLabel()->setText(kParentRowText);
+        cell->setImage(ui::imageNamed(QStringLiteral("folder.png")));
+    } else if (name == kErrorLogName) {
+        cell->textLabel()->setText(name);
+        cell->setImage(QImage());
+    } else {
+        cell->textLabel()->setText(path::deletingExtension(name));
+        cell->setImage(ui::imageNamed(folder ? QStringLiteral("folder.png") : QStringLiteral("file.png")));
+    }
+
+    // Every file row carries the mail button. The row's kind decides, not
+    // its text: a file named "..." also shows as "..".
+    cell->setAccessoryType(ui::TableViewCellAccessoryType::None);
+    cell->setAccessoryView(nullptr);
+    if (!parentRow && !folder) {
+        cell->setAccessoryType(ui::TableViewCellAccessoryType::DetailDisclosureButton);
+        auto* mailButton = new ui::Button;
+        const QImage mail = ui::imageNamed(QStringLiteral("mail.png"));
+        mailButton->setGeometry(0, 0, mail.width(), mail.height());
+        mailButton->setBackgroundImage(mail);
+        mailButton->setBackgroundColor(Qt::transparent);
+        mailButton->setAccessibleName(L("E-Mail"));
+        mailButton->addTouchUpInsideAction(this, [this](ui::Button* sender, const ui::Event& event) {
+            checkButtonTapped(sender, event);
+        });
+        cell->setAccessoryView(mailButton);
+    }
+
+    auto* background = new QWidget;
+    background->setGeometry(0, 0, 0, 0);
+    ui::setBackgroundColor(background, Qt::black);
+    ui::setClipsToBounds(background, true);
+    ui::setAlpha(background, 0.6);
+    ui::Layer* layer = ui::Layer::of(background);
+    layer->setCornerRadius(5);
+    layer->setBorderWidth(1);
+    layer->setBorderColor(Qt::white);
+    cell->setBackgroundView(background);
+
+    cell->textLabel()->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    cell->textLabel()->setFont(ui::theme::systemFont(ui::theme::kLabelFontSize - 4));
+    return cell;
+}
+
+bool FileManagerViewController::canEditRowAtIndexPath(ui::TableView*, const ui::IndexPath& indexPath)
+{
+    return isDocumentDirectory() || indexPath.row != 0;
+}
+
+void FileManagerViewController::didSelectRowAtIndexPath(ui::TableView* table, const ui::IndexPath& indexPath)
+{
+    if (!isDocumentDirectory() && indexPath.row == 0) {
+        // Up the way the user came down, as text: through a link to a folder
+        // elsewhere this leads back here, never to the link target's parent.
+        const QString up = path::deletingLastComponent(rootDirectory_);
+        const bool inside = up == documentDirectory_ || up.startsWith(documentDirectory_ + u'/');
+        rootDirectory_ = inside ? up : documentDirectory_;
+    } else {
+        const QString name = fileAtIndexPath(indexPath);
+        if (name.isEmpty())
+            return;
+        const QString path = fullPath(name);
+        if (!isDirectory(name)) {
+            currentPlayingIndex_ = quint32(indexPath.row);
+            AudioPlayerHelper::sharedInstance()->playbackMediaItem(Url::fileURLWithPath(path));
+            return; // the row stays highlighted
+        }
+        rootDirectory_ = path;
+    }
+    reloadStoredFiles();
+    table->reloadData();
+}
+
+void FileManagerViewController::commitEditingStyle(ui::TableView* table, ui::TableViewCellEditingStyle editingStyle,
+                                                   const ui::IndexPath& indexPath)
+{
+    if (editingStyle != ui::TableViewCellEditingStyle::Delete)
+        return;
+    const QString name = fileAtIndexPath(indexPath);
+    if (name.isEmpty())
+        return; // the parent row, or a row the listing no longer has
+    const quint32 row = quint32(indexPath.row);
+    if (row == currentPlayingIndex_) {
+        AudioPlayerHelper::sharedInstance()->stopPlayback();
+        currentPlayingIndex_ = kNoPlayingIndex;
+    }
+
+    const QString path = fullPath(name);
+    QStringList expected = files_;
+    expected.removeAt(indexPath.row - offset());
+    filemanager::removeItemAtPath(path);
+    const bool gone = !somethingAt(path);
+    // The playing row moves up only when a row above it really went away.
+    if (gone && currentPlayingIndex_ != kNoPlayingIndex && row < currentPlayingIndex_)
+        --currentPlayingIndex_;
+
+    reloadStoredFiles();
+    if (files_ == expected)
+        table->deleteRowsAtIndexPaths({indexPath}, ui::TableViewRowAnimation::Fade);
+    else
+        table->reloadData(); // the folder changed otherwise: show the new listing
+    if (files_.isEmpty())
+        table->setEditing(false, true);
+    if (!gone)
+        tellDeletionFailed(name);
+}
+
+void FileManagerViewController::tellDeletionFailed(const QString& name)
+{
+    auto* alert = new ui::AlertView(name, L("This entry could not be deleted."), nullptr, L("OK"), {}, this);
+    alert->show();
+}
+
+void FileManagerViewController::edit(QObject*)
+{
+    tableView()->setEditing(!tableView()->isEditing(), true);
+}
+
+void FileManagerViewController::quit(QObject*)
+{
+    // Through the presenter, so a composer still open goes with the browser.
+    if (ui::ViewController* presenter = parentViewController())
+        presenter->dismissModalViewControllerAnimated(true);
+}
+
+void FileManagerViewController::checkButtonTapped(QObject*, const ui::Event& event)
+{
+    const ui::Touch* touch = event.anyTouch();
+    if (!touch)
+        return;
+    const auto indexPath = tableView()->indexPathForRowAtPoint(touch->locationInView(tableView()));
+    if (!indexPath)
+        return;
+    const QString name = fileAtIndexPath(*indexPath);
+    if (name.isEmpty())
+        return;
+    EmailHelper().emailFile(fileURL(*indexPath), name, this, this);
+}
+
+void FileManagerViewController::mailComposeController(mail::MailComposeViewController*, mail::MailComposeResult,
+                                                      const QString&)
+{
+    if (modalViewController())
+        dismissModalViewControllerAnimated(true);
+}
+
+ui::TableView* FileManagerViewController::tableView() const { return form_->tableView; }
+QPushButton* FileManagerViewController::editButton() const { return form_->editButton; }
+QPushButton* FileManagerViewController::quitButton() const { return form_->quitButton; }

@@ -1,0 +1,109 @@
+#include "platform/playback/Player.h"
+
+#include "platform/library/AssetURL.h"
+
+#include <QAudioOutput>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMediaPlayer>
+#include <QUrl>
+
+namespace playback {
+
+namespace {
+
+bool g_sessionSetUp = false;
+
+// Qt Multimedia picks its backend from QT_MEDIA_BACKEND when the first media
+// object is made. Qt 6.4 dereferences a missing backend, so the plugin's file
+// is looked for in Qt's plugin folders before any QMediaPlayer exists.
+bool gstreamerPluginPresent()
+{
+    QStringList folders = QCoreApplication::libraryPaths();
+    const QByteArray extra = qgetenv("QT_PLUGIN_PATH");
+    if (!extra.isEmpty())
+        folders += QString::fromLocal8Bit(extra).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& folder : folders) {
+        const QDir dir(folder + QStringLiteral("/multimedia"));
+        if (!dir.entryList({QStringLiteral("*gstreamermediaplugin*")}, QDir::Files).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void setupAudioSession()
+{
+    if (g_sessionSetUp)
+        return;
+    g_sessionSetUp = true;
+    // The GStreamer backend; a choice the user made in the environment stands.
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "gstreamer");
+    // Tell the sound server that this is music playback (PulseAudio and
+    // PipeWire read the stream's role from here).
+    if (qEnvironmentVariableIsEmpty("PULSE_PROP_media.role"))
+        qputenv("PULSE_PROP_media.role", "music");
+}
+
+bool audioSessionIsSetUp()
+{
+    return g_sessionSetUp;
+}
+
+bool backendAvailable()
+{
+    static const bool available = [] {
+        const QByteArray chosen = qgetenv("QT_MEDIA_BACKEND");
+        if (!chosen.isEmpty() && chosen != "gstreamer")
+            return false; // only the GStreamer backend is used
+        return gstreamerPluginPresent();
+    }();
+    return available;
+}
+
+Player::Player(const Url& url, QObject* parent) : QObject(parent), url_(url)
+{
+    setupAudioSession();
+    filePath_ = medialibrary::fileForAssetURL(url);
+    if (!backendAvailable())
+        return;
+    player_ = new QMediaPlayer(this);
+    output_ = new QAudioOutput(this);
+    player_->setAudioOutput(output_);
+    // An empty source for a URL that resolves to nothing: silence, no error.
+    if (!filePath_.isEmpty())
+        player_->setSource(QUrl::fromLocalFile(QFileInfo(filePath_).absoluteFilePath()));
+}
+
+Player::~Player()
+{
+    if (player_)
+        player_->stop();
+}
+
+void Player::play()
+{
+    if (player_ && !player_->source().isEmpty())
+        player_->play();
+}
+
+void Player::pause()
+{
+    if (player_)
+        player_->pause();
+}
+
+bool Player::isPlaying() const
+{
+    return player_ && player_->playbackState() == QMediaPlayer::PlayingState;
+}
+
+qint64 Player::position() const
+{
+    return player_ ? player_->position() : 0;
+}
+
+} // namespace playback

@@ -1,0 +1,63 @@
+#pragma once
+// The platform player: one QMediaPlayer with its QAudioOutput for one URL, on
+// Qt Multimedia's GStreamer backend. File URLs play as they are; library asset
+// URLs are resolved to the song's file by the music library first.
+//
+// A player loads its media in the background and never reports a failure: a
+// URL that resolves to nothing, a missing file or one that holds no audio
+// leaves a silent player. Where no media backend can be loaded (the Qt plugin
+// or GStreamer's elements are missing) the player stays silent too, instead of
+// creating a QMediaPlayer that would crash.
+//
+// Main thread only.
+
+#include "platform/foundation/Url.h"
+
+#include <QObject>
+#include <QString>
+
+class QAudioOutput;
+class QMediaPlayer;
+
+namespace playback {
+
+// Declares the application's sound as media playback and picks the GStreamer
+// backend. Runs its work once per process; later calls do nothing. Call it
+// before the first Player is made (Player does so itself).
+void setupAudioSession();
+bool audioSessionIsSetUp();
+
+// Whether Qt Multimedia's GStreamer backend can be loaded in this process.
+bool backendAvailable();
+
+class Player : public QObject {
+    Q_OBJECT
+public:
+    // A new player for `url`; loading starts in the background.
+    explicit Player(const Url& url, QObject* parent = nullptr);
+    ~Player() override;
+
+    // Starts playing from the beginning as soon as the media is loaded.
+    void play();
+    // Stops the sound at once.
+    void pause();
+
+    Url url() const { return url_; }
+    // The file the URL resolved to, empty when it resolved to nothing.
+    QString filePath() const { return filePath_; }
+
+    // Whether the player has been told to play and has not been paused.
+    bool isPlaying() const;
+    // Playback position in milliseconds (0 for a silent player).
+    qint64 position() const;
+    // The underlying media player, or nullptr when none could be made.
+    QMediaPlayer* mediaPlayer() const { return player_; }
+
+private:
+    Url url_;
+    QString filePath_;
+    QMediaPlayer* player_ = nullptr;
+    QAudioOutput* output_ = nullptr;
+};
+
+} // namespace playback
