@@ -205,6 +205,12 @@ std::shared_ptr<const MediaLibrary> MediaLibrary::defaultMediaLibrary()
     return g_default;
 }
 
+std::shared_ptr<const MediaLibrary> MediaLibrary::loadedDefaultMediaLibrary()
+{
+    std::lock_guard lock(g_defaultMutex);
+    return g_default;
+}
+
 void MediaLibrary::setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library)
 {
     std::lock_guard lock(g_defaultMutex);

@@ -32,6 +32,9 @@ public:
 
     // The library the application shows; scanned on the first call.
     static std::shared_ptr<const MediaLibrary> defaultMediaLibrary();
+    // The default library if it has been scanned or set; nothing otherwise
+    // (never starts a scan).
+    static std::shared_ptr<const MediaLibrary> loadedDefaultMediaLibrary();
     // Replaces the default library (and the asset URL resolver).
     static void setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library);
 
