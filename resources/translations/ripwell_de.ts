@@ -107,5 +107,17 @@
         <source>index.html</source>
         <translation>index.de.html</translation>
     </message>
+    <message>
+        <source>The documents folder cannot be used: %1</source>
+        <translation>Der Dokumentenordner kann nicht verwendet werden: %1</translation>
+    </message>
+    <message>
+        <source>The documents folder is in use by another conversion (%1). Try again when it has finished.</source>
+        <translation>Der Dokumentenordner wird von einer anderen Konvertierung verwendet (%1). Versuchen Sie es erneut, wenn sie beendet ist.</translation>
+    </message>
+    <message>
+        <source>error.log could not be written: %1.</source>
+        <translation>error.log konnte nicht geschrieben werden: %1.</translation>
+    </message>
 </context>
 </TS>
