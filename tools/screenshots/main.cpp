@@ -182,7 +182,7 @@ Screen* runConversion(ChooseSongViewController* ctrl, const std::vector<medialib
     auto* screen = new Screen;
     if (prepare)
         prepare(screen);
-    ctrl->presentModalViewController(screen, true);
+    ctrl->presentModalViewController(screen, false); // in place before the first picture is taken
     screen->exportMedia(selectionOf(items));
     settle(300, [screen] { return screen->run().isFinished(); });
     return screen;
