@@ -2,6 +2,7 @@
 
 #include "Classes/AudioPlayerHelper.h"
 #include "Classes/EmailHelper.h"
+#include "Classes/FileManagerViewController.h"
 #include "platform/foundation/Documents.h"
 #include "platform/foundation/Localization.h"
 #include "platform/ui/ActivityIndicatorView.h"
@@ -140,12 +141,26 @@ void CompletedWorkViewController::runEnded(std::uint32_t failedItemCount)
                                                                : QStringLiteral("failed.png")));
 }
 
+void CompletedWorkViewController::runRefused(const QString& reason)
+{
+    // Another run holds the documents folder: nothing was converted, and
+    // there is nothing to offer but going back.
+    alertRunRefused_ = new ui::AlertView(QString(), reason, this, L("OK"), {}, this);
+    alertRunRefused_->show();
+}
+
 void CompletedWorkViewController::completionOffered(std::uint32_t failedItemCount)
 {
-    if (failedItemCount == 0)
+    if (failedItemCount == 0) {
         showActionSheet(false);
-    else
-        alertConversionFailed_->show();
+        return;
+    }
+    // The alert points to error.log; when it could not be written, say so.
+    QString message = L(kConversionFailed);
+    if (const QString problem = run_.errorLogError(); !problem.isEmpty())
+        message += QStringLiteral("\n\n") + problem;
+    alertConversionFailed_->setMessage(message);
+    alertConversionFailed_->show();
 }
 
 // ---- Progress and artwork -------------------------------------------------
@@ -256,6 +271,10 @@ void CompletedWorkViewController::actionSheet(ui::ActionSheet* sheet, int index)
 
 void CompletedWorkViewController::alertView(ui::AlertView* alert, int index)
 {
+    if (alert == alertRunRefused_) {
+        dismissModalViewControllerAnimated(true);
+        return;
+    }
     if (alert == alertInstructions_ && index == 1)
         ui::Application::sharedApplication()->openURL(helpPageURL());
     showActionSheet(false);
@@ -276,7 +295,9 @@ void CompletedWorkViewController::mailComposeController(mail::MailComposeViewCon
 
 void CompletedWorkViewController::showFileManager()
 {
-    // Filled in with the stored-files browser.
+    auto* browser = new FileManagerViewController;
+    presentModalViewController(browser, true); // the presentation owns it from here
+    dismissAfterFileManager_ = true;
 }
 
 void CompletedWorkViewController::viewDidAppear(bool animated)

@@ -66,6 +66,7 @@ public:
 
     // Display points of the run.
     void runStarted() override;
+    void runRefused(const QString& reason) override;
     void progress(float itemFraction) override;
     void currentItem() override;
     void runEnded(std::uint32_t failedItemCount) override;
@@ -97,6 +98,8 @@ public:
     ui::ActionSheet* actionSheetPlayback() const { return actionSheetPlayback_; }
     ui::AlertView* alertInstructions() const { return alertInstructions_; }
     ui::AlertView* alertConversionFailed() const { return alertConversionFailed_; }
+    // Shown when another run holds the documents folder; nullptr before.
+    ui::AlertView* alertRunRefused() const { return alertRunRefused_; }
 
     // Batch arithmetic: the fraction of the whole batch done, and its percentage
     // text ("%d%%", truncated toward zero).
@@ -119,6 +122,7 @@ private:
     ui::ActionSheet* actionSheetPlayback_ = nullptr;
     ui::AlertView* alertInstructions_ = nullptr;
     ui::AlertView* alertConversionFailed_ = nullptr;
+    ui::AlertView* alertRunRefused_ = nullptr;
     bool dismissAfterFileManager_ = false;
     bool playing_ = false; // a produced file plays through the shared player
 };

@@ -45,7 +45,9 @@ public:
         }
         const int w = width() - 16;
         box_->setFixedWidth(w);
-        const int h = layout->totalHeightForWidth(w);
+        // Without a (word-wrapped) title the layout has no height-for-width
+        // and totalHeightForWidth() answers -1: take its size hint then.
+        const int h = layout->hasHeightForWidth() ? layout->totalHeightForWidth(w) : layout->totalSizeHint().height();
         shown_ = QRect(8, height() - h - 8, w, h);
         hiddenFrame_ = shown_.translated(0, h + 16);
     }

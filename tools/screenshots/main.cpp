@@ -5,8 +5,10 @@
 #include "Classes/ChooseSongViewController.h"
 #include "Classes/FileManagerViewController.h"
 #include "Classes/EmailHelper.h"
+#include "Classes/CompletedWorkViewController.h"
 #include "Classes/RipwellAppDelegate.h"
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/MediaPickerController.h"
@@ -16,6 +18,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Window.h"
 #include "tools/make_library/SongGenerator.h"
 
@@ -37,14 +40,14 @@ int g_failures = 0;
 
 void settle(int ms = 150, const std::function<bool()>& until = {})
 {
+    // At least `ms`, then until `until` holds, but never more than 5 s longer.
     QDeadlineTimer deadline(ms);
+    QDeadlineTimer giveUp(ms + 5000);
     while (!deadline.hasExpired() || (until && !until())) {
+        if (giveUp.hasExpired())
+            break;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(2);
-        if (until && until() && deadline.hasExpired())
-            break;
-        if (deadline.remainingTime() < -5000)
-            break; // give up waiting for `until`
     }
 }
 
@@ -191,6 +194,130 @@ void shootMainScreen(QWidget* window, ChooseSongViewController* ctrl)
     if (QAbstractButton* cancel = alertButton(window, L("Cancel")))
         cancel->click();
     settle();
+
+// A conversion screen that stops the picture at one moment of its run: right
+// after item `atItem` has ended, the next one is shown half done, the way a
+// tick would show it on a slower machine.
+class RunningScreen : public CompletedWorkViewController {
+public:
+    std::uint32_t atItem = 0;
+    std::function<void()> capture;
+    void itemEnded(std::uint32_t index, bool converted) override
+    {
+        CompletedWorkViewController::itemEnded(index, converted);
+        if (index != atItem || !capture)
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            currentItem();
+            progress(0.5f);
+            capture();
+        }, Qt::QueuedConnection);
+    }
+};
+
+// The songs of the demo library that can be converted, with their covers first.
+std::vector<medialibrary::MediaItem> convertibleSongs(const QStringList& whole)
+{
+    std::vector<medialibrary::MediaItem> songs;
+    for (const auto& item : medialibrary::MediaLibrary::defaultMediaLibrary()->items())
+        if (whole.contains(item.filePath()) && item.artwork() &&
+            QStringList{"mp3", "m4a", "wav", "aif"}.contains(item.assetURL().pathExtension()))
+            songs.push_back(item);
+    return songs;
+}
+
+SelectionMap selectionOf(const std::vector<medialibrary::MediaItem>& items)
+{
+    SelectionMap map;
+    for (const auto& item : items)
+        map.setObject(item, item.assetURL());
+    return map;
+}
+
+// Presents a conversion screen over the main screen, runs `items` and waits for the end.
+template <class Screen = CompletedWorkViewController>
+Screen* runConversion(ChooseSongViewController* ctrl, const std::vector<medialibrary::MediaItem>& items,
+                      const std::function<void(Screen*)>& prepare = {})
+{
+    auto* screen = new Screen;
+    if (prepare)
+        prepare(screen);
+    ctrl->presentModalViewController(screen, false); // in place before the first picture is taken
+    screen->exportMedia(selectionOf(items));
+    settle(300, [screen] { return screen->run().isFinished(); });
+    return screen;
+}
+
+void pressSheetButton(ui::ActionSheet* sheet, int index)
+{
+    settle(100, [sheet] { return sheet->isVisible(); });
+    if (QAbstractButton* b = sheet->buttonAtIndex(index))
+        b->click();
+}
+
+void pressAlertButton(ui::AlertView* alert, int index)
+{
+    settle(100, [alert] { return alert->isVisible(); });
+    if (QAbstractButton* b = alert->buttonAtIndex(index))
+        b->click();
+}
+
+void shootConversionScreens(ui::Window* window, ChooseSongViewController* ctrl, const QStringList& wholeSongs)
+{
+    applog::setStderrEnabled(false); // the run's log lines are not what is looked at here
+    const std::vector<medialibrary::MediaItem> songs = convertibleSongs(wholeSongs);
+    if (songs.size() < 4) {
+        std::fprintf(stderr, "ripwell-screenshots: the demo library has too few songs\n");
+        ++g_failures;
+        return;
+    }
+
+    // Mid-run: the second of four songs half done.
+    auto* running = runConversion<RunningScreen>(ctrl, {songs[0], songs[1], songs[2], songs[3]}, [&](RunningScreen* s) {
+        s->atItem = 0;
+        s->capture = [window] {
+            const QString file = QDir(g_outDir).filePath(QStringLiteral("conversion-running.png"));
+            if (window->grab().save(file))
+                std::printf("%s\n", qPrintable(file));
+            else
+                ++g_failures;
+        };
+    });
+    settle(400);
+    shoot(window, "conversion-menu-multi");
+    pressSheetButton(running->actionSheetMulti(), 1); // Transfer to computer
+    settle(300);
+    shoot(window, "conversion-instructions");
+    pressAlertButton(running->alertInstructions(), 0);
+    settle(300);
+    pressSheetButton(running->actionSheetMulti(), 2); // Next
+    settle(500);
+
+    // One song, converted: the single-item menu, then playback.
+    auto* single = runConversion(ctrl, {songs[4 % songs.size()]});
+    settle(400);
+    shoot(window, "conversion-menu-single");
+    pressSheetButton(single->actionSheetSingle(), 0); // Playback media file
+    settle(400);
+    shoot(window, "conversion-playback");
+    pressSheetButton(single->actionSheetPlayback(), 0); // Stop playback
+    settle(300);
+    pressSheetButton(single->actionSheetSingle(), 4); // Next
+    settle(500);
+
+    // One song the library no longer hands over: the failure alert.
+    medialibrary::MediaItem::Data gone;
+    gone.persistentID = 4242424242u;
+    gone.title = QStringLiteral("Locked Song");
+    gone.artist = QStringLiteral("Unknown Artist");
+    gone.assetURL = Url::fromString(QStringLiteral("library://item/item.m4a?id=4242424242"));
+    auto* failed = runConversion(ctrl, {medialibrary::MediaItem(gone)});
+    settle(400);
+    shoot(window, "conversion-failed");
+    pressAlertButton(failed->alertConversionFailed(), 0);
+    settle(300);
+    pressSheetButton(failed->actionSheetSingle(), 4);
+    settle(500);
 }
 
 } // namespace
@@ -219,7 +346,10 @@ int main(int argc, char** argv)
     options.seconds = 1.0;
     options.broken = true;
     QString error;
-    songgen::makeLibrary(library, options, &error);
+    QStringList wholeSongs; // the songs that are not broken on purpose
+    for (const songgen::Song& song : songgen::makeLibrary(library, options, &error))
+        if (!song.broken)
+            wholeSongs << song.path;
     if (!error.isEmpty()) {
         std::fprintf(stderr, "ripwell-screenshots: %s\n", qPrintable(error));
         return 1;
@@ -330,6 +460,7 @@ int main(int argc, char** argv)
 
     fillDocuments(work.filePath(QStringLiteral("Documents")), library);
     shootFileManager(window, ctrl);
+    shootConversionScreens(window, ctrl, wholeSongs);
 
     delegate.reset();
     return g_failures == 0 ? 0 : 1;
