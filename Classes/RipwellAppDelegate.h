@@ -6,7 +6,6 @@
 #include "platform/ui/Application.h"
 
 #include <memory>
-#include <thread>
 
 class ChooseSongViewController;
 namespace ui { class Window; }
@@ -35,5 +34,4 @@ public:
 private:
     std::unique_ptr<ui::Window> window_;
     std::unique_ptr<ChooseSongViewController> ctrl_;
-    std::jthread libraryScan_; // indexes the music library at start-up
 };
