@@ -1,7 +1,10 @@
 #include "Classes/RipwellAppDelegate.h"
 
 #include "Classes/ChooseSongViewController.h"
+#include "platform/foundation/Documents.h"
+#include "platform/foundation/Localization.h"
 #include "platform/library/MediaLibrary.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Window.h"
 
 #include "ui_MainWindow.h"
@@ -47,6 +50,16 @@ bool RipwellAppDelegate::application(ui::Application* application, const QVarian
     application->setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, true);
     window_->addSubview(ctrl_->view());
     window_->makeKeyAndVisible();
+
+    // Converted songs would land among the songs they come from.
+    if (documents::libraryIsInsideDocuments(documents::musicLibraryRoot(), documents::documentsDirectory())) {
+        libraryAlert_ = new ui::AlertView(
+            L("Music library inside the documents folder"),
+            L("Your music library lies inside Ripwell's documents folder. Converted songs are written among your "
+              "songs; a song of the library is never overwritten, the conversion of that song fails instead."),
+            nullptr, L("OK"), {}, window_.get());
+        libraryAlert_->show();
+    }
     return true;
 }
 

@@ -460,6 +460,12 @@ std::shared_ptr<const MediaLibrary> MediaLibrary::defaultMediaLibrary()
     return scanned ? scanned : std::make_shared<const MediaLibrary>(); // stopped while scanning
 }
 
+std::shared_ptr<const MediaLibrary> MediaLibrary::loadedDefaultMediaLibrary()
+{
+    std::lock_guard lock(g_defaultMutex);
+    return g_default;
+}
+
 void MediaLibrary::setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library)
 {
     stopDefaultScan();

@@ -87,6 +87,9 @@ public:
     static void stopDefaultScan();
     // The library the application shows; waits for its scan.
     static std::shared_ptr<const MediaLibrary> defaultMediaLibrary();
+    // The default library if it has been scanned or set; nothing otherwise
+    // (never starts a scan).
+    static std::shared_ptr<const MediaLibrary> loadedDefaultMediaLibrary();
     // Replaces the default library (and the asset URL resolver).
     static void setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library);
 
