@@ -22,8 +22,8 @@ RipwellAppDelegate::~RipwellAppDelegate()
 {
     setCtrl(nullptr); // the screen's view lives in the window: the screen goes first
     setWindow(nullptr);
-    if (libraryScan_.joinable())
-        libraryScan_.join();
+    // Quitting does not wait for the library: a scan under way stops at once.
+    medialibrary::MediaLibrary::stopDefaultScan();
 }
 
 RipwellAppDelegate* RipwellAppDelegate::sharedDelegate()
@@ -43,9 +43,9 @@ void RipwellAppDelegate::setCtrl(std::unique_ptr<ChooseSongViewController> ctrl)
 
 bool RipwellAppDelegate::application(ui::Application* application, const QVariantMap&)
 {
-    // Index the music library while the window comes up; the picker waits
-    // for this scan if it opens before the scan is done.
-    libraryScan_ = std::jthread([] { medialibrary::MediaLibrary::defaultMediaLibrary(); });
+    // Index the music library while the window comes up; a picker opened
+    // before the scan is done shows the songs read so far and fills in.
+    medialibrary::MediaLibrary::startDefaultScan();
 
     application->setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, true);
     window_->addSubview(ctrl_->view());

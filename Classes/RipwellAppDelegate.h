@@ -6,7 +6,6 @@
 #include "platform/ui/Application.h"
 
 #include <memory>
-#include <thread>
 
 class ChooseSongViewController;
 namespace ui { class AlertView; class Window; }
@@ -40,5 +39,4 @@ private:
     ui::AlertView* libraryAlert_ = nullptr; // owned by the window
     std::unique_ptr<ui::Window> window_;
     std::unique_ptr<ChooseSongViewController> ctrl_;
-    std::jthread libraryScan_; // indexes the music library at start-up
 };

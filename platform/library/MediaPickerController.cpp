@@ -1,6 +1,7 @@
 #include "platform/library/MediaPickerController.h"
 
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Style.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 namespace medialibrary {
 
@@ -169,10 +171,77 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
                                              QObject* parent)
     : ui::ViewController(parent), mediaTypes_(mediaTypes), library_(std::move(library))
 {
-    if (!library_)
+    if (!library_) {
+        // The default library may still be scanning: show what is known.
+        if (std::shared_ptr<LibraryScan> scan = MediaLibrary::defaultLibraryScan()) {
+            startFillingIn(std::move(scan));
+            return;
+        }
         library_ = MediaLibrary::defaultMediaLibrary();
+    }
     if (mediaTypes_ & MediaTypeMusic)
         all_ = library_->items();
+}
+
+MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent)
+    : ui::ViewController(parent), mediaTypes_(mediaTypes)
+{
+    startFillingIn(std::move(scan));
+}
+
+void MediaPickerController::startFillingIn(std::shared_ptr<LibraryScan> scan)
+{
+    scan_ = std::move(scan);
+    fillIn();
+    if (!scan_)
+        return;
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("fillInTimer"));
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        fillIn();
+        if (!scan_)
+            timer->deleteLater();
+    });
+    timer->start(timing::scaledMilliseconds(0.2));
+}
+
+void MediaPickerController::fillIn()
+{
+    if (!scan_)
+        return;
+    const bool finished = scan_->isFinished(); // before taking, so nothing read is missed
+    std::vector<MediaItem> fresh = scan_->itemsFrom(taken_);
+    taken_ += fresh.size();
+    const std::size_t before = all_.size();
+    if (finished && scan_->library()) {
+        library_ = scan_->library();
+        scan_.reset();
+        if (mediaTypes_ & MediaTypeMusic)
+            all_ = library_->items(); // the same songs, in the library's order
+    } else if (!fresh.empty() && (mediaTypes_ & MediaTypeMusic)) {
+        std::sort(fresh.begin(), fresh.end(), MediaLibrary::inLibraryOrder);
+        const auto middle = std::ptrdiff_t(all_.size());
+        all_.insert(all_.end(), fresh.begin(), fresh.end());
+        std::inplace_merge(all_.begin(), all_.begin() + middle, all_.end(), MediaLibrary::inLibraryOrder);
+    }
+    if (finished && scan_)
+        scan_.reset(); // cancelled: keep what was read
+    if (model_ && (all_.size() != before || !fresh.empty() || library_)) {
+        // Keep the place in the list while rows come in.
+        const int scrolled = list_->verticalScrollBar()->value();
+        model_->setFilter(search_->text());
+        list_->verticalScrollBar()->setValue(scrolled);
+    }
+}
+
+MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
+{
+    if (library_)
+        return library_->itemWithPersistentID(id);
+    for (const MediaItem& item : all_)
+        if (item.persistentID() == id)
+            return item;
+    return {};
 }
 
 MediaPickerController::~MediaPickerController()
@@ -299,7 +368,7 @@ std::vector<MediaItem> MediaPickerController::checkedItems() const
     std::vector<MediaItem> items;
     items.reserve(checked_.size());
     for (quint64 id : checked_) {
-        const MediaItem item = library_->itemWithPersistentID(id);
+        const MediaItem item = itemWithPersistentID(id);
         if (!item.isNull())
             items.push_back(item);
     }
