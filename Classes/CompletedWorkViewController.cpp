@@ -5,6 +5,7 @@
 #include "Classes/FileManagerViewController.h"
 #include "platform/foundation/Documents.h"
 #include "platform/foundation/Localization.h"
+#include "platform/ui/Accessibility.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Image.h"
@@ -90,6 +91,11 @@ void CompletedWorkViewController::setupProgressBar()
     QRect frame = ui::frame(bar);
     frame.setWidth(0);
     ui::setFrame(bar, frame);
+    // The bar is drawn as a growing view: its frame tells a screen reader
+    // the run's progress as a value.
+    ui::setAccessibleRole(activityView(), QAccessible::ProgressBar);
+    activityView()->setAccessibleName(L("Progress"));
+    ui::setAccessibleValue(activityView(), 0);
 }
 
 void CompletedWorkViewController::setupAllActionSheets()
@@ -182,6 +188,7 @@ void CompletedWorkViewController::updateProgressInfo(float itemFraction)
     frame.setWidth(static_cast<int>(std::lround(static_cast<float>(ui::frame(activityView()).width()) * f)));
     ui::setFrame(progressBar(), frame);
     progressLabel()->setText(percentText(f));
+    ui::setAccessibleValue(activityView(), static_cast<int>(f * 100.0f));
 }
 
 void CompletedWorkViewController::updateArtwork()

@@ -9,6 +9,7 @@
 #include "platform/ui/Window.h"
 
 #include <QAbstractListModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -38,9 +39,18 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override
     {
-        if (!index.isValid() || role != Qt::DisplayRole)
+        if (!index.isValid())
             return {};
-        return item(index.row()).displayTitle();
+        if (role == Qt::DisplayRole)
+            return item(index.row()).displayTitle();
+        if (role == Qt::CheckStateRole) // what a screen reader says of the row's tick
+            return picker_->isRowChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
+        return {};
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return QAbstractListModel::flags(index) | Qt::ItemIsUserCheckable;
     }
 
     const MediaItem& item(int row) const { return picker_->all_[rows_[static_cast<std::size_t>(row)]]; }
@@ -96,6 +106,13 @@ public:
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
         return {ui::Window::kWidth, MediaPickerController::kRowHeight};
+    }
+
+    // Rows are checked by the picker on a tap, not by the item view's own
+    // check box handling.
+    bool editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&) override
+    {
+        return false;
     }
 
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -159,6 +176,11 @@ public:
         }
         p->setPen(QPen(ui::colorWithWhite(1.0, 0.14), 1));
         p->drawLine(QPointF(textLeft, r.bottom() + 0.5), QPointF(r.right(), r.bottom() + 0.5));
+        if (option.state & QStyle::State_HasFocus) { // the keyboard's row
+            p->setPen(QPen(ui::accentColor(), 2));
+            p->setBrush(Qt::NoBrush);
+            p->drawRoundedRect(QRectF(r).adjusted(2, 2, -2, -2), 5, 5);
+        }
         p->restore();
     }
 
@@ -304,12 +326,27 @@ void MediaPickerController::loadView()
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->verticalScrollBar()->setSingleStep(MediaPickerController::kRowHeight / 2);
-    list_->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the list; the arrows move between rows, Space or Return ticks one.
+    list_->setFocusPolicy(Qt::TabFocus);
+    list_->installEventFilter(this);
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { tapRow(index.row()); });
     // Rows scrolled past before their turn are dropped from the queue.
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { pumpArtwork(); });
 
     setView(root);
+}
+
+bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (list_->currentIndex().isValid())
+                tapRow(list_->currentIndex().row());
+            return true;
+        }
+    }
+    return ui::ViewController::eventFilter(watched, event);
 }
 
 void MediaPickerController::setPrompt(const QString& prompt)

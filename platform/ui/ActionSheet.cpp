@@ -1,5 +1,7 @@
 #include "platform/ui/ActionSheet.h"
 
+#include "platform/ui/Accessibility.h"
+
 #include "platform/ui/Animation.h"
 #include "platform/ui/Overlay.h"
 #include "platform/ui/Style.h"
@@ -34,7 +36,7 @@ public:
                 layout->addSpacing(6);
             auto* button = new QPushButton(sheet->buttonTitleAtIndex(i), box_);
             button->setFixedHeight(40);
-            button->setFocusPolicy(Qt::NoFocus);
+            button->setFocusPolicy(Qt::TabFocus); // reachable by keyboard; a tap takes no focus
             if (i == sheet->destructiveButtonIndex())
                 button->setStyleSheet(QStringLiteral("color: rgb(255, 90, 80);"));
             else if (i == sheet->cancelButtonIndex())
@@ -57,6 +59,9 @@ public:
         box_->setGeometry(hiddenFrame_);
         show();
         raise();
+        // A keyboard user lands in the menu, on its first button.
+        if (!buttons_.empty())
+            buttons_.front()->setFocus(Qt::OtherFocusReason);
         animate(ActionSheet::kSlideDuration, [this] { setFrame(box_, shown_); });
     }
 

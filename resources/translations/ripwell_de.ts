@@ -255,5 +255,9 @@
         <source>This entry could not be deleted.</source>
         <translation>Dieser Eintrag konnte nicht gelöscht werden.</translation>
     </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
 </context>
 </TS>
