@@ -3,14 +3,20 @@
 #include "Classes/MediaImport.h"
 #include "Classes/OutputNaming.h"
 #include "platform/foundation/Documents.h"
+#include "platform/foundation/DocumentsLock.h"
+#include "platform/foundation/Localization.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
+#include "platform/foundation/TemporaryFiles.h"
 #include "platform/foundation/Timing.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <optional>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +30,14 @@ std::optional<QString> tagValue(const QString& value)
 QString titleForLog(const QString& title)
 {
     return title.isNull() ? QStringLiteral("(null)") : title;
+}
+
+std::optional<QPair<quint64, quint64>> regularFileIdOf(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return qMakePair(quint64(info.st_dev), quint64(info.st_ino));
 }
 
 } // namespace
@@ -61,6 +75,24 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     if (started_)
         return; // one batch per run
     started_ = true;
+
+    const QString documentsDirectory = documents::documentsDirectory();
+    QString holder, why;
+    lock_ = DocumentsLock::tryAcquire(documentsDirectory, &holder, &why);
+    if (!lock_) {
+        refused_ = true;
+        finished_ = true;
+        const QString reason =
+            holder.isEmpty()
+                ? L("The documents folder cannot be used: %1").arg(why)
+                : L("The documents folder is in use by another conversion (%1). Try again when it has finished.").arg(holder);
+        applog::error(kLoopOp, reason);
+        if (display_)
+            display_->runRefused(reason);
+        return;
+    }
+    tempfiles::removeStaleTemporaries(documentsDirectory);
+
     mediaItems_ = map;
     prevItemIndex_ = kNoItem;
     currentItemIndex_ = 0;
@@ -69,10 +101,19 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     if (display_)
         display_->runStarted();
     if (mediaItems_.isEmpty()) {
-        endRun(documents::documentsDirectory());
+        endRun(documentsDirectory);
         return;
     }
     conversionLoop();
+}
+
+void ConversionRun::cancel()
+{
+    if (!started_ || finished_ || cancelled_)
+        return;
+    cancelled_ = true;
+    if (currentImport_)
+        currentImport_->cancel();
 }
 
 Url ConversionRun::uniqueOutputURL(const Url& url)
@@ -81,12 +122,8 @@ Url ConversionRun::uniqueOutputURL(const Url& url)
     // run is kept, and the later item gets " (2)", " (3)", … before the extension.
     int& uses = nameUses_[url.path()];
     Url candidate = url;
-    const QString ext = url.pathExtension();
-    const QString stem = url.URLByDeletingPathExtension().path();
-    while (outputPaths_.contains(candidate.path())) {
-        const QString numbered = QStringLiteral("%1 (%2)").arg(stem).arg(++uses + 1);
-        candidate = Url::fileURLWithPath(ext.isEmpty() ? numbered : path::appendingExtension(numbered, ext));
-    }
+    while (outputPaths_.contains(candidate.path()))
+        candidate = numberedOutputURL(url, ++uses + 1);
     outputPaths_.insert(candidate.path());
     return candidate;
 }
@@ -156,12 +193,24 @@ void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t statu
         currentTimer_->invalidate();
 
     const bool converted = status == 3;
-    if (!converted) {
+    const QString outputPath = context.outputURL.path();
+    if (converted) {
+        if (const auto written = regularFileIdOf(outputPath))
+            writtenFiles_.insert(*written);
+    } else if (cancelled_ && status == 5) {
+        // Stopped by the user: not a failure of the song.
+    } else {
         applog::error(kLoopOp, QStringLiteral("Import has failed: %1").arg(titleForLog(context.title)));
-        const QString outputPath = context.outputURL.path();
-        if (QFileInfo::exists(outputPath)) {
-            QFile::remove(outputPath);
-            applog::debug(kLoopOp, QStringLiteral("Removed failed media file: %1").arg(context.outputURL.absoluteString()));
+        // The import leaves nothing of its own behind; a file at the output
+        // path goes only if this run wrote it. An earlier copy, or anything
+        // else in the way, stays.
+        const auto atOutput = regularFileIdOf(outputPath);
+        if (atOutput && writtenFiles_.contains(*atOutput)) {
+            if (::unlink(QFile::encodeName(outputPath).constData()) == 0)
+                applog::debug(kLoopOp, QStringLiteral("Removed failed media file: %1").arg(context.outputURL.absoluteString()));
+            else
+                applog::error(kLoopOp, QStringLiteral("Could not remove failed media file: %1: %2")
+                                           .arg(context.outputURL.absoluteString(), QString::fromLocal8Bit(std::strerror(errno))));
         }
         failedMediaItems_.push_back(context.item);
         ++failedItemCount_;
@@ -170,7 +219,7 @@ void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t statu
         display_->itemEnded(context.index, converted);
 
     ++currentItemIndex_;
-    if (currentItemIndex_ < static_cast<std::uint32_t>(mediaItems_.count())) {
+    if (!cancelled_ && currentItemIndex_ < static_cast<std::uint32_t>(mediaItems_.count())) {
         conversionLoop();
         return;
     }
@@ -184,11 +233,12 @@ void ConversionRun::endRun(const QString& documentsDirectory)
         display_->runEnded(failedItemCount_);
     if (failedItemCount_ > 0)
         writeErrorLog(documentsDirectory);
+    lock_.reset();
     if (display_)
         display_->completionOffered(failedItemCount_);
 }
 
-void ConversionRun::writeErrorLog(const QString& documentsDirectory) const
+void ConversionRun::writeErrorLog(const QString& documentsDirectory)
 {
     // One title a line, in the order the items failed, replacing what an
     // earlier run wrote. An item without a title adds no line.
@@ -200,9 +250,11 @@ void ConversionRun::writeErrorLog(const QString& documentsDirectory) const
         title.replace(u'\r', u' ').replace(u'\n', u' ');
         text += title.toUtf8() + '\n';
     }
-    QSaveFile file(path::appendingComponent(documentsDirectory, QStringLiteral("error.log")));
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text);
-        file.commit();
+    // Written whole or not at all: when it cannot be written, the earlier
+    // error.log stays and the display is told why.
+    QString why;
+    if (!tempfiles::writeFileAtomically(path::appendingComponent(documentsDirectory, QStringLiteral("error.log")), text, &why)) {
+        errorLogError_ = L("error.log could not be written: %1.").arg(why);
+        applog::error(kLoopOp, errorLogError_);
     }
 }

@@ -18,11 +18,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QHash>
+#include <QPair>
+#include <QString>
 #include <QSet>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+class DocumentsLock;
 class MediaImport;
 namespace timing {
 class Timer;
@@ -34,6 +37,10 @@ public:
     virtual ~ConversionDisplay() = default;
     // Before the first item starts.
     virtual void runStarted() {}
+    // In place of runStarted(), and then nothing else: the documents folder is
+    // held by another run. `reason` is a sentence for the user that names the
+    // holder.
+    virtual void runRefused(const QString& reason) { (void)reason; }
     // A tick saw the current item exporting (its fraction done) or completed (1.0).
     virtual void progress(float itemFraction) { (void)itemFraction; }
     // A tick saw the current item exporting, right after progress().
@@ -56,8 +63,17 @@ public:
     ~ConversionRun() override;
 
     // Starts the run over `map`. Once per run; returns as soon as the first
-    // item's import has started. An empty map ends the run at once.
+    // item's import has started. An empty map ends the run at once. The run
+    // holds the lock on the documents folder until it ends; when another
+    // process holds it, the run is refused (ConversionDisplay::runRefused)
+    // and nothing is written. Temporary files that a killed run left in the
+    // folder are removed first.
     void exportMedia(const SelectionMap& map);
+
+    // Stops the run: the item under way is cancelled (its temporary files go,
+    // nothing replaces its output), no further item starts, and the run ends
+    // as usual with the items that failed so far. Main thread.
+    void cancel();
 
     // Run state, read by the display.
     const SelectionMap& mediaItems() const { return mediaItems_; }
@@ -68,6 +84,12 @@ public:
     const std::vector<medialibrary::MediaItem>& failedMediaItems() const { return failedMediaItems_; }
     const Url& currentItemURL() const { return currentItemURL_; }
     bool isFinished() const { return finished_; }
+    bool wasRefused() const { return refused_; }
+    bool wasCancelled() const { return cancelled_; }
+    // Empty when error.log was written or not needed; otherwise a sentence
+    // saying that it could not be written and why. Set before
+    // completionOffered().
+    QString errorLogError() const { return errorLogError_; }
 
     // The item at `index` in the map's key order (a null item past the end).
     medialibrary::MediaItem itemAtIndex(std::uint32_t index) const;
@@ -80,7 +102,7 @@ private:
     void itemCompleted(const ItemContext& item, std::int32_t status);
     void endRun(const QString& documentsDirectory);
     Url uniqueOutputURL(const Url& url);
-    void writeErrorLog(const QString& documentsDirectory) const;
+    void writeErrorLog(const QString& documentsDirectory);
 
     ConversionDisplay* display_;
     // Lets completions that arrive after the run is gone find nothing to call.
@@ -94,9 +116,14 @@ private:
     Url currentItemURL_;
     bool started_ = false;
     bool finished_ = false;
+    bool refused_ = false;
+    bool cancelled_ = false;
+    QString errorLogError_;
+    std::shared_ptr<DocumentsLock> lock_;
 
     std::shared_ptr<MediaImport> currentImport_; // the run's own reference to the item's worker
     QPointer<timing::Timer> currentTimer_;
     QSet<QString> outputPaths_;        // output files of this run, to keep two items apart
     QHash<QString, int> nameUses_;     // how often each output name came up in this run
+    QSet<QPair<quint64, quint64>> writtenFiles_; // device and inode of each output this run wrote
 };

@@ -3,6 +3,7 @@
 #include "Classes/AudioPlayerHelper.h"
 #include "Classes/EmailHelper.h"
 #include "platform/foundation/Documents.h"
+#include "platform/foundation/DocumentsLock.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/PathString.h"
@@ -103,6 +104,10 @@ bool FileManagerViewController::isDirectory(const QString& name) const
 void FileManagerViewController::reloadStoredFiles()
 {
     files_ = filemanager::contentsOfDirectoryAtPath(rootDirectory_).value_or(QStringList());
+    // The conversion runs' lock file is no stored file: deleting it would let
+    // two runs write into the folder at once.
+    if (isDocumentDirectory())
+        files_.removeAll(DocumentsLock::lockFileName());
     if (isViewLoaded())
         editButton()->setEnabled(!files_.isEmpty());
 }

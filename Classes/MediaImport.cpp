@@ -2,13 +2,23 @@
 
 #include "platform/export/ExportService.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/PathString.h"
+#include "platform/foundation/TemporaryFiles.h"
+#include "platform/library/MediaLibrary.h"
 
 #include <QFile>
+
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+
+#include <set>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <memory>
 #include <cerrno>
 #include <fcntl.h>
@@ -22,22 +32,64 @@ constexpr const char* kExtractOp = "extractQTMovie:toFile:";
 constexpr const char* kImportOp = "importAsset:toURL:completionBlock:";
 constexpr const char* kImportMP3Op = "importMP3ToFile:asset:completionBlock:";
 
-// Whether anything (file, folder, link, even a dangling one) is at `path`.
-bool existsAt(const QString& path)
-{
-    struct stat info {};
-    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    auto operator<=>(const FileId&) const = default;
+};
 
-// Removes the file or link at `path`. A folder is left alone: an output name
-// that collides with a folder must not cost the user the folder's content
-// (the export then fails on the existing item instead).
-void removeItemAt(const QString& path)
+std::optional<FileId> fileIdOf(const QString& path, bool followLinks)
 {
     struct stat info {};
     const QByteArray native = QFile::encodeName(path);
-    if (::lstat(native.constData(), &info) == 0 && !S_ISDIR(info.st_mode))
-        ::unlink(native.constData());
+    if (path.isEmpty() || (followLinks ? ::stat(native.constData(), &info) : ::lstat(native.constData(), &info)) != 0)
+        return std::nullopt;
+    return FileId{info.st_dev, info.st_ino};
+}
+
+// Whether the file `id` is a song of the default music library. The songs'
+// identities are read once per library.
+bool isLibrarySong(const FileId& id)
+{
+    const std::shared_ptr<const medialibrary::MediaLibrary> library =
+        medialibrary::MediaLibrary::loadedDefaultMediaLibrary();
+    if (!library)
+        return false;
+    static std::mutex mutex;
+    static std::weak_ptr<const medialibrary::MediaLibrary> indexed;
+    static std::set<FileId> songs;
+    std::lock_guard lock(mutex);
+    if (indexed.lock() != library) {
+        songs.clear();
+        for (const medialibrary::MediaItem& item : library->items()) {
+            if (const std::optional<FileId> song = fileIdOf(item.filePath(), true))
+                songs.insert(*song);
+        }
+        indexed = library;
+    }
+    return songs.count(id) != 0;
+}
+
+// Why the file at `path` must not be replaced by an output, or nothing when
+// it may: it is the song being converted or another song of the library, or
+// a folder.
+std::optional<QString> reasonNotToReplace(const QString& path, const QString& sourcePath)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("a folder is in the way of %1").arg(path);
+    const FileId id{info.st_dev, info.st_ino};
+    if (S_ISREG(info.st_mode) && (fileIdOf(sourcePath, true) == id || isLibrarySong(id)))
+        return QStringLiteral("%1 is a song of the music library and is never overwritten").arg(path);
+    return std::nullopt;
+}
+
+void removeTemporary(const QString& path)
+{
+    if (!path.isEmpty())
+        ::unlink(QFile::encodeName(path).constData());
 }
 
 // The movie and the destination are plain descriptors: each block of the
@@ -156,7 +208,21 @@ MdatPayload findMdat(int movie, std::uint64_t fileSize)
 
 } // namespace
 
+namespace {
+bool extractPayload(const Url& movieURL, const QString& destinationPath, const QByteArray& prefix, int createFlags,
+                    QString* failure);
+}
+
 bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL, QString* failure)
+{
+    return extractPayload(movieURL, destinationURL.path(), {}, O_TRUNC, failure);
+}
+
+namespace {
+// The extraction proper: the payload, after `prefix`, into a file opened with
+// O_CREAT and `createFlags`.
+bool extractPayload(const Url& movieURL, const QString& destinationPath, const QByteArray& prefix, int createFlags,
+                    QString* failure)
 {
     auto fail = [failure](const QString& why) {
         applog::error(kExtractOp, why);
@@ -180,18 +246,19 @@ bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL,
         return fail(QStringLiteral("Did not find mdat chunk"));
     }
 
-    const QByteArray destinationPath = destinationURL.path().toUtf8();
-    Fd destination(::open(destinationPath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    const QByteArray nativeDestination = destinationPath.toUtf8();
+    Fd destination(::open(nativeDestination.constData(), O_WRONLY | O_CREAT | createFlags | O_CLOEXEC, 0666));
     if (!destination) {
         movie.reset();
         return fail(QStringLiteral("Could not open destination file"));
     }
 
+    constexpr std::size_t kCopyBlockSize = MediaImport::kCopyBlockSize;
     auto buffer = std::make_unique<unsigned char[]>(kCopyBlockSize);
     std::uint64_t remaining = mdat.length;
     bool truncated = false;
-    bool writeFailed = false;
-    while (remaining != 0) {
+    bool writeFailed = !prefix.isEmpty() && !writeFully(destination.get(), prefix.constData(), static_cast<std::size_t>(prefix.size()));
+    while (remaining != 0 && !writeFailed) {
         const std::size_t block = remaining > kCopyBlockSize ? kCopyBlockSize : static_cast<std::size_t>(remaining);
         if (!readFully(movie.get(), buffer.get(), block)) {
             truncated = true;
@@ -216,14 +283,27 @@ bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL,
     }
     return true;
 }
+} // namespace
 
 MediaImport::~MediaImport() = default;
 
-Url MediaImport::temporaryMovieURL(const Url& destinationURL)
+QByteArray MediaImport::id3v2TagFor(const QString& sourcePath)
 {
-    const Url movie = destinationURL.URLByDeletingPathExtension().URLByAppendingPathExtension(QStringLiteral("mov"));
-    // A destination that is itself a ".mov" must not be its own temporary file.
-    return movie == destinationURL ? destinationURL.URLByAppendingPathExtension(QStringLiteral("mov")) : movie;
+    TagLib::MPEG::File source(QFile::encodeName(sourcePath).constData(), false);
+    if (!source.isValid())
+        return {};
+    TagLib::ByteVector rendered;
+    if (source.hasID3v2Tag() && !source.ID3v2Tag()->isEmpty()) {
+        rendered = source.ID3v2Tag()->render();
+    } else {
+        const TagLib::Tag* tags = source.tag();
+        if (!tags || tags->isEmpty())
+            return {};
+        TagLib::ID3v2::Tag made;
+        TagLib::Tag::duplicate(tags, &made, true);
+        rendered = made.render();
+    }
+    return QByteArray(rendered.data(), static_cast<qsizetype>(rendered.size()));
 }
 
 class MediaImport::CallScope {
@@ -320,13 +400,59 @@ void MediaImport::giveUp(std::shared_ptr<const ExportError> why, CompletionBlock
     });
 }
 
+void MediaImport::fail(std::int32_t status, std::shared_ptr<const ExportError> why)
+{
+    std::lock_guard lock(mutex_);
+    failure_ = std::move(why);
+    failedStatus_ = status;
+}
+
+void MediaImport::cancel()
+{
+    std::shared_ptr<AVAssetExportSession> session;
+    {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        session = export_;
+    }
+    if (session)
+        session->cancelExport();
+}
+
+bool MediaImport::isCancelled() const
+{
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+}
+
+// Renames the whole file `temporary` to the destination, unless that would
+// replace something that must stay. On failure the temporary is removed and
+// the worker reads as failed.
+bool MediaImport::publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op)
+{
+    const QString destination = destinationURL.path();
+    QString why;
+    if (isCancelled()) {
+        removeTemporary(temporary);
+        fail(AVAssetExportSessionStatusCancelled, nullptr);
+        return false;
+    }
+    if (const std::optional<QString> reason = reasonNotToReplace(destination, sourcePath)) {
+        why = *reason;
+    } else if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
+        why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(errno)));
+    } else {
+        return true;
+    }
+    removeTemporary(temporary);
+    applog::error(op, why);
+    fail(AVAssetExportSessionStatusFailed, std::make_shared<const ExportError>(QStringLiteral("rename"), -1, why));
+    return false;
+}
+
 void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionBlock completionBlock)
 {
     const CallScope scope(*this);
-    if (existsAt(toURL.path())) {
-        removeItemAt(toURL.path());
-        applog::debug(kImportOp, QStringLiteral("Deleted existing file: %1").arg(toURL.absoluteString()));
-    }
 
     std::shared_ptr<AVURLAsset> asset = AVURLAsset::URLAssetWithURL(assetURL, {});
     if (!asset) {
@@ -334,6 +460,13 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
         giveUp(std::make_shared<const ExportError>(QStringLiteral("AVURLAsset::URLAssetWithURL"), -1,
                                                    QStringLiteral("no readable song at %1").arg(assetURL.absoluteString())),
                std::move(completionBlock));
+        return;
+    }
+    // Checked here so that the item fails before any work, and again at the
+    // rename, for what may have appeared in between.
+    if (const std::optional<QString> reason = reasonNotToReplace(toURL.path(), asset->filePath())) {
+        applog::error(kImportOp, *reason);
+        giveUp(std::make_shared<const ExportError>(QStringLiteral("importAsset"), -1, *reason), std::move(completionBlock));
         return;
     }
     std::shared_ptr<AVAssetExportSession> session = AVAssetExportSession::initWithAsset(asset, AVAssetExportPresetPassthrough);
@@ -365,22 +498,30 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
                std::move(completionBlock));
         return;
     }
-    session->setOutputURL(toURL);
+    const QString temporary = tempfiles::temporaryPath(path::deletingLastComponent(toURL.path()), toURL.pathExtension());
+    session->setOutputURL(Url::fileURLWithPath(temporary));
 
     // The direct export handler.
-    session->exportAsynchronouslyWithCompletionHandler([self = shared_from_this(), completionBlock = std::move(completionBlock)] {
-        self->awaitReturnFromImport();
-        if (completionBlock)
-            completionBlock(self);
-        if (const std::shared_ptr<AVAssetExportSession> ended = self->state().session) {
-            if (const std::shared_ptr<const ExportError> error = ended->error())
-                applog::error(kImportOp, error->localizedDescription());
-        }
-        self->releaseSession();
-    });
+    session->exportAsynchronouslyWithCompletionHandler(
+        [self = shared_from_this(), completionBlock = std::move(completionBlock), toURL, temporary,
+         source = asset->filePath()] {
+            self->awaitReturnFromImport();
+            const std::shared_ptr<AVAssetExportSession> ended = self->state().session;
+            if (ended && ended->status() == AVAssetExportSessionStatusCompleted)
+                self->publish(temporary, toURL, source, kImportOp);
+            else
+                removeTemporary(temporary); // normally gone already
+            if (completionBlock)
+                completionBlock(self);
+            if (ended) {
+                if (const std::shared_ptr<const ExportError> error = ended->error())
+                    applog::error(kImportOp, error->localizedDescription());
+            }
+            self->releaseSession();
+        });
 }
 
-void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& /*asset*/,
+void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset,
                                   CompletionBlock completionBlock)
 {
     const CallScope scope(*this);
@@ -390,14 +531,15 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
                std::move(completionBlock));
         return;
     }
-    const Url movieURL = temporaryMovieURL(destinationURL);
-    removeItemAt(movieURL.path());
+    const QString folder = path::deletingLastComponent(destinationURL.path());
+    const Url movieURL = Url::fileURLWithPath(tempfiles::temporaryPath(folder, QStringLiteral("mov")));
     session->setOutputURL(movieURL);
     session->setOutputFileType(AVFileTypeQuickTimeMovie);
 
     // The MP3 export handler.
     session->exportAsynchronouslyWithCompletionHandler(
-        [self = shared_from_this(), completionBlock = std::move(completionBlock), destinationURL, movieURL] {
+        [self = shared_from_this(), completionBlock = std::move(completionBlock), destinationURL, movieURL, folder,
+         source = asset ? asset->filePath() : QString()] {
             self->awaitReturnFromImport();
             const std::shared_ptr<AVAssetExportSession> ended = self->state().session;
             const std::int32_t status = ended ? static_cast<std::int32_t>(ended->status()) : 0;
@@ -407,16 +549,21 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
                 if (const std::shared_ptr<const ExportError> error = ended->error())
                     applog::error(kImportMP3Op, error->localizedDescription());
             } else {
-                if (status != AVAssetExportSessionStatusCancelled) {
+                if (status == AVAssetExportSessionStatusCompleted && self->isCancelled()) {
+                    self->fail(AVAssetExportSessionStatusCancelled, nullptr);
+                } else if (status != AVAssetExportSessionStatusCancelled) {
+                    const QString temporary = tempfiles::temporaryPath(folder, destinationURL.pathExtension());
                     QString why;
-                    if (!extractQTMovie(movieURL, destinationURL, &why)) {
+                    if (extractPayload(movieURL, temporary, id3v2TagFor(source), O_EXCL, &why)) {
+                        self->publish(temporary, destinationURL, source, kImportMP3Op);
+                    } else {
                         // The song did not reach its file: the owner sees a failure.
-                        std::lock_guard lock(self->mutex_);
-                        self->failure_ = std::make_shared<const ExportError>(QStringLiteral("extractQTMovie"), -1, why);
-                        self->failedStatus_ = AVAssetExportSessionStatusFailed;
+                        removeTemporary(temporary);
+                        self->fail(AVAssetExportSessionStatusFailed,
+                                   std::make_shared<const ExportError>(QStringLiteral("extractQTMovie"), -1, why));
                     }
-                    QFile::remove(movieURL.path());
                 }
+                removeTemporary(movieURL.path());
                 if (completionBlock)
                     completionBlock(self);
             }

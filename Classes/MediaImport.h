@@ -11,6 +11,8 @@
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/foundation/Url.h"
 
+#include <QByteArray>
+
 #include <cstddef>
 #include <condition_variable>
 #include <cstdint>
@@ -34,15 +36,26 @@ public:
     MediaImport& operator=(const MediaImport&) = delete;
 
     // Writes the song at `assetURL` (a library asset URL or a file URL) to the
-    // file `toURL`, whose folder must exist. Removes whatever file is at `toURL`
-    // first. Returns once the export has started or the import has given up;
-    // in both cases `completionBlock` is called once, later, on the export
-    // service's thread. One import per worker.
+    // file `toURL`, whose folder must exist. The file is written under a
+    // temporary name in that folder and renamed to `toURL` only once whole, so
+    // a file already at `toURL` stays until it is replaced by a complete one,
+    // and stays for good when the import fails. A song of the music library
+    // (the source included, by device and inode) is never replaced: such an
+    // import fails. Returns once the export has started or the import has
+    // given up; in both cases `completionBlock` is called once, later, on the
+    // export service's thread. One import per worker.
     void importAsset(const Url& assetURL, const Url& toURL, CompletionBlock completionBlock);
 
-    // The MP3 path of importAsset(): export into the temporary movie, then
-    // extract. `asset` is the session's asset.
+    // The MP3 path of importAsset(): export into the temporary movie, extract
+    // its payload into a temporary file after an ID3v2 tag with the source's
+    // title, artist, album and cover, then rename that into place. `asset` is
+    // the session's asset.
     void importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset, CompletionBlock completionBlock);
+
+    // Stops the import: a running export ends as cancelled, an MP3 whose movie
+    // is done is not extracted, and no file is renamed into place. The
+    // completion block is still called once. Any thread.
+    void cancel();
 
     // Copies the payload of the first top-level "mdat" atom of the QuickTime
     // movie at `movieURL`, byte for byte, into the file at `destinationURL`.
@@ -52,9 +65,10 @@ public:
     // once an "mdat" atom has been found.
     static bool extractQTMovie(const Url& movieURL, const Url& destinationURL, QString* failure = nullptr);
 
-    // The temporary movie of an MP3 import to `destinationURL`: the same name
-    // with "mov" in place of its extension.
-    static Url temporaryMovieURL(const Url& destinationURL);
+    // The ID3v2 tag an MP3 output starts with: the tag of the MP3 file at
+    // `sourcePath` (title, artist, album, cover and the rest), or one made of
+    // its other tags. Empty when the source has none.
+    static QByteArray id3v2TagFor(const QString& sourcePath);
 
     // Any thread, any time. While an export session is held they forward to it
     // (progress 0.0 to 1.0, status 0 to 5, its error); with no session they
@@ -75,6 +89,9 @@ private:
     void setSession(std::shared_ptr<AVAssetExportSession> session);
     void releaseSession();
     void giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock);
+    void fail(std::int32_t status, std::shared_ptr<const ExportError> why);
+    bool publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op);
+    bool isCancelled() const;
 
     // The completion block never runs before the importAsset() call that
     // started the import has returned, on whichever thread it was made.
@@ -88,4 +105,5 @@ private:
     std::shared_ptr<AVAssetExportSession> export_; // the export session
     std::shared_ptr<const ExportError> failure_;
     std::int32_t failedStatus_ = 0;
+    bool cancelled_ = false;
 };

@@ -79,3 +79,15 @@ Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, c
         QDir().mkpath(folder);
     return url;
 }
+
+Url numberedOutputURL(const Url& url, int number)
+{
+    const QString extension = url.pathExtension();
+    const QString stem = url.URLByDeletingPathExtension().path();
+    const QString folder = path::deletingLastComponent(stem);
+    const QString suffix = QStringLiteral(" (%1)").arg(number);
+    const qsizetype reserved = suffix.toUtf8().size() + (extension.isEmpty() ? 0 : 1 + extension.toUtf8().size());
+    const QString name = fitToBytes(path::lastComponent(stem), std::max<qsizetype>(1, kMaxNameBytes - reserved)) + suffix;
+    const QString file = path::appendingComponent(folder, name);
+    return Url::fileURLWithPath(extension.isEmpty() ? file : path::appendingExtension(file, extension));
+}

@@ -30,3 +30,8 @@ QString cleanUpFilename(const QString& name);
 // written.
 Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, const std::optional<QString>& artist,
                      const std::optional<QString>& albumTitle, const QString& documentsDirectory);
+
+// The name an output takes when `url` is already taken by another song of the
+// same run: " (n)" before the extension. The file name is cut, at a character
+// boundary, so that it, the suffix and the extension still fit in 255 bytes.
+Url numberedOutputURL(const Url& url, int number);

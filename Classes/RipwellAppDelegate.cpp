@@ -1,7 +1,10 @@
 #include "Classes/RipwellAppDelegate.h"
 
 #include "Classes/ChooseSongViewController.h"
+#include "platform/foundation/Documents.h"
+#include "platform/foundation/Localization.h"
 #include "platform/library/MediaLibrary.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Window.h"
 
 #include "ui_MainWindow.h"
@@ -19,8 +22,8 @@ RipwellAppDelegate::~RipwellAppDelegate()
 {
     setCtrl(nullptr); // the screen's view lives in the window: the screen goes first
     setWindow(nullptr);
-    if (libraryScan_.joinable())
-        libraryScan_.join();
+    // Quitting does not wait for the library: a scan under way stops at once.
+    medialibrary::MediaLibrary::stopDefaultScan();
 }
 
 RipwellAppDelegate* RipwellAppDelegate::sharedDelegate()
@@ -40,13 +43,23 @@ void RipwellAppDelegate::setCtrl(std::unique_ptr<ChooseSongViewController> ctrl)
 
 bool RipwellAppDelegate::application(ui::Application* application, const QVariantMap&)
 {
-    // Index the music library while the window comes up; the picker waits
-    // for this scan if it opens before the scan is done.
-    libraryScan_ = std::jthread([] { medialibrary::MediaLibrary::defaultMediaLibrary(); });
+    // Index the music library while the window comes up; a picker opened
+    // before the scan is done shows the songs read so far and fills in.
+    medialibrary::MediaLibrary::startDefaultScan();
 
     application->setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, true);
     window_->addSubview(ctrl_->view());
     window_->makeKeyAndVisible();
+
+    // Converted songs would land among the songs they come from.
+    if (documents::libraryIsInsideDocuments(documents::musicLibraryRoot(), documents::documentsDirectory())) {
+        libraryAlert_ = new ui::AlertView(
+            L("Music library inside the documents folder"),
+            L("Your music library lies inside Ripwell's documents folder. Converted songs are written among your "
+              "songs; a song of the library is never overwritten, the conversion of that song fails instead."),
+            nullptr, L("OK"), {}, window_.get());
+        libraryAlert_->show();
+    }
     return true;
 }
 

@@ -6,10 +6,9 @@
 #include "platform/ui/Application.h"
 
 #include <memory>
-#include <thread>
 
 class ChooseSongViewController;
-namespace ui { class Window; }
+namespace ui { class AlertView; class Window; }
 
 class RipwellAppDelegate : public ui::ApplicationDelegate {
 public:
@@ -32,8 +31,12 @@ public:
     ChooseSongViewController* ctrl() const { return ctrl_.get(); }
     void setCtrl(std::unique_ptr<ChooseSongViewController> ctrl);
 
+    // The alert shown at start when the music library lies inside the
+    // documents folder, or nullptr.
+    ui::AlertView* libraryInsideDocumentsAlert() const { return libraryAlert_; }
+
 private:
+    ui::AlertView* libraryAlert_ = nullptr; // owned by the window
     std::unique_ptr<ui::Window> window_;
     std::unique_ptr<ChooseSongViewController> ctrl_;
-    std::jthread libraryScan_; // indexes the music library at start-up
 };

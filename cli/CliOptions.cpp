@@ -7,7 +7,8 @@ namespace cli {
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--verbose] [FILTER…]\n"
+        "Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--no-wait] [--verbose]\n"
+        "                  [FILTER…]\n"
         "\n"
         "Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
         "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV or AIFF by the\n"
@@ -22,14 +23,17 @@ QString usageText()
         "                   and exit\n"
         "  --yes            do not ask before converting 26 or more songs (needed for that\n"
         "                   many when standard input is not a terminal)\n"
+        "  --no-wait        when another run is writing into the documents folder, exit\n"
+        "                   (status 2) instead of waiting for it to finish\n"
         "  --verbose        also print the import's debug log lines\n"
         "  --help           show this text\n"
         "\n"
         "Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
         "line, in error.log in the documents folder.\n"
         "\n"
-        "Exit status: 0 when nothing failed, 1 when a song failed, 2 for bad usage or a library\n"
-        "that cannot be read.\n");
+        "Exit status: 0 when nothing failed, 1 when a song failed, 2 for bad usage, a library\n"
+        "that cannot be read or a documents folder in use (with --no-wait), 130 when\n"
+        "interrupted (Ctrl-C or SIGTERM: the song under way is dropped, finished ones stay).\n");
 }
 
 bool parseOptions(const QStringList& args, Options* options, QString* error)
@@ -66,6 +70,8 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
             o.list = true;
         } else if (a == u"--yes" || a == u"-y") {
             o.yes = true;
+        } else if (a == u"--no-wait") {
+            o.noWait = true;
         } else if (a == u"--verbose" || a == u"-v") {
             o.verbose = true;
         } else if (a == u"--help" || a == u"-h") {

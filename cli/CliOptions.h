@@ -12,6 +12,7 @@ struct Options {
     bool list = false;
     bool yes = false;
     bool verbose = false;
+    bool noWait = false;   // exit at once when another run holds the documents folder
     bool help = false;
     QStringList filters; // words that every selected song must contain
 };

@@ -4,22 +4,62 @@
 #include "Classes/ConversionRun.h"
 #include "Classes/SelectionMap.h"
 #include "cli/CliOptions.h"
+#include "platform/export/ExportService.h"
 #include "platform/foundation/Documents.h"
+#include "platform/foundation/DocumentsLock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
+#include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <QThread>
+#include <csignal>
 #include <cstdio>
+#include <future>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr std::size_t kConfirmFrom = 26; // batches this large are confirmed first
+constexpr int kInterruptedStatus = 130;
+
+// SIGINT and SIGTERM: the first one asks the run to stop cleanly (the song
+// under way is cancelled and its temporary files removed); a second one ends
+// the program at once (the next run removes what is left).
+volatile std::sig_atomic_t g_interrupted = 0;
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void onInterrupt(int signal)
+{
+    if (g_interrupted) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    g_interrupted = 1;
+    const char byte = 1;
+    const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    (void)written;
+}
+
+void installInterruptHandlers()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a blocking read of the answer returns
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
 
 void printErr(const QString& text)
 {
@@ -64,6 +104,7 @@ public:
 
     void itemEnded(std::uint32_t index, bool converted) override
     {
+        convertedCount_ += converted ? 1 : 0;
         const auto item = run_->itemAtIndex(index);
         if (!tty_) {
             // One line per song when the output is a file or a pipe.
@@ -125,6 +166,10 @@ private:
         drawn_ = true;
     }
 
+public:
+    std::size_t convertedCount_ = 0;
+
+private:
     bool tty_;
     bool verbose_;
     ConversionRun* run_ = nullptr;
@@ -189,6 +234,11 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (documents::libraryIsInsideDocuments(root, docs))
+        printErr(QStringLiteral("ripwell-cli: the music library %1 lies inside the documents folder %2; converted files "
+                                "are written among the songs, and a song that would be overwritten fails instead\n")
+                     .arg(root, docs));
+
     const auto library = medialibrary::MediaLibrary::scan(root, {docs});
     medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
 
@@ -212,6 +262,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    installInterruptHandlers();
     if (selection.count() >= kConfirmFrom && !options.yes) {
         if (!::isatty(STDIN_FILENO)) {
             printErr(QStringLiteral("ripwell-cli: %1 songs selected; converting 26 or more needs --yes when standard "
@@ -221,29 +272,90 @@ int main(int argc, char** argv)
         }
         if (!confirm(selection.count())) {
             printErr(QStringLiteral("Nothing converted.\n"));
-            return 0;
+            return g_interrupted ? kInterruptedStatus : 0;
         }
+    }
+
+    // One run at a time writes into a documents folder.
+    std::shared_ptr<DocumentsLock> lock;
+    for (bool told = false; !lock;) {
+        if (g_interrupted) {
+            printErr(QStringLiteral("Interrupted; nothing converted.\n"));
+            return kInterruptedStatus;
+        }
+        QString holder, why;
+        lock = DocumentsLock::tryAcquire(docs, &holder, &why);
+        if (lock)
+            break;
+        if (holder.isEmpty()) {
+            printErr(QStringLiteral("ripwell-cli: cannot lock the documents folder %1: %2\n").arg(docs, why));
+            return 2;
+        }
+        if (options.noWait) {
+            printErr(QStringLiteral("ripwell-cli: the documents folder %1 is in use by %2\n").arg(docs, holder));
+            return 2;
+        }
+        if (!told) {
+            printErr(QStringLiteral("ripwell-cli: the documents folder %1 is in use by %2; waiting for it to finish\n")
+                         .arg(docs, holder));
+            told = true;
+        }
+        QThread::msleep(200);
     }
 
     const bool tty = ::isatty(STDERR_FILENO);
     TerminalDisplay display(tty, options.verbose);
-    applog::setSink([&display](const QString& line) { display.logLine(line); });
+    // Lines logged on the export service's thread are drawn on the main
+    // thread, which owns the display.
+    applog::setSink([&display, &app](const QString& line) {
+        if (QThread::currentThread() == app.thread())
+            display.logLine(line);
+        else
+            timing::onMainThread(&app, [&display, line] { display.logLine(line); });
+    });
     applog::setStderrEnabled(false);
 
     ConversionRun run(&display);
     display.attach(&run);
+    QSocketNotifier interrupts(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&interrupts, &QSocketNotifier::activated, &run, [&run] {
+        char bytes[16];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        run.cancel();
+    });
+    if (g_interrupted) {
+        printErr(QStringLiteral("Interrupted; nothing converted.\n"));
+        return kInterruptedStatus;
+    }
     run.exportMedia(selection);
     if (!run.isFinished())
         app.exec();
+    // The last export handler may still be logging: let it finish, then show
+    // what it handed over.
+    std::promise<void> drained;
+    exportservice::enqueue([&drained] { drained.set_value(); });
+    drained.get_future().wait();
+    QCoreApplication::sendPostedEvents();
     applog::setSink(nullptr);
     applog::setStderrEnabled(true);
+    lock.reset();
 
     const std::uint32_t failed = run.failedItemCount();
-    const std::size_t converted = selection.count() - failed;
+    const std::size_t converted = display.convertedCount_;
     out << "Files are in " << docs << '\n';
     out << "Converted: " << converted << ", skipped (protected or unreadable): " << skipped << ", failed: " << failed << '\n';
-    if (failed > 0)
-        out << "The failed songs are listed in " << path::appendingComponent(docs, QStringLiteral("error.log")) << '\n';
+    if (failed > 0) {
+        if (run.errorLogError().isEmpty())
+            out << "The failed songs are listed in " << path::appendingComponent(docs, QStringLiteral("error.log")) << '\n';
+        else
+            out << run.errorLogError() << " The failed songs are not listed.\n";
+    }
+    if (run.wasCancelled() || g_interrupted) {
+        out << "Interrupted: the song under way was not converted, and no further song was started.\n";
+        out.flush();
+        return kInterruptedStatus;
+    }
     out.flush();
     return failed > 0 ? 1 : 0;
 }

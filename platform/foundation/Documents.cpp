@@ -3,6 +3,7 @@
 #include "platform/foundation/PathString.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace documents {
@@ -41,6 +42,19 @@ QString musicLibraryRoot()
         dir = absoluteClean(base);
     }
     return dir;
+}
+
+bool libraryIsInsideDocuments(const QString& libraryRoot, const QString& documentsDir)
+{
+    auto resolved = [](const QString& p) {
+        const QString canonical = QFileInfo(p).canonicalFilePath();
+        return canonical.isEmpty() ? absoluteClean(p) : canonical;
+    };
+    const QString root = resolved(libraryRoot);
+    const QString docs = resolved(documentsDir);
+    if (root.isEmpty() || docs.isEmpty())
+        return false;
+    return root == docs || root.startsWith(docs == u"/" ? docs : docs + u'/');
 }
 
 } // namespace documents

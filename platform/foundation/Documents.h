@@ -14,4 +14,9 @@ QString documentsDirectory();
 // Absolute, without a trailing slash; not created.
 QString musicLibraryRoot();
 
+// Whether the folder `libraryRoot` is `documentsDir` itself or lies inside it
+// (links resolved). Converted songs would then be written among the songs
+// they come from.
+bool libraryIsInsideDocuments(const QString& libraryRoot, const QString& documentsDir);
+
 } // namespace documents

@@ -49,7 +49,7 @@ QString MediaItem::displayTitle() const
 {
     if (!d_)
         return {};
-    if (!d_->title.isNull())
+    if (!d_->title.trimmed().isEmpty())
         return d_->title;
     return path::deletingExtension(path::lastComponent(d_->filePath));
 }

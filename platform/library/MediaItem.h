@@ -40,7 +40,7 @@ class MediaItem {
 public:
     struct Data {
         quint64 persistentID = 0;
-        QString filePath;   // absolute
+        QString filePath;   // absolute; for a name that is not UTF-8, its bytes escaped (\xFF) and unreadable
         QString title;      // null when absent
         QString artist;
         QString albumTitle;
@@ -70,7 +70,7 @@ public:
     bool isProtected() const;
     bool isReadable() const;
 
-    // Title, else the file name without its extension: what a list shows.
+    // Title, else (absent or blank) the file name without its extension: what a list shows.
     QString displayTitle() const;
 
     friend bool operator==(const MediaItem& a, const MediaItem& b) { return a.persistentID() == b.persistentID(); }

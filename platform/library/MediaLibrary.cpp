@@ -10,26 +10,36 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
+#include <QStringDecoder>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace medialibrary {
 
 namespace {
 
 // The persistent id of a song: 63 bits of the SHA-1 of its path relative to
-// the library root. Never 0.
-quint64 idForRelativePath(const QString& relative)
+// the library root (the bytes of the name as stored). Never 0.
+quint64 idForRelativePath(const QByteArray& relative)
 {
-    const QByteArray digest = QCryptographicHash::hash(relative.toUtf8(), QCryptographicHash::Sha1);
+    const QByteArray digest = QCryptographicHash::hash(relative, QCryptographicHash::Sha1);
     quint64 id = 0;
     for (int i = 0; i < 8; ++i)
         id = (id << 8) | quint8(digest[i]);
     id &= 0x7FFFFFFFFFFFFFFFull;
     return id == 0 ? 1 : id;
+}
+
+quint64 idForRelativePath(const QString& relative)
+{
+    return idForRelativePath(relative.toUtf8());
 }
 
 QString canonical(const QString& path)
@@ -38,32 +48,81 @@ QString canonical(const QString& path)
     return c.isEmpty() ? path::standardizedSlashes(QDir::cleanPath(QDir(path).absolutePath())) : c;
 }
 
-// Every audio file under `root`, hidden entries and excluded folders left out,
-// in a stable order (sorted by path).
-QStringList collectFiles(const QString& root, const QSet<QString>& excluded)
+bool isValidUtf8(const QByteArray& bytes)
 {
-    QStringList files;
-    QStringList pending{root};
-    while (!pending.isEmpty()) {
-        const QString dir = pending.takeLast();
-        QDirIterator it(dir, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
-        while (it.hasNext()) {
-            it.next();
-            const QFileInfo fi = it.fileInfo();
-            if (fi.fileName().startsWith(u'.'))
-                continue;
-            if (fi.isDir()) {
-                if (fi.isSymLink())
-                    continue; // no loops through links
-                if (!excluded.isEmpty() && excluded.contains(canonical(fi.filePath())))
-                    continue;
-                pending.append(fi.filePath());
-            } else if (MediaLibrary::isAudioFileName(fi.fileName())) {
-                files.append(fi.filePath());
-            }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// The name with every byte that is not part of valid UTF-8 written as \xNN.
+QString escapedName(const QByteArray& bytes)
+{
+    QString out;
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const qsizetype len = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (len > 0 && i + len <= bytes.size() && isValidUtf8(bytes.mid(i, len))) {
+            out += QString::fromUtf8(bytes.mid(i, len));
+            i += len;
+        } else {
+            out += QString::asprintf("\\x%02X", unsigned(lead));
+            ++i;
         }
     }
-    files.sort();
+    return out;
+}
+
+bool isAudioFileName(const QByteArray& name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > 0 && MediaLibrary::isAudioFileName(QStringLiteral("x") + QString::fromLatin1(name.mid(dot)));
+}
+
+// Every audio file under `root` that is a regular file once links are
+// followed, hidden entries and excluded folders left out, sorted by path.
+// Paths are the bytes as stored; folders reached through links are not
+// entered (no loops). Stops early, with what it has, when `cancelled` is set.
+std::vector<QByteArray> collectFiles(const QByteArray& root, const QSet<QString>& excluded,
+                                     const std::atomic<bool>& cancelled)
+{
+    std::vector<QByteArray> files;
+    std::vector<QByteArray> pending{root};
+    while (!pending.empty() && !cancelled.load(std::memory_order_relaxed)) {
+        const QByteArray dir = pending.back();
+        pending.pop_back();
+        DIR* d = ::opendir(dir.constData());
+        if (!d)
+            continue;
+        while (const dirent* entry = ::readdir(d)) {
+            if (cancelled.load(std::memory_order_relaxed))
+                break;
+            const QByteArray name(entry->d_name);
+            if (name.startsWith('.'))
+                continue; // hidden, and "." and ".."
+            const QByteArray path = dir + '/' + name;
+            unsigned char type = entry->d_type;
+            if (type == DT_LNK || type == DT_UNKNOWN) {
+                struct stat st {};
+                if (::stat(path.constData(), &st) != 0)
+                    continue; // a broken link
+                if (S_ISDIR(st.st_mode))
+                    type = entry->d_type == DT_LNK ? DT_LNK : DT_DIR; // no loops through links
+                else
+                    type = S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+            }
+            if (type == DT_DIR) {
+                if (!excluded.isEmpty() && excluded.contains(canonical(QFile::decodeName(path))))
+                    continue;
+                pending.push_back(path);
+            } else if (type == DT_REG && isAudioFileName(name)) {
+                files.push_back(path);
+            }
+        }
+        ::closedir(d);
+    }
+    std::sort(files.begin(), files.end());
     return files;
 }
 
@@ -73,19 +132,6 @@ int compareText(const QString& a, const QString& b)
     if (a.isNull() || b.isNull())
         return int(a.isNull()) - int(b.isNull());
     return QString::compare(a, b, Qt::CaseInsensitive);
-}
-
-bool libraryOrder(const MediaItem& a, const MediaItem& b)
-{
-    if (int c = compareText(a.artist(), b.artist()))
-        return c < 0;
-    if (int c = compareText(a.albumTitle(), b.albumTitle()))
-        return c < 0;
-    if (a.albumTrackNumber() != b.albumTrackNumber())
-        return a.albumTrackNumber() < b.albumTrackNumber();
-    if (int c = compareText(a.title(), b.title()))
-        return c < 0;
-    return a.filePath() < b.filePath();
 }
 
 // The item's data without id and asset URL; `format` gets the format's extension.
@@ -105,11 +151,148 @@ MediaItem::Data readData(const QString& filePath, QString* format)
     return d;
 }
 
-std::mutex g_defaultMutex;
-std::mutex g_scanMutex; // one scan of the default library at a time
+// Reads the file at `path` (bytes as stored) into an item with its id.
+MediaItem readFoundFile(const QByteArray& path, qsizetype rootLength)
+{
+    const QByteArray relative = path.mid(rootLength + 1);
+    const quint64 id = idForRelativePath(relative);
+    if (!isValidUtf8(path)) {
+        // No text names this file for the rest of the system: list it as
+        // unreadable, under its escaped name, so that it is counted.
+        MediaItem::Data d;
+        d.filePath = escapedName(path);
+        d.persistentID = id;
+        return MediaItem(std::move(d));
+    }
+    QString format;
+    MediaItem::Data d = readData(QFile::decodeName(path), &format);
+    d.persistentID = id;
+    if (d.isReadable && !d.isProtected)
+        d.assetURL = makeAssetURL(format, id);
+    return MediaItem(std::move(d));
+}
+
+MediaItem withId(const MediaItem& item, quint64 id)
+{
+    MediaItem::Data d;
+    d.persistentID = id;
+    d.filePath = item.filePath();
+    d.title = item.title();
+    d.artist = item.artist();
+    d.albumTitle = item.albumTitle();
+    d.albumTrackNumber = item.albumTrackNumber();
+    d.isProtected = item.isProtected();
+    d.isReadable = item.isReadable();
+    d.pictureSource = item.artwork() ? tagreading::readFile(item.filePath()).pictureSource : PictureSource::None;
+    if (!item.assetURL().isEmpty())
+        d.assetURL = makeAssetURL(item.assetURL().pathExtension(), id);
+    return MediaItem(std::move(d));
+}
+
+std::mutex g_defaultMutex; // guards g_default and g_scan
 std::shared_ptr<const MediaLibrary> g_default;
+std::shared_ptr<LibraryScan> g_scan;
+
+void installResolver(const std::shared_ptr<const MediaLibrary>& library)
+{
+    if (library)
+        setAssetResolver([library](const Url& url) { return library->fileForAssetURL(url); });
+    else
+        setAssetResolver(nullptr);
+}
 
 } // namespace
+
+struct LibraryScan::State {
+    std::atomic<bool> cancelled{false};
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    std::vector<MediaItem> found; // in the order read
+    QHash<quint64, std::size_t> byId;
+    bool finished = false;
+    std::shared_ptr<const MediaLibrary> library;
+
+    void add(const MediaItem& item)
+    {
+        std::lock_guard lock(mutex);
+        byId.insert(item.persistentID(), found.size());
+        found.push_back(item);
+    }
+};
+
+std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, const QStringList& excludedDirectories,
+                                      LibraryScan::State& state)
+{
+    auto library = std::make_shared<MediaLibrary>();
+    const QString root = canonical(rootPath);
+    if (!QFileInfo(root).isDir())
+        return library;
+
+    QSet<QString> excluded;
+    for (const QString& dir : excludedDirectories)
+        excluded.insert(canonical(dir));
+    if (excluded.contains(root))
+        return library;
+    const QByteArray rootBytes = QFile::encodeName(root);
+    const std::vector<QByteArray> files = collectFiles(rootBytes, excluded, state.cancelled);
+
+    // Read the files on a few threads; each reads its own files.
+    std::vector<MediaItem> items(files.size());
+    const std::size_t workers = std::clamp<std::size_t>(std::size_t(QThread::idealThreadCount()), 1, 4);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < items.size(); i = next++) {
+            if (state.cancelled.load(std::memory_order_relaxed))
+                return;
+            items[i] = readFoundFile(files[i], rootBytes.size());
+            state.add(items[i]);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < workers && t < items.size(); ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    if (state.cancelled)
+        return nullptr;
+
+    // Ids in path order; a clash (not expected of 63 hash bits) takes the next free id.
+    QSet<quint64> used;
+    for (MediaItem& item : items) {
+        quint64 id = item.persistentID();
+        while (used.contains(id))
+            id = (id + 1) & 0x7FFFFFFFFFFFFFFFull;
+        used.insert(id);
+        if (id != item.persistentID())
+            item = withId(item, id);
+    }
+    library->setItems(std::move(items));
+    return library;
+}
+
+void MediaLibrary::setItems(std::vector<MediaItem> items)
+{
+    items_ = std::move(items);
+    std::sort(items_.begin(), items_.end(), inLibraryOrder);
+    byId_.clear();
+    byId_.reserve(qsizetype(items_.size()));
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        byId_.insert(items_[i].persistentID(), i);
+}
+
+bool MediaLibrary::inLibraryOrder(const MediaItem& a, const MediaItem& b)
+{
+    if (int c = compareText(a.artist(), b.artist()))
+        return c < 0;
+    if (int c = compareText(a.albumTitle(), b.albumTitle()))
+        return c < 0;
+    if (a.albumTrackNumber() != b.albumTrackNumber())
+        return a.albumTrackNumber() < b.albumTrackNumber();
+    if (int c = compareText(a.title(), b.title()))
+        return c < 0;
+    return a.filePath() < b.filePath();
+}
 
 bool MediaLibrary::isAudioFileName(const QString& fileName)
 {
@@ -135,84 +318,160 @@ MediaItem MediaLibrary::readItem(const QString& filePath, const QString& root)
 
 std::shared_ptr<const MediaLibrary> MediaLibrary::scan(const QString& rootPath, const QStringList& excludedDirectories)
 {
-    auto library = std::make_shared<MediaLibrary>();
-    const QString root = canonical(rootPath);
-    library->root_ = root;
-    if (!QFileInfo(root).isDir())
-        return library;
-
-    QSet<QString> excluded;
-    for (const QString& dir : excludedDirectories)
-        excluded.insert(canonical(dir));
-    if (excluded.contains(root))
-        return library;
-    const QStringList files = collectFiles(root, excluded);
-
-    // Read the files on a few threads; each reads its own files.
-    std::vector<MediaItem::Data> data(static_cast<std::size_t>(files.size()));
-    std::vector<QString> formats(data.size());
-    const std::size_t workers = std::clamp<std::size_t>(std::size_t(QThread::idealThreadCount()), 1, 4);
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i = next++; i < data.size(); i = next++) {
-            const QString& file = files[qsizetype(i)];
-            data[i] = readData(file, &formats[i]);
-        }
-    };
-    std::vector<std::thread> threads;
-    for (std::size_t t = 1; t < workers && t < data.size(); ++t)
-        threads.emplace_back(work);
-    work();
-    for (std::thread& t : threads)
-        t.join();
-
-    // Ids in path order; a clash (not expected of 63 hash bits) takes the next free id.
-    QSet<quint64> used;
-    const QDir rootDir(root);
-    library->items_.reserve(data.size());
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        MediaItem::Data& d = data[i];
-        quint64 id = idForRelativePath(rootDir.relativeFilePath(d.filePath));
-        while (used.contains(id))
-            id = (id + 1) & 0x7FFFFFFFFFFFFFFFull;
-        used.insert(id);
-        d.persistentID = id;
-        if (d.isReadable && !d.isProtected)
-            d.assetURL = makeAssetURL(formats[i], id);
-        library->items_.emplace_back(std::move(d));
-    }
-    std::sort(library->items_.begin(), library->items_.end(), libraryOrder);
-    library->byId_.reserve(qsizetype(library->items_.size()));
-    for (std::size_t i = 0; i < library->items_.size(); ++i)
-        library->byId_.insert(library->items_[i].persistentID(), i);
+    LibraryScan::State state;
+    auto library = runScan(rootPath, excludedDirectories, state);
+    library->root_ = canonical(rootPath);
     return library;
+}
+
+// --- LibraryScan ---
+
+std::shared_ptr<LibraryScan> LibraryScan::start(const QString& root, const QStringList& excludedDirectories,
+                                                Finished finished)
+{
+    std::shared_ptr<LibraryScan> scan(new LibraryScan);
+    scan->state_ = std::make_shared<State>();
+    scan->thread_ = std::thread([state = scan->state_, root, excludedDirectories, finished = std::move(finished)] {
+        std::shared_ptr<MediaLibrary> library = MediaLibrary::runScan(root, excludedDirectories, *state);
+        if (library)
+            library->root_ = canonical(root);
+        if (library && finished)
+            finished(library);
+        {
+            std::lock_guard lock(state->mutex);
+            state->library = library;
+            state->finished = true;
+        }
+        state->changed.notify_all();
+    });
+    return scan;
+}
+
+LibraryScan::~LibraryScan()
+{
+    cancel();
+}
+
+void LibraryScan::cancel()
+{
+    state_->cancelled = true;
+    std::lock_guard lock(joinMutex_);
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
+        thread_.join();
+}
+
+std::size_t LibraryScan::count() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->found.size();
+}
+
+std::vector<MediaItem> LibraryScan::itemsFrom(std::size_t from) const
+{
+    std::lock_guard lock(state_->mutex);
+    if (from >= state_->found.size())
+        return {};
+    return {state_->found.begin() + std::ptrdiff_t(from), state_->found.end()};
+}
+
+MediaItem LibraryScan::itemWithPersistentID(quint64 id) const
+{
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->byId.constFind(id);
+    return it == state_->byId.constEnd() ? MediaItem() : state_->found[it.value()];
+}
+
+QString LibraryScan::fileForAssetURL(const Url& url) const
+{
+    quint64 id = 0;
+    if (!assetId(url, &id))
+        return {};
+    const MediaItem item = itemWithPersistentID(id);
+    return !item.isNull() && item.assetURL() == url ? item.filePath() : QString();
+}
+
+bool LibraryScan::isFinished() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->finished;
+}
+
+std::shared_ptr<const MediaLibrary> LibraryScan::library() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->library;
+}
+
+std::shared_ptr<const MediaLibrary> LibraryScan::wait() const
+{
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [this] { return state_->finished; });
+    return state_->library;
+}
+
+// --- The default library ---
+
+void MediaLibrary::startDefaultScan()
+{
+    std::lock_guard lock(g_defaultMutex);
+    if (g_default || (g_scan && !g_scan->isFinished()))
+        return;
+    g_scan = LibraryScan::start(documents::musicLibraryRoot(), {documents::documentsDirectory()},
+                                [](const std::shared_ptr<const MediaLibrary>& library) {
+                                    std::lock_guard finishedLock(g_defaultMutex);
+                                    if (!g_default) {
+                                        g_default = library;
+                                        installResolver(library);
+                                    }
+                                });
+    // Songs already read can be played while the scan goes on.
+    std::weak_ptr<LibraryScan> weak = g_scan;
+    setAssetResolver([weak](const Url& url) {
+        const auto scan = weak.lock();
+        return scan ? scan->fileForAssetURL(url) : QString();
+    });
+}
+
+std::shared_ptr<LibraryScan> MediaLibrary::defaultLibraryScan()
+{
+    startDefaultScan();
+    std::lock_guard lock(g_defaultMutex);
+    return g_default ? nullptr : g_scan;
+}
+
+void MediaLibrary::stopDefaultScan()
+{
+    std::shared_ptr<LibraryScan> scan;
+    {
+        std::lock_guard lock(g_defaultMutex);
+        scan = std::move(g_scan);
+    }
+    if (scan)
+        scan->cancel();
 }
 
 std::shared_ptr<const MediaLibrary> MediaLibrary::defaultMediaLibrary()
 {
-    std::lock_guard scanning(g_scanMutex); // a second caller waits for the first scan
-    {
-        std::lock_guard lock(g_defaultMutex);
-        if (g_default)
-            return g_default;
-    }
-    auto library = scan(documents::musicLibraryRoot(), {documents::documentsDirectory()});
+    std::shared_ptr<LibraryScan> scan = defaultLibraryScan();
+    const std::shared_ptr<const MediaLibrary> scanned = scan ? scan->wait() : nullptr;
     std::lock_guard lock(g_defaultMutex);
-    if (!g_default) {
-        g_default = library;
-        setAssetResolver([library](const Url& url) { return library->fileForAssetURL(url); });
-    }
+    if (g_default)
+        return g_default;
+    return scanned ? scanned : std::make_shared<const MediaLibrary>(); // stopped while scanning
+}
+
+std::shared_ptr<const MediaLibrary> MediaLibrary::loadedDefaultMediaLibrary()
+{
+    std::lock_guard lock(g_defaultMutex);
     return g_default;
 }
 
 void MediaLibrary::setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library)
 {
+    stopDefaultScan();
     std::lock_guard lock(g_defaultMutex);
     g_default = library;
-    if (library)
-        setAssetResolver([library](const Url& url) { return library->fileForAssetURL(url); });
-    else
-        setAssetResolver(nullptr);
+    installResolver(library);
 }
 
 MediaItem MediaLibrary::itemWithPersistentID(quint64 id) const

@@ -1,24 +1,70 @@
 #pragma once
 // The music library: an index of every audio file under a root folder, read
 // with TagLib. Hidden files and folders and the excluded folders (the
-// documents directory) are left out. The index is immutable once built and
-// may be read from any thread.
+// documents directory) are left out, and so is anything that is not a regular
+// file once links are followed (devices, FIFOs, sockets, broken links). The
+// index is immutable once built and may be read from any thread.
 //
 // Each song gets a persistent id derived from its path relative to the root,
 // so the same file has the same id, and the same asset URL, in every run.
+// A song whose file name is not valid UTF-8 is listed as unreadable, under
+// its name with the undecodable bytes escaped ("bad\xFFname"), so that it is
+// counted among what is left out instead of vanishing.
 //
 // The application uses the default library: the folder
-// documents::musicLibraryRoot() without documents::documentsDirectory(),
-// scanned on first use. Making a library the default installs it as the
-// resolver of asset URLs (medialibrary::fileForAssetURL).
+// documents::musicLibraryRoot() without documents::documentsDirectory(). Its
+// scan runs on a thread of its own (startDefaultScan()); the picker shows the
+// songs read so far while it runs. Making a library the default installs it
+// as the resolver of asset URLs (medialibrary::fileForAssetURL).
 
 #include "platform/library/MediaItem.h"
 
 #include <QHash>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace medialibrary {
+
+class MediaLibrary;
+
+// A scan under way on a thread of its own. Readers on any thread see the songs
+// read so far; cancel() (or destroying the scan) stops it within milliseconds.
+class LibraryScan {
+public:
+    struct State;
+    using Finished = std::function<void(const std::shared_ptr<const MediaLibrary>&)>;
+
+    // Starts scanning `root`. `finished` runs on the scan's thread with the
+    // finished library; it does not run for a cancelled scan.
+    static std::shared_ptr<LibraryScan> start(const QString& root, const QStringList& excludedDirectories = {},
+                                              Finished finished = nullptr);
+    ~LibraryScan();
+    LibraryScan(const LibraryScan&) = delete;
+    LibraryScan& operator=(const LibraryScan&) = delete;
+
+    // Number of songs read so far, and those from position `from` on, in the
+    // order read (not the library's order).
+    std::size_t count() const;
+    std::vector<MediaItem> itemsFrom(std::size_t from) const;
+    MediaItem itemWithPersistentID(quint64 id) const;
+    QString fileForAssetURL(const Url& url) const;
+
+    bool isFinished() const; // finished or cancelled
+    // The finished library; nullptr while running and after a cancel.
+    std::shared_ptr<const MediaLibrary> library() const;
+    std::shared_ptr<const MediaLibrary> wait() const;
+    // Stops the scan and waits for its thread. Safe to call more than once.
+    void cancel();
+
+private:
+    LibraryScan() = default;
+    std::shared_ptr<State> state_;
+    std::mutex joinMutex_;
+    std::thread thread_;
+};
 
 class MediaLibrary {
 public:
@@ -30,14 +76,28 @@ public:
     // relative to.
     static MediaItem readItem(const QString& filePath, const QString& root);
 
-    // The library the application shows; scanned on the first call.
+    // Starts the scan of the default library in the background unless it is
+    // known or being scanned already.
+    static void startDefaultScan();
+    // The scan of the default library while it runs (started when neither
+    // scan nor library exist yet); nullptr once the library is known.
+    static std::shared_ptr<LibraryScan> defaultLibraryScan();
+    // Stops a running scan of the default library and waits for its thread:
+    // for quitting.
+    static void stopDefaultScan();
+    // The library the application shows; waits for its scan.
     static std::shared_ptr<const MediaLibrary> defaultMediaLibrary();
+    // The default library if it has been scanned or set; nothing otherwise
+    // (never starts a scan).
+    static std::shared_ptr<const MediaLibrary> loadedDefaultMediaLibrary();
     // Replaces the default library (and the asset URL resolver).
     static void setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library);
 
     QString root() const { return root_; }
     // Sorted by artist, album title, track number, title; absent values last.
     const std::vector<MediaItem>& items() const { return items_; }
+    // The order of items(): whether `a` comes before `b`.
+    static bool inLibraryOrder(const MediaItem& a, const MediaItem& b);
 
     MediaItem itemWithPersistentID(quint64 id) const;
     MediaItem itemForAssetURL(const Url& url) const;
@@ -48,6 +108,11 @@ public:
     static bool isAudioFileName(const QString& fileName);
 
 private:
+    friend class LibraryScan;
+    // The scan itself; every item read goes to `state` at once. nullptr when cancelled.
+    static std::shared_ptr<MediaLibrary> runScan(const QString& root, const QStringList& excludedDirectories,
+                                                 LibraryScan::State& state);
+    void setItems(std::vector<MediaItem> items);
     QString root_;
     std::vector<MediaItem> items_;
     QHash<quint64, std::size_t> byId_;

@@ -1,6 +1,7 @@
 #include "platform/library/MediaPickerController.h"
 
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Style.h"
@@ -8,6 +9,7 @@
 #include "platform/ui/Window.h"
 
 #include <QAbstractListModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 namespace medialibrary {
 
@@ -36,9 +39,18 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override
     {
-        if (!index.isValid() || role != Qt::DisplayRole)
+        if (!index.isValid())
             return {};
-        return item(index.row()).displayTitle();
+        if (role == Qt::DisplayRole)
+            return item(index.row()).displayTitle();
+        if (role == Qt::CheckStateRole) // what a screen reader says of the row's tick
+            return picker_->isRowChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
+        return {};
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return QAbstractListModel::flags(index) | Qt::ItemIsUserCheckable;
     }
 
     const MediaItem& item(int row) const { return picker_->all_[rows_[static_cast<std::size_t>(row)]]; }
@@ -94,6 +106,13 @@ public:
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
         return {ui::Window::kWidth, MediaPickerController::kRowHeight};
+    }
+
+    // Rows are checked by the picker on a tap, not by the item view's own
+    // check box handling.
+    bool editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&) override
+    {
+        return false;
     }
 
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -157,6 +176,11 @@ public:
         }
         p->setPen(QPen(ui::colorWithWhite(1.0, 0.14), 1));
         p->drawLine(QPointF(textLeft, r.bottom() + 0.5), QPointF(r.right(), r.bottom() + 0.5));
+        if (option.state & QStyle::State_HasFocus) { // the keyboard's row
+            p->setPen(QPen(ui::accentColor(), 2));
+            p->setBrush(Qt::NoBrush);
+            p->drawRoundedRect(QRectF(r).adjusted(2, 2, -2, -2), 5, 5);
+        }
         p->restore();
     }
 
@@ -169,10 +193,77 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
                                              QObject* parent)
     : ui::ViewController(parent), mediaTypes_(mediaTypes), library_(std::move(library))
 {
-    if (!library_)
+    if (!library_) {
+        // The default library may still be scanning: show what is known.
+        if (std::shared_ptr<LibraryScan> scan = MediaLibrary::defaultLibraryScan()) {
+            startFillingIn(std::move(scan));
+            return;
+        }
         library_ = MediaLibrary::defaultMediaLibrary();
+    }
     if (mediaTypes_ & MediaTypeMusic)
         all_ = library_->items();
+}
+
+MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent)
+    : ui::ViewController(parent), mediaTypes_(mediaTypes)
+{
+    startFillingIn(std::move(scan));
+}
+
+void MediaPickerController::startFillingIn(std::shared_ptr<LibraryScan> scan)
+{
+    scan_ = std::move(scan);
+    fillIn();
+    if (!scan_)
+        return;
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("fillInTimer"));
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        fillIn();
+        if (!scan_)
+            timer->deleteLater();
+    });
+    timer->start(timing::scaledMilliseconds(0.2));
+}
+
+void MediaPickerController::fillIn()
+{
+    if (!scan_)
+        return;
+    const bool finished = scan_->isFinished(); // before taking, so nothing read is missed
+    std::vector<MediaItem> fresh = scan_->itemsFrom(taken_);
+    taken_ += fresh.size();
+    const std::size_t before = all_.size();
+    if (finished && scan_->library()) {
+        library_ = scan_->library();
+        scan_.reset();
+        if (mediaTypes_ & MediaTypeMusic)
+            all_ = library_->items(); // the same songs, in the library's order
+    } else if (!fresh.empty() && (mediaTypes_ & MediaTypeMusic)) {
+        std::sort(fresh.begin(), fresh.end(), MediaLibrary::inLibraryOrder);
+        const auto middle = std::ptrdiff_t(all_.size());
+        all_.insert(all_.end(), fresh.begin(), fresh.end());
+        std::inplace_merge(all_.begin(), all_.begin() + middle, all_.end(), MediaLibrary::inLibraryOrder);
+    }
+    if (finished && scan_)
+        scan_.reset(); // cancelled: keep what was read
+    if (model_ && (all_.size() != before || !fresh.empty() || library_)) {
+        // Keep the place in the list while rows come in.
+        const int scrolled = list_->verticalScrollBar()->value();
+        model_->setFilter(search_->text());
+        list_->verticalScrollBar()->setValue(scrolled);
+    }
+}
+
+MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
+{
+    if (library_)
+        return library_->itemWithPersistentID(id);
+    for (const MediaItem& item : all_)
+        if (item.persistentID() == id)
+            return item;
+    return {};
 }
 
 MediaPickerController::~MediaPickerController()
@@ -235,12 +326,27 @@ void MediaPickerController::loadView()
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->verticalScrollBar()->setSingleStep(MediaPickerController::kRowHeight / 2);
-    list_->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the list; the arrows move between rows, Space or Return ticks one.
+    list_->setFocusPolicy(Qt::TabFocus);
+    list_->installEventFilter(this);
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { tapRow(index.row()); });
     // Rows scrolled past before their turn are dropped from the queue.
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { pumpArtwork(); });
 
     setView(root);
+}
+
+bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (list_->currentIndex().isValid())
+                tapRow(list_->currentIndex().row());
+            return true;
+        }
+    }
+    return ui::ViewController::eventFilter(watched, event);
 }
 
 void MediaPickerController::setPrompt(const QString& prompt)
@@ -299,7 +405,7 @@ std::vector<MediaItem> MediaPickerController::checkedItems() const
     std::vector<MediaItem> items;
     items.reserve(checked_.size());
     for (quint64 id : checked_) {
-        const MediaItem item = library_->itemWithPersistentID(id);
+        const MediaItem item = itemWithPersistentID(id);
         if (!item.isNull())
             items.push_back(item);
     }

@@ -11,6 +11,9 @@
 //   picker->setPrompt(L("Select media for extraction"));
 //   presentModalViewController(picker, true);
 //
+// Opened while the default library is still being scanned, the picker shows
+// the songs read so far at once and fills in as the scan goes on.
+//
 // Artwork is loaded lazily, on a background thread, only for rows that are on
 // screen when their turn comes, and kept in a small cache.
 
@@ -33,6 +36,7 @@ class QPushButton;
 
 namespace medialibrary {
 
+class LibraryScan;
 class MediaLibrary;
 class MediaPickerController;
 class PickerModel;
@@ -62,6 +66,8 @@ public:
     // of the library is music, so any media type that includes music lists all.
     explicit MediaPickerController(unsigned mediaTypes = MediaTypeAnyAudio,
                                    std::shared_ptr<const MediaLibrary> library = nullptr, QObject* parent = nullptr);
+    // Lists what `scan` has read so far and fills in until it has finished.
+    MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent = nullptr);
     ~MediaPickerController() override;
 
     unsigned mediaTypes() const { return mediaTypes_; }
@@ -82,13 +88,19 @@ public:
     void done();
     void cancel();
 
+    // Whether songs are still coming in from a running scan.
+    bool isFillingIn() const { return scan_ != nullptr; }
+
     // Artwork loads started so far (for the benchmark).
     int artworkLoadsStarted() const { return loadsStarted_; }
+    // Whether pictures are still being loaded or waiting for their turn.
+    bool isLoadingArtwork() const { return inFlight_ > 0 || !pending_.empty(); }
 
     QListView* listView() const { return list_; }
 
 protected:
     void loadView() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class PickerModel;
@@ -98,9 +110,14 @@ private:
     void artworkWorker();
     Q_INVOKABLE void takeLoadedArtwork();
     bool isRowVisible(quint64 id) const;
+    void startFillingIn(std::shared_ptr<LibraryScan> scan);
+    void fillIn();
+    MediaItem itemWithPersistentID(quint64 id) const;
 
     unsigned mediaTypes_;
-    std::shared_ptr<const MediaLibrary> library_;
+    std::shared_ptr<const MediaLibrary> library_; // nullptr while filling in
+    std::shared_ptr<LibraryScan> scan_;           // while filling in
+    std::size_t taken_ = 0;                       // songs of the scan taken so far
     std::vector<MediaItem> all_;
     MediaPickerControllerDelegate* delegate_ = nullptr;
     bool allowsMultiple_ = false;

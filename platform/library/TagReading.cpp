@@ -3,20 +3,30 @@
 #include "platform/foundation/PathString.h"
 
 #include <QFile>
-#include <cstdio>
+#include <memory>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <taglib/aifffile.h>
+#include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mp4coverart.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/tfilestream.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 namespace medialibrary::tagreading {
 
@@ -24,18 +34,38 @@ namespace {
 
 enum class Container { Unknown, Mpeg, Mp4, Wav, Aiff, Flac };
 
-// Tells the container by the file's first bytes, not by its name.
-Container sniff(const QByteArray& encodedPath, const QString& extension)
+// Opens a song for reading so that nothing can block: a FIFO, a device or a
+// socket behind the name (or behind a link) is refused before anything is
+// read from it. nullptr when the file is not a readable regular file.
+std::unique_ptr<TagLib::IOStream> openSong(const QString& path)
 {
-    unsigned char head[12] = {};
-    std::FILE* f = std::fopen(encodedPath.constData(), "rb");
-    if (!f)
-        return Container::Unknown;
-    const std::size_t n = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
+    const QByteArray encoded = QFile::encodeName(path);
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    // Plain blocking reads from here on; the descriptor is a regular file.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    auto stream = std::make_unique<TagLib::FileStream>(fd, true); // the stream closes fd
+    if (!stream->isOpen())
+        return nullptr;
+    return stream;
+}
+
+// Tells the container by the stream's first bytes, not by its name.
+Container sniff(TagLib::IOStream* stream, const QString& extension)
+{
+    stream->seek(0);
+    const TagLib::ByteVector head = stream->readBlock(12);
+    stream->seek(0);
+    const std::size_t n = head.size();
     const auto is = [&](std::size_t at, const char* text) {
         const std::size_t len = std::strlen(text);
-        return n >= at + len && std::memcmp(head + at, text, len) == 0;
+        return n >= at + len && std::memcmp(head.data() + at, text, len) == 0;
     };
     if (is(0, "RIFF") && is(8, "WAVE"))
         return Container::Wav;
@@ -47,44 +77,44 @@ Container sniff(const QByteArray& encodedPath, const QString& extension)
         return Container::Mp4;
     if (is(0, "ID3"))
         return extension == u"flac" ? Container::Flac : Container::Mpeg;
-    if (n >= 2 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0)
+    if (n >= 2 && static_cast<unsigned char>(head[0]) == 0xFF && (static_cast<unsigned char>(head[1]) & 0xE0) == 0xE0)
         return Container::Mpeg;
     return Container::Unknown;
 }
 
+// A present text, empty or blank ones included: never null.
 QString text(const TagLib::String& s)
 {
-    if (s.isEmpty())
-        return {};
     QString value = QString::fromUtf8(s.toCString(true));
-    if (value.trimmed().isEmpty())
-        return {};
+    if (value.isNull())
+        value = QString(0, QChar());
     return value;
 }
 
-void readTag(const TagLib::Tag* tag, FileInfo& info)
+// Fills each absent field of `info` from `tag`. A field counts as present when
+// the tag holds it at all, even with an empty text; only absence is absence.
+void fillAbsent(const TagLib::Tag* tag, FileInfo& info, const TagLib::PropertyMap& props)
 {
     if (!tag)
         return;
-    info.title = text(tag->title());
-    info.artist = text(tag->artist());
-    info.albumTitle = text(tag->album());
-    info.track = static_cast<int>(tag->track());
-}
-
-// Fills each absent text of `info` from `tag`.
-void fillAbsent(const TagLib::Tag* tag, FileInfo& info)
-{
-    if (!tag)
-        return;
-    if (info.title.isNull())
-        info.title = text(tag->title());
-    if (info.artist.isNull())
-        info.artist = text(tag->artist());
-    if (info.albumTitle.isNull())
-        info.albumTitle = text(tag->album());
+    // An ID3v2 frame without text is present but has no property.
+    const auto* id3 = dynamic_cast<const TagLib::ID3v2::Tag*>(tag);
+    const auto field = [&](QString& into, const char* key, const char* frameId, const TagLib::String& value) {
+        if (into.isNull() && (props.contains(key) || !value.isEmpty() ||
+                              (id3 && !id3->frameList(frameId).isEmpty())))
+            into = text(value);
+    };
+    field(info.title, "TITLE", "TIT2", tag->title());
+    field(info.artist, "ARTIST", "TPE1", tag->artist());
+    field(info.albumTitle, "ALBUM", "TALB", tag->album());
     if (info.track == 0)
         info.track = static_cast<int>(tag->track());
+}
+
+void fillAbsent(const TagLib::Tag* tag, FileInfo& info)
+{
+    if (tag)
+        fillAbsent(tag, info, tag->properties());
 }
 
 bool hasPictures(const TagLib::ID3v2::Tag* tag)
@@ -121,28 +151,34 @@ QByteArray id3Cover(const TagLib::ID3v2::Tag* tag)
 
 } // namespace
 
-FileInfo readFile(const QString& path)
+namespace {
+
+FileInfo readStream(TagLib::IOStream* stream, const QString& ext)
 {
     FileInfo info;
-    const QString ext = path::extension(path).toLower();
     info.formatExtension = ext;
-    const QByteArray encoded = QFile::encodeName(path);
     constexpr auto style = TagLib::AudioProperties::Fast;
 
-    switch (sniff(encoded, ext)) {
+    switch (sniff(stream, ext)) {
     case Container::Mpeg: {
-        TagLib::MPEG::File f(encoded.constData(), true, style);
+        TagLib::MPEG::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
         info.readable = true;
         info.formatExtension = QStringLiteral("mp3");
-        readTag(f.tag(), info);
+        // The order in which the tags of an MPEG file take precedence.
+        if (f.hasID3v2Tag())
+            fillAbsent(f.ID3v2Tag(), info);
+        if (f.hasAPETag())
+            fillAbsent(f.APETag(), info);
+        if (f.hasID3v1Tag())
+            fillAbsent(f.ID3v1Tag(), info);
         if (f.hasID3v2Tag() && hasPictures(f.ID3v2Tag()))
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
     case Container::Mp4: {
-        TagLib::MP4::File f(encoded.constData(), true, style);
+        TagLib::MP4::File f(stream, true, style);
         if (!f.isValid() || !f.audioProperties())
             return info;
         info.readable = true;
@@ -150,19 +186,19 @@ FileInfo readFile(const QString& path)
         const auto codec = f.audioProperties()->codec();
         if (codec == TagLib::MP4::Properties::AAC || codec == TagLib::MP4::Properties::ALAC)
             info.formatExtension = QStringLiteral("m4a");
-        readTag(f.tag(), info);
+        fillAbsent(f.tag(), info);
         if (f.tag() && f.tag()->contains("covr") && !f.tag()->item("covr").toCoverArtList().isEmpty())
             info.pictureSource = PictureSource::Mp4;
         return info;
     }
     case Container::Wav: {
-        TagLib::RIFF::WAV::File f(encoded.constData(), true, style);
+        TagLib::RIFF::WAV::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
         info.readable = true;
         info.formatExtension = QStringLiteral("wav");
         if (f.hasID3v2Tag())
-            readTag(f.ID3v2Tag(), info);
+            fillAbsent(f.ID3v2Tag(), info);
         if (f.hasInfoTag())
             fillAbsent(f.InfoTag(), info);
         if (f.hasID3v2Tag() && hasPictures(f.ID3v2Tag()))
@@ -170,24 +206,29 @@ FileInfo readFile(const QString& path)
         return info;
     }
     case Container::Aiff: {
-        TagLib::RIFF::AIFF::File f(encoded.constData(), true, style);
+        TagLib::RIFF::AIFF::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
         info.readable = true;
         info.formatExtension = QStringLiteral("aif");
         if (f.hasID3v2Tag()) {
-            readTag(f.tag(), info);
+            fillAbsent(f.tag(), info);
             if (hasPictures(f.tag()))
                 info.pictureSource = PictureSource::Id3v2;
         }
         return info;
     }
     case Container::Flac: {
-        TagLib::FLAC::File f(encoded.constData(), true, style);
+        TagLib::FLAC::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
         info.readable = true;
-        readTag(f.tag(), info);
+        if (f.hasXiphComment())
+            fillAbsent(f.xiphComment(), info);
+        if (f.hasID3v2Tag())
+            fillAbsent(f.ID3v2Tag(), info);
+        if (f.hasID3v1Tag())
+            fillAbsent(f.ID3v1Tag(), info);
         if (!f.pictureList().isEmpty())
             info.pictureSource = PictureSource::Flac;
         else if (f.hasID3v2Tag() && hasPictures(f.ID3v2Tag()))
@@ -197,39 +238,65 @@ FileInfo readFile(const QString& path)
     case Container::Unknown:
         break;
     }
-    // Anything else TagLib knows (Ogg, Opus, WMA, …): tags only, no pictures.
-    TagLib::FileRef ref(encoded.constData(), true, style);
+    // Anything else TagLib knows (Ogg, Opus, WMA, …), told by the content:
+    // tags only, no pictures.
+    TagLib::FileRef ref(stream, true, style);
     if (ref.isNull() || !hasAudio(ref.audioProperties()))
         return info;
     info.readable = true;
-    readTag(ref.tag(), info);
+    fillAbsent(ref.tag(), info, ref.file()->properties());
     return info;
+}
+
+} // namespace
+
+FileInfo readFile(const QString& path)
+{
+    const QString ext = path::extension(path).toLower();
+    const std::unique_ptr<TagLib::IOStream> stream = openSong(path);
+    if (!stream) {
+        FileInfo info;
+        info.formatExtension = ext;
+        return info;
+    }
+    return readStream(stream.get(), ext);
+}
+
+FileInfo readData(const QByteArray& data, const QString& extension)
+{
+    TagLib::ByteVectorStream stream(TagLib::ByteVector(data.constData(), static_cast<unsigned>(data.size())));
+    return readStream(&stream, extension);
 }
 
 QByteArray frontCover(const QString& path, PictureSource source)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    if (source == PictureSource::None)
+        return {};
+    const std::unique_ptr<TagLib::IOStream> stream = openSong(path);
+    if (!stream)
+        return {};
+    TagLib::IOStream* in = stream.get();
     switch (source) {
     case PictureSource::None:
         return {};
     case PictureSource::Id3v2: {
         // Whichever container holds the ID3v2 tag.
         const QString ext = path::extension(path).toLower();
-        switch (sniff(encoded, ext)) {
+        switch (sniff(in, ext)) {
         case Container::Mpeg: {
-            TagLib::MPEG::File f(encoded.constData(), false);
+            TagLib::MPEG::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
         case Container::Wav: {
-            TagLib::RIFF::WAV::File f(encoded.constData(), false);
+            TagLib::RIFF::WAV::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
         case Container::Aiff: {
-            TagLib::RIFF::AIFF::File f(encoded.constData(), false);
+            TagLib::RIFF::AIFF::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.tag()) : QByteArray();
         }
         case Container::Flac: {
-            TagLib::FLAC::File f(encoded.constData(), false);
+            TagLib::FLAC::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
         default:
@@ -237,14 +304,14 @@ QByteArray frontCover(const QString& path, PictureSource source)
         }
     }
     case PictureSource::Mp4: {
-        TagLib::MP4::File f(encoded.constData(), false);
+        TagLib::MP4::File f(in, false);
         if (!f.isValid() || !f.tag() || !f.tag()->contains("covr"))
             return {};
         const TagLib::MP4::CoverArtList covers = f.tag()->item("covr").toCoverArtList();
         return covers.isEmpty() ? QByteArray() : bytes(covers.front().data());
     }
     case PictureSource::Flac: {
-        TagLib::FLAC::File f(encoded.constData(), false);
+        TagLib::FLAC::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
         if (!f.isValid())
             return {};
         const TagLib::FLAC::Picture* first = nullptr;

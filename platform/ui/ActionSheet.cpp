@@ -1,5 +1,7 @@
 #include "platform/ui/ActionSheet.h"
 
+#include "platform/ui/Accessibility.h"
+
 #include "platform/ui/Animation.h"
 #include "platform/ui/Overlay.h"
 #include "platform/ui/Style.h"
@@ -34,7 +36,7 @@ public:
                 layout->addSpacing(6);
             auto* button = new QPushButton(sheet->buttonTitleAtIndex(i), box_);
             button->setFixedHeight(40);
-            button->setFocusPolicy(Qt::NoFocus);
+            button->setFocusPolicy(Qt::TabFocus); // reachable by keyboard; a tap takes no focus
             if (i == sheet->destructiveButtonIndex())
                 button->setStyleSheet(QStringLiteral("color: rgb(255, 90, 80);"));
             else if (i == sheet->cancelButtonIndex())
@@ -45,7 +47,9 @@ public:
         }
         const int w = width() - 16;
         box_->setFixedWidth(w);
-        const int h = layout->totalHeightForWidth(w);
+        // Without a (word-wrapped) title the layout has no height-for-width
+        // and totalHeightForWidth() answers -1: take its size hint then.
+        const int h = layout->hasHeightForWidth() ? layout->totalHeightForWidth(w) : layout->totalSizeHint().height();
         shown_ = QRect(8, height() - h - 8, w, h);
         hiddenFrame_ = shown_.translated(0, h + 16);
     }
@@ -55,6 +59,9 @@ public:
         box_->setGeometry(hiddenFrame_);
         show();
         raise();
+        // A keyboard user lands in the menu, on its first button.
+        if (!buttons_.empty())
+            buttons_.front()->setFocus(Qt::OtherFocusReason);
         animate(ActionSheet::kSlideDuration, [this] { setFrame(box_, shown_); });
     }
 

@@ -1,5 +1,7 @@
 #include "platform/ui/AlertView.h"
 
+#include "platform/ui/Accessibility.h"
+
 #include "platform/ui/Overlay.h"
 #include "platform/ui/Style.h"
 #include "platform/ui/Theme.h"
@@ -55,17 +57,35 @@ public:
         for (int i : order) {
             auto* button = new QPushButton(alert->buttonTitleAtIndex(i), box);
             button->setFixedHeight(38);
-            button->setFocusPolicy(Qt::NoFocus);
+            button->setFocusPolicy(Qt::TabFocus); // reachable by keyboard; a tap takes no focus
             if (i == alert->cancelButtonIndex() && count > 1)
                 button->setStyleSheet(QStringLiteral("color: white;"));
             connect(button, &QPushButton::clicked, this, [this, i] { pressed(i); });
             buttons_[static_cast<std::size_t>(i)] = button;
             row->addWidget(button);
         }
+        // Towards a screen reader the box is the alert, named by its title
+        // (or its message) and described by its message.
+        setAccessibleRole(box, QAccessible::AlertMessage);
+        box->setAccessibleName(alert->title().isEmpty() ? alert->message() : alert->title());
+        box->setAccessibleDescription(alert->message());
+        // The buttons in the order they are shown, from left or top.
+        for (std::size_t k = 1; k < order.size(); ++k)
+            QWidget::setTabOrder(buttons_[std::size_t(order[k - 1])], buttons_[std::size_t(order[k])]);
+        if (!order.empty())
+            firstButton_ = buttons_[std::size_t(order.front())];
+
         const int w = std::min(270, width() - 24);
         box->setFixedWidth(w);
         const int h = layout->totalHeightForWidth(w);
         box->setGeometry((width() - w) / 2, (height() - h) / 2, w, h);
+    }
+
+    // A keyboard user lands in the alert, on its first button.
+    void takeFocus()
+    {
+        if (firstButton_)
+            firstButton_->setFocus(Qt::OtherFocusReason);
     }
 
     QAbstractButton* button(int index) const
@@ -99,6 +119,7 @@ private:
 
     QPointer<AlertView> alert_;
     std::vector<QPushButton*> buttons_;
+    QPushButton* firstButton_ = nullptr;
     bool done_ = false;
 };
 
@@ -131,6 +152,7 @@ void AlertView::show()
     overlay_ = new AlertOverlay(host, this);
     overlay_->show();
     overlay_->raise();
+    overlay_->takeFocus();
     if (!host->isVisible())
         host->show();
 }

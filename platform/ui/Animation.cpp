@@ -85,6 +85,9 @@ void animate(double duration, const std::function<void()>& changes, std::functio
         anim->setEndValue(c.to);
         anim->setEasingCurve(QEasingCurve::InOutQuad);
         group->addAnimation(anim);
+        // A view that goes away takes its part of the animation with it; left
+        // in the group, the part would be restarted without a target.
+        QObject::connect(c.view, &QObject::destroyed, anim, [anim] { delete anim; });
         running().insert(c.view, group);
     }
 

@@ -1,5 +1,7 @@
 #include "platform/ui/Button.h"
 
+#include "platform/ui/Style.h"
+
 #include <QAbstractScrollArea>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,7 +22,7 @@ QPoint Touch::locationInView(const QWidget* view) const
 
 Button::Button(QWidget* parent) : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
     connect(this, &QAbstractButton::clicked, this, &Button::fire);
 }
@@ -52,6 +54,12 @@ void Button::paintEvent(QPaintEvent*)
         if (isDown())
             p.setOpacity(0.6);
         p.drawImage(QRectF(rect()), image_);
+    }
+    if (hasFocus()) { // keyboard focus: an accent ring
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(accentColor(), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "platform/ui/Theme.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -49,7 +50,7 @@ class DeleteControl : public QAbstractButton {
 public:
     explicit DeleteControl(QWidget* parent) : QAbstractButton(parent)
     {
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         setCursor(Qt::PointingHandCursor);
         setAccessibleName(L("Delete"));
     }
@@ -163,6 +164,7 @@ TableViewCell::TableViewCell(TableViewCellStyle, const QString& reuseIdentifier,
     : QWidget(parent), reuseIdentifier_(reuseIdentifier)
 {
     resize(320, TableView::kDefaultRowHeight);
+    setFocusPolicy(Qt::TabFocus); // Space or Return on a focused row taps it
 
     selectedView_ = new QWidget(this);
     selectedView_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -203,7 +205,7 @@ QPushButton* TableViewCell::ensureDeleteButton()
         return deleteButton_;
     deleteButton_ = new QPushButton(L("Delete"), this);
     deleteButton_->setObjectName(QStringLiteral("deleteConfirmationButton"));
-    deleteButton_->setFocusPolicy(Qt::NoFocus);
+    deleteButton_->setFocusPolicy(Qt::TabFocus);
     deleteButton_->setStyleSheet(QStringLiteral(
         "QPushButton { color: white; background-color: rgb(214, 36, 36); border: 1px solid rgb(120, 0, 0);"
         " border-radius: 6px; padding: 2px 6px; font-weight: bold; font-size: 13px; }"
@@ -430,6 +432,31 @@ void TableViewCell::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     if (wasPressed && rect().contains(event->position().toPoint()) && table_)
         table_->cellTapped(this);
+}
+
+void TableViewCell::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && table_) {
+        event->accept();
+        table_->cellTapped(this);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// The row with keyboard focus shows the highlight while it has it.
+void TableViewCell::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    if (!editing_)
+        selectedView_->show();
+}
+
+void TableViewCell::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    selectedView_->setVisible(selected_ || pressed_);
 }
 
 void TableViewCell::paintEvent(QPaintEvent*)
@@ -840,6 +867,8 @@ void TableView::layoutCells(bool animateMoves)
         if (!cell)
             continue;
         cell->table_ = this;
+        // A screen reader names the row by what it shows.
+        cell->setAccessibleName(cell->textLabel()->text());
         if (cell->parentWidget() != viewport())
             cell->setParent(viewport());
         cell->setGeometry(frameOfRow);

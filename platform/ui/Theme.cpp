@@ -18,6 +18,9 @@ QPushButton, QToolButton {
     font-weight: bold;
     font-size: 15px;
 }
+QPushButton:focus, QToolButton:focus {
+    border-color: rgb(89, 191, 252);
+}
 QPushButton:pressed, QToolButton:pressed {
     background-color: rgba(89, 191, 252, 90);
     color: white;

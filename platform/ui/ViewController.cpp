@@ -64,6 +64,8 @@ void ViewController::localizeTexts(QWidget* view)
     const auto apply = [](QWidget* w) {
         if (!w->toolTip().isEmpty())
             w->setToolTip(L(w->toolTip().toUtf8().constData()));
+        if (!w->accessibleName().isEmpty())
+            w->setAccessibleName(L(w->accessibleName().toUtf8().constData()));
         if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty())
             label->setText(L(label->text().toUtf8().constData()));
         else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty())

@@ -10,8 +10,9 @@
 //   #include "ui_ChooseSongViewController.h"
 //   void ChooseSongViewController::loadView() { setView(loadLayout(form_)); }
 //
-// loadLayout() passes every text of the layout (labels, buttons, fields)
-// through the localisation lookup, so the layout holds the English texts.
+// loadLayout() passes every text of the layout (labels, buttons, fields,
+// tool tips, accessible names) through the localisation lookup, so the
+// layout holds the English texts.
 //
 // Modal presentation. presentModalViewController() takes ownership of the
 // controller, slides its view up from the bottom of the window into the area

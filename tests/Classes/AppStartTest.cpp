@@ -3,6 +3,7 @@
 #include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/MediaPickerController.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Style.h"
@@ -12,6 +13,7 @@
 
 #include <QLabel>
 #include <QPointer>
+#include <QAbstractButton>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -113,6 +115,43 @@ TEST_F(AppStartTest, CancelClosesThePicker)
     picker->cancel();
     ASSERT_TRUE(testsupport::processEventsUntil([&] { return picker.isNull(); }));
     EXPECT_TRUE(delegate_->ctrl()->view()->isVisible());
+}
+
+TEST_F(AppStartTest, NoWarningWhenTheLibraryLiesElsewhere)
+{
+    EXPECT_EQ(delegate_->libraryInsideDocumentsAlert(), nullptr);
+}
+
+TEST(AppStart, ALibraryInsideTheDocumentsFolderIsPointedOutAtStart)
+{
+    testsupport::TempDir docs;
+    qputenv("RIPWELL_DOCUMENTS", docs.path().toUtf8());
+    qputenv("RIPWELL_LIBRARY", docs.file("Music").toUtf8());
+    medialibrary::MediaLibrary::setDefaultMediaLibrary(medialibrary::MediaLibrary::scan(docs.file("Music")));
+    auto delegate = std::make_unique<RipwellAppDelegate>();
+    ui::Application::sharedApplication()->setDelegate(delegate.get());
+    ASSERT_TRUE(delegate->application(ui::Application::sharedApplication(), {}));
+
+    ui::AlertView* alert = delegate->libraryInsideDocumentsAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->isVisible());
+    EXPECT_EQ(alert->title(), "Music library inside the documents folder");
+    EXPECT_TRUE(alert->message().contains("never overwritten"));
+    if (!qEnvironmentVariableIsEmpty("RIPWELL_SHOT_DIR")) {
+        testsupport::processEventsUntil([] { return false; }, 400);
+        delegate->window()->grab().save(qEnvironmentVariable("RIPWELL_SHOT_DIR") + "/library-inside-documents.png");
+    }
+    QAbstractButton* ok = alert->buttonAtIndex(0);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), "OK");
+    ok->click();
+    EXPECT_TRUE(testsupport::processEventsUntil([&] { return !alert->isVisible(); }));
+
+    ui::Application::sharedApplication()->setDelegate(nullptr);
+    delegate.reset();
+    medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
+    qunsetenv("RIPWELL_DOCUMENTS");
+    qunsetenv("RIPWELL_LIBRARY");
 }
 
 } // namespace

@@ -1,11 +1,21 @@
 #include "Classes/ConversionRun.h"
+#include "platform/export/ExportService.h"
+#include "platform/foundation/DocumentsLock.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/TemporaryFiles.h"
 #include "platform/foundation/Timing.h"
 #include "tests/support/TestSupport.h"
 #include "tools/make_library/SongGenerator.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+#include <future>
+#include <mutex>
 #include <gtest/gtest.h>
 
 using medialibrary::MediaItem;
@@ -21,6 +31,7 @@ struct Recorder : ConversionDisplay {
     std::vector<float> fractions;
     ConversionRun* run = nullptr;
     void runStarted() override { events << "started"; }
+    void runRefused(const QString& reason) override { events << "refused: " + reason; }
     void progress(float p) override
     {
         fractions.push_back(p);
@@ -37,10 +48,26 @@ struct Recorder : ConversionDisplay {
     {
         events << QStringLiteral("offered %1").arg(failed);
         errorLogAtOffer = readFile(errorLog);
+        if (run)
+            errorLogErrorAtOffer = run->errorLogError();
     }
     QString errorLog;
     QByteArray errorLogAtEnd, errorLogAtOffer; // error.log as each of the two end points found it
+    QString errorLogErrorAtOffer;
 };
+
+// The names of this system's temporary files under `root`, at any depth.
+QStringList temporariesUnder(const QString& root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (tempfiles::isTemporaryName(it.fileName()))
+            found << it.fileName();
+    }
+    return found;
+}
 
 class Run : public ::testing::Test {
 protected:
@@ -67,6 +94,7 @@ protected:
         timing::setScale(0.05);
         qputenv("RIPWELL_DOCUMENTS", docs.path().toUtf8());
         recorder.errorLog = docs.file("error.log");
+        recorder.run = &run;
     }
     void TearDown() override
     {
@@ -160,6 +188,139 @@ TEST_F(Run, Mp3WhoseExtractionFailsCountsAsFailed)
     EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 failed", "ended 1", "offered 1"}));
     EXPECT_EQ(readFile(docs.file("error.log")), "Morning Tide\n");
     EXPECT_EQ(readFile(docs.file("Artist/Album/Morning Tide.mp3/keep.txt")), "mine") << "the user's folder survives";
+    EXPECT_FALSE(log.contains("Removed failed media file")) << "nothing was removed";
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+}
+
+TEST_F(Run, AFailedItemKeepsTheEarlierCopy)
+{
+    // The earlier run's good copy is at the output name; this run's export fails.
+    ASSERT_TRUE(QDir().mkpath(docs.file("Artist/Album")));
+    testsupport::writeFile(docs.file("Artist/Album/Tide.m4a"), "the earlier good copy");
+    testsupport::writeFile(docs.file("Artist/Album/Tide.mp3"), "the earlier good MP3");
+    convert({item("Empty.m4a", "Tide"), item("Not Audio.mp3", "Tide")});
+    EXPECT_EQ(run.failedItemCount(), 2u);
+    EXPECT_EQ(readFile(docs.file("Artist/Album/Tide.m4a")), "the earlier good copy");
+    EXPECT_EQ(readFile(docs.file("Artist/Album/Tide.mp3")), "the earlier good MP3");
+    EXPECT_FALSE(log.contains("Removed failed media file"));
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+}
+
+TEST_F(Run, LongDuplicateTitlesBothConvert)
+{
+    // 270 bytes: cut to fit, and the second still fits with " (2)".
+    const QString title = QString(270, u'x');
+    convert({item("Copper Sky.m4a", title), item("Copper Sky.m4a", title), item("Morning Tide.mp3", QString(300, u'y')),
+             item("Morning Tide.mp3", QString(300, u'y'))});
+    EXPECT_EQ(run.failedItemCount(), 0u);
+    const QStringList files = QDir(docs.file("Artist/Album")).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 4);
+    for (const QString& f : files)
+        EXPECT_LE(f.toUtf8().size(), 255) << f.toStdString();
+    EXPECT_EQ(files.filter(QRegularExpression("^x{247} \\(2\\)\\.m4a$")).size(), 1);
+    EXPECT_EQ(files.filter(QRegularExpression("^x{251}\\.m4a$")).size(), 1);
+    EXPECT_EQ(files.filter(QRegularExpression("^y{247} \\(2\\)\\.mp3$")).size(), 1);
+}
+
+TEST_F(Run, AnErrorLogThatCannotBeWrittenIsReported)
+{
+    // A folder named error.log: the file cannot take its place.
+    ASSERT_TRUE(QDir().mkpath(docs.file("error.log")));
+    convert({item("Empty.m4a", "Empty Song")});
+    EXPECT_EQ(run.failedItemCount(), 1u);
+    EXPECT_TRUE(recorder.errorLogErrorAtOffer.startsWith("error.log could not be written: "))
+        << recorder.errorLogErrorAtOffer.toStdString();
+    EXPECT_TRUE(QFileInfo(docs.file("error.log")).isDir());
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+    EXPECT_TRUE(log.contains("[ERROR] [conversionLoop] " + recorder.errorLogErrorAtOffer));
+
+    // Written, the error is empty.
+    ConversionRun second(&recorder);
+    recorder.run = &second;
+    ASSERT_TRUE(QDir(docs.file("error.log")).removeRecursively());
+    SelectionMap map;
+    const MediaItem i = item("Empty.m4a", "Empty Song");
+    map.setObject(i, i.assetURL());
+    second.exportMedia(map);
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return second.isFinished(); }, 60000));
+    EXPECT_EQ(recorder.errorLogErrorAtOffer, QString());
+    EXPECT_EQ(readFile(docs.file("error.log")), "Empty Song\n");
+}
+
+TEST_F(Run, AFolderHeldByAnotherProcessRefusesTheRun)
+{
+    // Another process holds the documents folder's lock.
+    QProcess holder;
+    holder.start("flock", {docs.file(DocumentsLock::lockFileName()), "cat"});
+    ASSERT_TRUE(holder.waitForStarted());
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return !DocumentsLock::tryAcquire(docs.path()); }));
+    SelectionMap map;
+    const MediaItem i = item("Copper Sky.m4a", "Copper Sky");
+    map.setObject(i, i.assetURL());
+    run.exportMedia(map);
+    EXPECT_TRUE(run.isFinished());
+    EXPECT_TRUE(run.wasRefused());
+    ASSERT_EQ(recorder.events.size(), 1);
+    EXPECT_TRUE(recorder.events[0].startsWith("refused: The documents folder is in use by another conversion"))
+        << recorder.events[0].toStdString();
+    testsupport::processEventsUntil([] { return false; }, 200);
+    EXPECT_EQ(recorder.events.size(), 1) << "nothing after the refusal";
+    EXPECT_FALSE(QFile::exists(docs.file("Artist/Album/Copper Sky.m4a")));
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished());
+
+    // Free again: a new run goes ahead, and holds the folder while it runs.
+    ConversionRun second(&recorder);
+    second.exportMedia(map);
+    QString holderName;
+    EXPECT_EQ(QProcess::execute("flock", {"-n", docs.file(DocumentsLock::lockFileName()), "true"}), 1)
+        << "held by the run";
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return second.isFinished(); }, 60000));
+    EXPECT_EQ(QProcess::execute("flock", {"-n", docs.file(DocumentsLock::lockFileName()), "true"}), 0)
+        << "let go at the end";
+    EXPECT_TRUE(QFile::exists(docs.file("Artist/Album/Copper Sky.m4a")));
+}
+
+TEST_F(Run, LeftoversOfAKilledRunGoAtTheStart)
+{
+    // A process that has ended: its id names no running process.
+    QProcess ended;
+    ended.start("true");
+    ASSERT_TRUE(ended.waitForFinished());
+    const qint64 deadPid = ended.processId() ? ended.processId() : 999999;
+    ASSERT_TRUE(QDir().mkpath(docs.file("Other/Album")));
+    const QString stale = docs.file(QStringLiteral("Other/Album/.ripwell-tmp-%1-7.mov").arg(deadPid));
+    const QString staleTop = docs.file(QStringLiteral(".ripwell-tmp-%1-8.log").arg(deadPid));
+    const QString users = docs.file("Other/Album/ripwell-tmp-1-1.mp3"); // not ours: no leading dot
+    const QString live = tempfiles::temporaryPath(docs.file("Other/Album"), "wav"); // this process's
+    for (const QString& f : {stale, staleTop, users, live})
+        testsupport::writeFile(f, "x");
+    convert({item("Copper Sky.m4a", "Copper Sky")});
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_FALSE(QFile::exists(staleTop));
+    EXPECT_TRUE(QFile::exists(users));
+    EXPECT_TRUE(QFile::exists(live)) << "a running process's temporary stays";
+}
+
+TEST_F(Run, CancelStopsAfterTheItemUnderWay)
+{
+    SelectionMap map;
+    int n = 0;
+    for (const char* f : {"Slow Train.wav", "Morning Tide.mp3", "Copper Sky.m4a"}) {
+        const MediaItem i = item(f, QString(f).section('.', 0, 0));
+        QUrl key = i.assetURL().qurl();
+        key.setQuery(QStringLiteral("n=%1").arg(n++));
+        map.setObject(i, Url(key));
+    }
+    run.exportMedia(map);
+    run.cancel();
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return run.isFinished(); }, 60000));
+    EXPECT_TRUE(run.wasCancelled());
+    EXPECT_EQ(run.failedItemCount(), 0u) << "a cancelled song is not a failed one";
+    EXPECT_EQ(recorder.events.last(), "offered 0");
+    EXPECT_FALSE(QFile::exists(docs.file("Artist/Album/Morning Tide.mp3")));
+    EXPECT_FALSE(QFile::exists(docs.file("Artist/Album/Copper Sky.m4a")));
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
 }
 
 TEST_F(Run, SameOutputNameWithinOneRunIsNumbered)
@@ -173,6 +334,50 @@ TEST_F(Run, SameOutputNameWithinOneRunIsNumbered)
     const QStringList files = QDir(docs.file("Artist/Album")).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{"Same (2) (2).m4a", "Same (2).m4a", "Same (3).m4a", "Same.m4a"}));
     EXPECT_NE(readFile(docs.file("Artist/Album/Same.m4a")), "old");
+}
+
+TEST_F(Run, LogLinesHandedToTheMainThreadArriveWholeAndInOrder)
+{
+    // A display that, like the command line's, draws log lines on the main
+    // thread only: lines of the export service's thread are handed over.
+    struct Shown {
+        QString line;
+        bool onMainThread;
+    };
+    std::vector<Shown> shown;
+    std::mutex mutex;
+    QStringList handedOver; // the export thread's lines, in the order written
+    const QThread* mainThread = QThread::currentThread();
+    applog::setSink([&](const QString& line) {
+        if (QThread::currentThread() == mainThread)
+            return;
+        {
+            std::lock_guard lock(mutex);
+            handedOver << line;
+        }
+        timing::onMainThread(nullptr, [&shown, mainThread, line] {
+            shown.push_back({line, QThread::currentThread() == mainThread});
+        });
+    });
+    convert({item("Not Audio.mp3", "One"), item("Empty.m4a", "Two"), item("Copper Sky.m4a", "Three"),
+             item("Not Audio.mp3", "Four")});
+    std::promise<void> drained;
+    exportservice::enqueue([&] { drained.set_value(); });
+    drained.get_future().wait();
+    const auto count = [&] {
+        std::lock_guard lock(mutex);
+        return std::size_t(handedOver.size());
+    };
+    testsupport::processEventsUntil([&] { return shown.size() == count(); });
+    applog::setSink(nullptr);
+
+    EXPECT_GE(handedOver.size(), 2);
+    QStringList arrived;
+    for (const Shown& s : shown) {
+        EXPECT_TRUE(s.onMainThread) << s.line.toStdString();
+        arrived << s.line;
+    }
+    EXPECT_EQ(arrived, handedOver) << "every line, whole, in the order written";
 }
 
 TEST_F(Run, EmptySelectionEndsAtOnce)

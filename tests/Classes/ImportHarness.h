@@ -4,7 +4,10 @@
 
 #include "Classes/MediaImport.h"
 #include "platform/export/ExportService.h"
+#include "platform/foundation/PathString.h"
+#include "platform/foundation/TemporaryFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <atomic>
@@ -21,8 +24,18 @@ struct Seen {
     std::int32_t status = -1;
     std::shared_ptr<const ExportError> error;
     bool destinationExisted = false;
-    bool movieExisted = false;
+    bool temporaryExisted = false; // a temporary file of the import, when the block ran
 };
+
+// The temporary files of this system's pattern in `folder`.
+inline QStringList temporariesIn(const QString& folder)
+{
+    QStringList found;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (tempfiles::isTemporaryName(name))
+            found.append(name);
+    return found;
+}
 
 // Waits until every job queued so far on the export service has run, so that
 // the handler of an ended export has let go of everything.
@@ -39,7 +52,7 @@ inline Seen runImport(const std::shared_ptr<MediaImport>& worker, const Url& ass
     auto seen = std::make_shared<Seen>();
     auto returned = std::make_shared<std::atomic<bool>>(false);
     auto done = std::make_shared<std::promise<void>>();
-    const QString movie = MediaImport::temporaryMovieURL(destination).path();
+    const QString folder = path::deletingLastComponent(destination.path());
     // The service's thread is held while importAsset() runs, so a block called
     // from inside importAsset() shows as called before it returned.
     std::promise<void> release;
@@ -51,7 +64,7 @@ inline Seen runImport(const std::shared_ptr<MediaImport>& worker, const Url& ass
         seen->status = w->status();
         seen->error = w->error();
         seen->destinationExisted = QFile::exists(destination.path());
-        seen->movieExisted = QFile::exists(movie);
+        seen->temporaryExisted = !temporariesIn(folder).isEmpty();
         if (seen->calls == 1)
             done->set_value();
     });

@@ -1,5 +1,6 @@
 #include "Classes/MediaImport.h"
 #include "platform/library/AssetURL.h"
+#include "platform/library/MediaLibrary.h"
 #include "platform/foundation/Log.h"
 #include "tests/Classes/ImportHarness.h"
 #include "tests/support/MediaProbe.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using importharness::runImport;
 using importharness::Seen;
@@ -87,30 +89,121 @@ TEST_F(Import, EachFormatEndsInItsFile)
         EXPECT_EQ(seen.status, 3);
         EXPECT_EQ(seen.error, nullptr);
         EXPECT_TRUE(seen.destinationExisted) << "the file is complete when the block runs";
-        EXPECT_FALSE(seen.movieExisted);
+        EXPECT_FALSE(seen.temporaryExisted);
         expectIdleAfterHandler(*worker);
 
         const QString source = (*songs)[index].path;
-        if (f == songgen::Format::Mp3Cbr)
-            EXPECT_TRUE(testsupport::readFile(to.path()) == mediaprobe::afterId3v2(source)) << "not the source's MPEG frames";
-        else
+        if (f == songgen::Format::Mp3Cbr) {
+            EXPECT_TRUE(mediaprobe::afterId3v2(to.path()) == mediaprobe::afterId3v2(source)) << "not the source's MPEG frames";
+            // The tag in front carries what a player shows.
+            const mediaprobe::Probe written = mediaprobe::probe(to.path());
+            const mediaprobe::Probe original = mediaprobe::probe(source);
+            EXPECT_EQ(written.title, (*songs)[index].title);
+            EXPECT_EQ(written.artist, (*songs)[index].artist);
+            EXPECT_EQ(written.album, (*songs)[index].album);
+            EXPECT_FALSE(written.cover.isEmpty());
+            EXPECT_TRUE(written.cover == original.cover) << "not the source's cover";
+        } else
             EXPECT_TRUE(mediaprobe::probe(to.path()).audio() == mediaprobe::probe(source).audio());
     }
     EXPECT_EQ(log.lines(), QStringList());
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 4) << "no temporary movie left";
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 4) << "no temporary file left";
 }
 
-TEST_F(Import, ExistingFilesAreReplacedAndStaleMoviesRemoved)
+TEST_F(Import, AnEarlierFileIsReplacedOnlyByAWholeOne)
 {
-    const Url to = dest("Title.mp3");
-    testsupport::writeFile(to.path(), "an older export");
-    testsupport::writeFile(MediaImport::temporaryMovieURL(to).path(), "left by an earlier failed import");
-    const Seen seen = runImport(MediaImport::create(), assetFor(songgen::Format::Mp3Cbr), to);
-    EXPECT_EQ(seen.status, 3);
-    EXPECT_EQ(log.lines(), QStringList{"[DEBUG] [" + kOp + "] Deleted existing file: " + to.absoluteString()});
-    EXPECT_NE(testsupport::readFile(to.path()), "an older export");
-    EXPECT_FALSE(QFile::exists(out.file("Title.mov")));
-    EXPECT_EQ(MediaImport::temporaryMovieURL(dest("A.B.mp3")), dest("A.B.mov"));
+    for (songgen::Format f : {songgen::Format::Mp3Cbr, songgen::Format::Aac}) {
+        const Url to = dest("Title." + songgen::fileExtension(f));
+        testsupport::writeFile(to.path(), "an older export");
+        auto worker = MediaImport::create();
+        QByteArray atStart;
+        std::promise<void> done;
+        worker->importAsset(assetFor(f), to, [&](const std::shared_ptr<MediaImport>&) { done.set_value(); });
+        atStart = testsupport::readFile(to.path()); // the export is under way or done: the old file is still whole
+        done.get_future().wait();
+        importharness::drainExportService();
+        EXPECT_TRUE(atStart == "an older export" || mediaprobe::probe(to.path()).opened);
+        EXPECT_EQ(worker->status(), 0);
+        EXPECT_NE(testsupport::readFile(to.path()), "an older export");
+        EXPECT_TRUE(mediaprobe::probe(to.path()).opened);
+        EXPECT_EQ(importharness::temporariesIn(out.path()), QStringList());
+    }
+    EXPECT_EQ(log.lines(), QStringList()) << "nothing removed before the export";
+}
+
+TEST_F(Import, SongsOfTheLibraryAreNeverOverwritten)
+{
+    // The destination is the source itself under another name (a hard link),
+    // or another song of the library: the import fails and both stay.
+    const QString source = (*songs)[0].path;
+    const QByteArray sourceBytes = testsupport::readFile(source);
+    const QString other = library->file("Other.mp3");
+    ASSERT_TRUE(QFile::copy(source, other));
+    const QString hardLink = out.file("Linked.mp3");
+    ASSERT_EQ(::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()), 0);
+
+    auto scanned = medialibrary::MediaLibrary::scan(library->path());
+    medialibrary::MediaLibrary::setDefaultMediaLibrary(scanned);
+    const Url asset = Url::fileURLWithPath(source);
+    for (const QString& target : {hardLink, other}) {
+        SCOPED_TRACE(target.toStdString());
+        LogCapture lines;
+        const Seen seen = runImport(MediaImport::create(), asset, Url::fileURLWithPath(target));
+        EXPECT_NE(seen.status, 3);
+        ASSERT_NE(seen.error, nullptr);
+        EXPECT_TRUE(seen.error->localizedDescription().contains("song of the music library"));
+        EXPECT_TRUE(lines.contains("[ERROR] [" + kOp + "] " + target + " is a song of the music library and is never overwritten"));
+    }
+    // Found again at the rename, when the song appears there during the export.
+    {
+        const QString late = out.file("Late.mp3");
+        LogCapture lines;
+        auto worker = MediaImport::create();
+        std::promise<void> release, done;
+        exportservice::enqueue([gate = release.get_future().share()] { gate.wait(); });
+        worker->importAsset(asset, Url::fileURLWithPath(late), [&](const std::shared_ptr<MediaImport>& w) {
+            EXPECT_EQ(w->status(), 4);
+            done.set_value();
+        });
+        ASSERT_EQ(::link(QFile::encodeName(source).constData(), QFile::encodeName(late).constData()), 0);
+        release.set_value();
+        done.get_future().wait();
+        importharness::drainExportService();
+        EXPECT_TRUE(testsupport::readFile(late) == sourceBytes);
+    }
+    medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
+    medialibrary::setAssetResolver([](const Url& url) {
+        quint64 id = 0;
+        return medialibrary::assetId(url, &id) && id < songs->size() ? (*songs)[id].path : QString();
+    });
+    EXPECT_TRUE(testsupport::readFile(source) == sourceBytes);
+    EXPECT_TRUE(testsupport::readFile(hardLink) == sourceBytes);
+    EXPECT_TRUE(testsupport::readFile(other) == sourceBytes);
+    EXPECT_EQ(importharness::temporariesIn(out.path()), QStringList());
+    QFile::remove(other);
+}
+
+TEST_F(Import, ACancelledImportLeavesTheEarlierFileAndNoTemporaries)
+{
+    for (songgen::Format f : {songgen::Format::Mp3Cbr, songgen::Format::WavId3}) {
+        const Url to = dest("Title." + songgen::fileExtension(f));
+        testsupport::writeFile(to.path(), "an older export");
+        auto worker = MediaImport::create();
+        std::promise<void> release, done;
+        std::int32_t status = -1;
+        exportservice::enqueue([gate = release.get_future().share()] { gate.wait(); });
+        worker->importAsset(assetFor(f), to, [&](const std::shared_ptr<MediaImport>& w) {
+            status = w->status();
+            done.set_value();
+        });
+        worker->cancel();
+        release.set_value();
+        done.get_future().wait();
+        importharness::drainExportService();
+        EXPECT_EQ(status, 5);
+        EXPECT_EQ(testsupport::readFile(to.path()), "an older export");
+        EXPECT_EQ(importharness::temporariesIn(out.path()), QStringList());
+    }
 }
 
 TEST_F(Import, EarlyFailuresReachTheCompletionBlockOnce)
@@ -144,8 +237,8 @@ TEST_F(Import, EarlyFailuresReachTheCompletionBlockOnce)
         EXPECT_NE(seen.status, 3);
         ASSERT_NE(seen.error, nullptr);
         EXPECT_FALSE(seen.error->localizedDescription().isEmpty());
-        EXPECT_EQ(lines.lines(), (QStringList{"[DEBUG] [" + kOp + "] Deleted existing file: " + to.absoluteString(), c.line}));
-        EXPECT_FALSE(QFile::exists(to.path())) << "the old file is gone and no new one made";
+        EXPECT_EQ(lines.lines(), QStringList{c.line});
+        EXPECT_EQ(testsupport::readFile(to.path()), "old") << "a failed import leaves the earlier file";
         EXPECT_NE(worker->status(), 3);
     }
 }
@@ -182,25 +275,27 @@ TEST_F(Import, FailedExportsReadFourThenLogTheError)
         EXPECT_EQ(l[1], "[ERROR] [" + c.op + "] " + l[0].mid(QString("[DEBUG] [test] block: ").size()))
             << "the session's error, after the block";
         EXPECT_FALSE(QFile::exists(out.file(c.dest)));
-        EXPECT_FALSE(QFile::exists(MediaImport::temporaryMovieURL(dest(c.dest)).path()));
+        EXPECT_EQ(importharness::temporariesIn(out.path()), QStringList());
         expectIdleAfterHandler(*worker);
     }
 }
 
-TEST_F(Import, Mp3WhoseExtractionFailsIsAFailure)
+TEST_F(Import, AFolderInTheWayStaysAndTheImportFails)
 {
-    // A folder where the MP3 should go: the movie is written, the MP3 cannot be.
-    const Url to = dest("Folder.mp3");
-    ASSERT_TRUE(QDir(out.path()).mkdir("Folder.mp3"));
-    testsupport::writeFile(out.file("Folder.mp3/keep.txt"), "the user's");
-    const Seen seen = runImport(MediaImport::create(), assetFor(songgen::Format::Mp3Cbr), to);
-    EXPECT_EQ(seen.calls, 1);
-    EXPECT_EQ(seen.status, 4);
-    ASSERT_NE(seen.error, nullptr);
-    EXPECT_EQ(seen.error->localizedDescription(), "extractQTMovie: Could not open destination file");
-    EXPECT_FALSE(seen.movieExisted) << "the temporary movie goes whatever the extraction did";
-    EXPECT_TRUE(log.contains("[ERROR] [extractQTMovie:toFile:] Could not open destination file"));
-    EXPECT_EQ(testsupport::readFile(out.file("Folder.mp3/keep.txt")), "the user's");
+    for (const QString name : {"Folder.mp3", "Folder.wav"}) {
+        const Url to = dest(name);
+        ASSERT_TRUE(QDir(out.path()).mkdir(name));
+        testsupport::writeFile(out.file(name + "/keep.txt"), "the user's");
+        LogCapture lines;
+        const Seen seen = runImport(MediaImport::create(), name.endsWith("mp3") ? assetFor(songgen::Format::Mp3Cbr)
+                                                                                : assetFor(songgen::Format::WavId3), to);
+        EXPECT_EQ(seen.calls, 1);
+        EXPECT_NE(seen.status, 3);
+        ASSERT_NE(seen.error, nullptr);
+        EXPECT_TRUE(seen.error->localizedDescription().contains("a folder is in the way"));
+        EXPECT_FALSE(seen.temporaryExisted);
+        EXPECT_EQ(testsupport::readFile(out.file(name + "/keep.txt")), "the user's");
+    }
 }
 
 } // namespace

@@ -38,6 +38,7 @@ protected:
     static TempDir* library;
     static std::vector<Url> sources;
     TempDir out;
+    LogCapture expectedErrors; // the broken songs' error lines, kept off the output
 };
 TempDir* Threading::library = nullptr;
 std::vector<Url> Threading::sources;

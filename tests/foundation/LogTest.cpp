@@ -34,4 +34,17 @@ TEST(Log, LinesFromManyThreadsStayWhole)
         EXPECT_TRUE(l.startsWith("[DEBUG] [worker] thread ")) << l.toStdString();
 }
 
+TEST(Log, NestedCapturesBothSeeTheirLinesAndTheOuterOutlivesTheInner)
+{
+    testsupport::LogCapture outer;
+    applog::error("op", "before");
+    {
+        testsupport::LogCapture inner;
+        applog::error("op", "during");
+        EXPECT_EQ(inner.lines(), QStringList{"[ERROR] [op] during"});
+    }
+    applog::error("op", "after");
+    EXPECT_EQ(outer.lines(), (QStringList{"[ERROR] [op] before", "[ERROR] [op] during", "[ERROR] [op] after"}));
+}
+
 } // namespace

@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
 
 using medialibrary::MediaItem;
 using medialibrary::MediaLibrary;
@@ -182,7 +186,7 @@ TEST_F(MediaLibraryTest, SortedByArtistAlbumTrackTitle)
         EXPECT_LE(key(lib->items()[i - 1]), key(lib->items()[i])) << i;
 }
 
-TEST_F(MediaLibraryTest, EmptyTagsAndMissingPicturesAreAbsent)
+TEST_F(MediaLibraryTest, EmptyTagsArePresentAbsentOnesAbsent)
 {
     testsupport::TempDir dir;
     const QString path = dir.file("Song.mp3");
@@ -190,18 +194,103 @@ TEST_F(MediaLibraryTest, EmptyTagsAndMissingPicturesAreAbsent)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     {
         TagLib::MPEG::File f(QFile::encodeName(path).constData());
-        f.ID3v2Tag()->setTitle("");
-        f.ID3v2Tag()->setArtist("   ");
-        f.ID3v2Tag()->removeFrames("APIC");
+        TagLib::ID3v2::Tag* tag = f.ID3v2Tag();
+        tag->removeFrames("TIT2"); // no title at all
+        tag->removeFrames("TPE1");
+        auto* artist = new TagLib::ID3v2::TextIdentificationFrame("TPE1", TagLib::String::UTF8);
+        artist->setText(TagLib::StringList()); // an artist frame without text
+        tag->addFrame(artist);
+        tag->setAlbum("   ");
+        tag->removeFrames("APIC");
         ASSERT_TRUE(f.save(TagLib::MPEG::File::ID3v2));
     }
     const MediaItem item = MediaLibrary::readItem(path, dir.path());
     EXPECT_TRUE(item.title().isNull());
-    EXPECT_TRUE(item.artist().isNull());
-    EXPECT_EQ(item.albumTitle(), songs_.front().album);
+    ASSERT_FALSE(item.artist().isNull());
+    EXPECT_TRUE(item.artist().isEmpty());
+    EXPECT_EQ(item.albumTitle(), "   ");
     EXPECT_EQ(item.artwork(), nullptr);
     EXPECT_EQ(item.displayTitle(), "Song");
     EXPECT_EQ(item.assetURL().pathExtension(), "mp3");
+}
+
+// Devices, FIFOs and sockets behind an audio name (or behind a link with one)
+// are neither read nor listed: reading one would block or never end.
+TEST_F(MediaLibraryTest, OnlyRegularFilesAreReadAndNothingBlocks)
+{
+    testsupport::TempDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    ASSERT_TRUE(QFile::copy(songs_.front().path, dir.file("Real.mp3")));
+    ASSERT_EQ(::symlink("/dev/zero", (root + "/zero.mp3").constData()), 0);
+    ASSERT_EQ(::mkfifo((root + "/.fifo").constData(), 0600), 0);
+    ASSERT_EQ(::symlink((root + "/.fifo").constData(), (root + "/fifo.mp3").constData()), 0);
+    ASSERT_EQ(::mkfifo((root + "/pipe.wav").constData(), 0600), 0);
+    ASSERT_EQ(::symlink("Real.mp3", (root + "/Link.mp3").constData()), 0);
+    ASSERT_EQ(::symlink("Missing.mp3", (root + "/Broken.mp3").constData()), 0);
+
+    const auto lib = MediaLibrary::scan(dir.path());
+    QStringList names;
+    for (const MediaItem& item : lib->items())
+        names << QFileInfo(item.filePath()).fileName();
+    names.sort();
+    EXPECT_EQ(names, QStringList({"Link.mp3", "Real.mp3"})); // a link to a song is a song
+
+    // Read one by one, as the artwork and a rescan do, they are unreadable.
+    for (const char* name : {"zero.mp3", "fifo.mp3", "pipe.wav"}) {
+        SCOPED_TRACE(name);
+        const MediaItem item = MediaLibrary::readItem(dir.file(name), dir.path());
+        EXPECT_FALSE(item.isReadable());
+        EXPECT_TRUE(item.assetURL().isEmpty());
+    }
+}
+
+TEST_F(MediaLibraryTest, ANameThatIsNotUtf8IsListedEscapedAndUnreadable)
+{
+    testsupport::TempDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    ASSERT_TRUE(QFile::copy(songs_.front().path, dir.file("Good.mp3")));
+    const QByteArray bad = root + "/bad\xffname.mp3";
+    ASSERT_TRUE(QFile::copy(songs_.front().path, dir.file("tmp")));
+    ASSERT_EQ(::rename(QFile::encodeName(dir.file("tmp")).constData(), bad.constData()), 0);
+
+    const auto lib = MediaLibrary::scan(dir.path());
+    ASSERT_EQ(lib->items().size(), 2u);
+    const auto it = std::find_if(lib->items().begin(), lib->items().end(),
+                                 [](const MediaItem& i) { return !i.isReadable(); });
+    ASSERT_NE(it, lib->items().end());
+    EXPECT_EQ(it->displayTitle(), "bad\\xFFname");
+    EXPECT_TRUE(it->filePath().endsWith("/bad\\xFFname.mp3"));
+    EXPECT_TRUE(it->assetURL().isEmpty());
+    EXPECT_NE(it->persistentID(), 0u);
+    EXPECT_EQ(MediaLibrary::scan(dir.path())->items(), lib->items()); // same ids again
+    ::unlink(bad.constData()); // a name the temporary folder's own clean-up cannot spell
+}
+
+TEST_F(MediaLibraryTest, ABackgroundScanShowsWhatItHasReadAndEndsWithTheLibrary)
+{
+    const auto scan = medialibrary::LibraryScan::start(root_, {documents_});
+    const auto library = scan->wait();
+    ASSERT_NE(library, nullptr);
+    EXPECT_TRUE(scan->isFinished());
+    EXPECT_EQ(library->items(), MediaLibrary::scan(root_, {documents_})->items());
+    std::vector<MediaItem> read = scan->itemsFrom(0);
+    ASSERT_EQ(read.size(), library->items().size());
+    EXPECT_TRUE(scan->itemsFrom(read.size()).empty());
+    std::sort(read.begin(), read.end(), MediaLibrary::inLibraryOrder);
+    EXPECT_EQ(read, library->items());
+    for (const MediaItem& item : read) {
+        if (!item.assetURL().isEmpty()) {
+            EXPECT_EQ(scan->fileForAssetURL(item.assetURL()), item.filePath());
+        }
+    }
+
+    // A cancelled scan ends without a library, keeping what it had read.
+    const auto cancelled = medialibrary::LibraryScan::start(root_, {documents_});
+    cancelled->cancel();
+    EXPECT_TRUE(cancelled->isFinished());
+    EXPECT_EQ(cancelled->library(), nullptr);
+    EXPECT_EQ(cancelled->wait(), nullptr);
+    EXPECT_LE(cancelled->count(), library->items().size());
 }
 
 TEST_F(MediaLibraryTest, FormatComesFromTheContentNotTheName)

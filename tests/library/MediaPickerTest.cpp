@@ -148,16 +148,60 @@ TEST_F(MediaPickerTest, ArtworkIsLoadedForRowsOnScreenOnly)
     QListView* list = picker_->listView();
     const int visibleRows = list->viewport()->height() / MediaPickerController::kRowHeight + 1;
     window_.grab(); // paints the rows on screen
-    ASSERT_TRUE(testsupport::processEventsUntil([&] { return picker_->artworkLoadsStarted() >= visibleRows - 1; }));
-    testsupport::processEventsUntil([] { return false; }, 100);
-    EXPECT_LE(picker_->artworkLoadsStarted(), visibleRows + 1);
+    ASSERT_TRUE(testsupport::processEventsUntil(
+        [&] { return picker_->artworkLoadsStarted() >= visibleRows - 1 && !picker_->isLoadingArtwork(); }));
+    const int onOpening = picker_->artworkLoadsStarted();
+    EXPECT_GE(onOpening, visibleRows - 1);
+    EXPECT_LE(onOpening, visibleRows + 1);
 
     // Jumping to the end loads the rows there, not those in between.
     list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
     window_.grab();
-    testsupport::processEventsUntil([] { return false; }, 200);
-    EXPECT_LE(picker_->artworkLoadsStarted(), 2 * visibleRows + 2);
+    ASSERT_TRUE(testsupport::processEventsUntil([&] {
+        return picker_->artworkLoadsStarted() >= onOpening + visibleRows - 1 && !picker_->isLoadingArtwork();
+    }));
+    EXPECT_LE(picker_->artworkLoadsStarted(), onOpening + visibleRows + 1);
     EXPECT_LT(picker_->artworkLoadsStarted(), picker_->numberOfRows());
+}
+
+// Opened while the library is still being read, the picker lists what is
+// known, keeps checks made meanwhile, and ends with the whole library.
+TEST_F(MediaPickerTest, OpenedDuringTheScanFillsInAndKeepsChecks)
+{
+    const auto scan = medialibrary::LibraryScan::start(dir_->path());
+    MediaPickerController picker(medialibrary::MediaTypeAnyAudio, scan);
+    PickRecorder recorder;
+    picker.setDelegate(&recorder);
+    picker.setAllowsPickingMultipleItems(true);
+    ui::Window window;
+    window.addSubview(picker.view());
+    window.makeKeyAndVisible();
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return picker.numberOfRows() > 0; }));
+    const MediaItem first = picker.itemAtRow(0);
+    picker.tapRow(0);
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return !picker.isFillingIn(); }));
+
+    const auto& items = (*library_)->items();
+    ASSERT_EQ(picker.numberOfRows(), int(items.size()));
+    for (int row = 0; row < picker.numberOfRows(); ++row)
+        EXPECT_EQ(picker.itemAtRow(row), items[std::size_t(row)]);
+    picker.setSearchText("kestrel");
+    EXPECT_GT(picker.numberOfRows(), 0);
+    picker.done();
+    ASSERT_EQ(recorder.picks.size(), 1u);
+    EXPECT_EQ(recorder.picks[0], std::vector<MediaItem>({first}));
+}
+
+// Quitting while the library is read: the scan stops, and a picker that
+// was open keeps the songs it had.
+TEST_F(MediaPickerTest, AStoppedScanLeavesThePickerWithWhatWasRead)
+{
+    const auto scan = medialibrary::LibraryScan::start(dir_->path());
+    MediaPickerController picker(medialibrary::MediaTypeAnyAudio, scan);
+    picker.view();
+    scan->cancel();
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return !picker.isFillingIn(); }));
+    EXPECT_EQ(std::size_t(picker.numberOfRows()), scan->count());
 }
 
 } // namespace

@@ -6,20 +6,49 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
+#include <algorithm>
+#include <vector>
 
 namespace testsupport {
 
+namespace {
+
+// Every capture alive gets every line, so an inner capture neither steals
+// lines from an outer one nor switches it off when it ends.
+std::mutex g_capturesMutex;
+std::vector<LogCapture*> g_captures;
+
+} // namespace
+
 LogCapture::LogCapture()
 {
-    applog::setSink([this](const QString& line) {
-        std::lock_guard lock(mutex_);
-        lines_.append(line);
-    });
+    std::lock_guard lock(g_capturesMutex);
+    g_captures.push_back(this);
+    if (g_captures.size() == 1) {
+        applog::setSink([](const QString& line) {
+            std::lock_guard capturesLock(g_capturesMutex);
+            for (LogCapture* capture : g_captures)
+                capture->append(line);
+        });
+    }
 }
 
 LogCapture::~LogCapture()
 {
-    applog::setSink(nullptr);
+    bool last = false;
+    {
+        std::lock_guard lock(g_capturesMutex);
+        g_captures.erase(std::remove(g_captures.begin(), g_captures.end(), this), g_captures.end());
+        last = g_captures.empty();
+    }
+    if (last)
+        applog::setSink(nullptr);
+}
+
+void LogCapture::append(const QString& line)
+{
+    std::lock_guard lock(mutex_);
+    lines_.append(line);
 }
 
 QStringList LogCapture::lines() const

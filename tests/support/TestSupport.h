@@ -11,13 +11,15 @@
 
 namespace testsupport {
 
-// Collects the application's log lines while it lives.
+// Collects the application's log lines while it lives. Captures may nest:
+// each one alive gets every line.
 class LogCapture {
 public:
     LogCapture();
     ~LogCapture();
     QStringList lines() const;
     bool contains(const QString& line) const { return lines().contains(line); }
+    void append(const QString& line);
 
 private:
     mutable std::mutex mutex_;

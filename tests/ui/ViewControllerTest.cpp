@@ -5,6 +5,7 @@
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <gtest/gtest.h>
 
@@ -203,6 +204,38 @@ TEST(ViewTest, FrameAnimationReachesItsFrameAndReportsTheEnd)
     ASSERT_TRUE(processEventsUntil([&] { return stops > 0; }));
     EXPECT_FALSE(finished);
     EXPECT_EQ(panel->geometry(), QRect(0, 0, 10, 10));
+    timing::setScale(1.0);
+}
+
+QStringList* g_qtWarnings = nullptr;
+void recordQtWarnings(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    g_qtWarnings->append(message);
+}
+
+TEST(ViewTest, AViewThatGoesAwayLeavesTheRestOfItsAnimationRunning)
+{
+    timing::setScale(0.02);
+    QStringList warnings;
+    g_qtWarnings = &warnings;
+    const QtMessageHandler previous = qInstallMessageHandler(recordQtWarnings);
+    QWidget parent;
+    parent.resize(320, 480);
+    auto* gone = new QWidget(&parent);
+    auto* stays = new QWidget(&parent);
+    int stops = 0;
+    ui::animate(2.0, [&] {
+        ui::setFrame(gone, QRect(-260, 140, 260, 160));
+        ui::setFrame(stays, QRect(30, 140, 260, 160));
+    }, [&](bool) { ++stops; });
+    delete gone;
+    ASSERT_TRUE(processEventsUntil([&] { return stops > 0; }));
+    EXPECT_EQ(stays->geometry(), QRect(30, 140, 260, 160));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stops, 1);
+    qInstallMessageHandler(previous);
+    g_qtWarnings = nullptr;
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
     timing::setScale(1.0);
 }
 

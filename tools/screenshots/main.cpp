@@ -1,11 +1,14 @@
 // ripwell-screenshots DIR: renders the application's screens offscreen, over
 // a generated demo library, into DIR as PNG files, one per screen state.
 
+#include "Classes/AudioPlayerHelper.h"
 #include "Classes/ChooseSongViewController.h"
-#include "Classes/EmailHelper.h"
 #include "Classes/FileManagerViewController.h"
+#include "Classes/EmailHelper.h"
+#include "Classes/CompletedWorkViewController.h"
 #include "Classes/RipwellAppDelegate.h"
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/MediaPickerController.h"
@@ -15,15 +18,17 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Window.h"
 #include "tools/make_library/SongGenerator.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -35,14 +40,14 @@ int g_failures = 0;
 
 void settle(int ms = 150, const std::function<bool()>& until = {})
 {
+    // At least `ms`, then until `until` holds, but never more than 5 s longer.
     QDeadlineTimer deadline(ms);
+    QDeadlineTimer giveUp(ms + 5000);
     while (!deadline.hasExpired() || (until && !until())) {
+        if (giveUp.hasExpired())
+            break;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(2);
-        if (until && until() && deadline.hasExpired())
-            break;
-        if (deadline.remainingTime() < -5000)
-            break; // give up waiting for `until`
     }
 }
 
@@ -134,6 +139,187 @@ struct NoDelegate : ui::ActionSheetDelegate, ui::AlertViewDelegate {
     void alertView(ui::AlertView*, int) override {}
 };
 
+// The alert's button with `title` on screen, or nullptr.
+QAbstractButton* alertButton(QWidget* window, const QString& title)
+{
+    for (QLabel* message : window->findChildren<QLabel*>(QStringLiteral("message")))
+        if (message->isVisible())
+            for (QAbstractButton* b : message->parentWidget()->findChildren<QAbstractButton*>())
+                if (b->text() == title)
+                    return b;
+    return nullptr;
+}
+
+// Picks songs in the main screen's picker: `count` that the library hands
+// over (leaving out the demo's deliberately broken files), then `locked`
+// protected ones.
+void pickSongs(ChooseSongViewController* ctrl, int count, int locked)
+{
+    ctrl->selectButton()->click();
+    auto* picker = qobject_cast<medialibrary::MediaPickerController*>(ctrl->modalViewController());
+    if (!picker)
+        return;
+    settle(300);
+    for (int row = 0; row < picker->numberOfRows() && count > 0; ++row)
+        if (!picker->itemAtRow(row).assetURL().isEmpty() && picker->itemAtRow(row).artist() != "Broken") {
+            picker->tapRow(row);
+            --count;
+        }
+    for (int row = 0; row < picker->numberOfRows() && locked > 0; ++row)
+        if (picker->itemAtRow(row).isProtected()) {
+            picker->tapRow(row);
+            --locked;
+        }
+    picker->done();
+    settle(400, [ctrl] { return !ctrl->modalViewController(); });
+}
+
+// The main screen: a welcome message, one song, several with protected ones
+// left out, and the question before a large batch.
+void shootMainScreen(QWidget* window, ChooseSongViewController* ctrl)
+{
+    pickSongs(ctrl, 1, 0);
+    shoot(window, "main-one-song");
+    AudioPlayerHelper::sharedInstance()->stopPlayback();
+
+    pickSongs(ctrl, 3, 1);
+    shoot(window, "main-skipped-alert");
+    if (QAbstractButton* ok = alertButton(window, L("OK")))
+        ok->click();
+    shoot(window, "main-several-songs");
+
+    pickSongs(ctrl, 26, 0);
+    ctrl->convButton()->click();
+    shoot(window, "main-large-batch");
+    if (QAbstractButton* cancel = alertButton(window, L("Cancel")))
+        cancel->click();
+    settle();
+
+// A conversion screen that stops the picture at one moment of its run: right
+// after item `atItem` has ended, the next one is shown half done, the way a
+// tick would show it on a slower machine.
+class RunningScreen : public CompletedWorkViewController {
+public:
+    std::uint32_t atItem = 0;
+    std::function<void()> capture;
+    void itemEnded(std::uint32_t index, bool converted) override
+    {
+        CompletedWorkViewController::itemEnded(index, converted);
+        if (index != atItem || !capture)
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            currentItem();
+            progress(0.5f);
+            capture();
+        }, Qt::QueuedConnection);
+    }
+};
+
+// The songs of the demo library that can be converted, with their covers first.
+std::vector<medialibrary::MediaItem> convertibleSongs(const QStringList& whole)
+{
+    std::vector<medialibrary::MediaItem> songs;
+    for (const auto& item : medialibrary::MediaLibrary::defaultMediaLibrary()->items())
+        if (whole.contains(item.filePath()) && item.artwork() &&
+            QStringList{"mp3", "m4a", "wav", "aif"}.contains(item.assetURL().pathExtension()))
+            songs.push_back(item);
+    return songs;
+}
+
+SelectionMap selectionOf(const std::vector<medialibrary::MediaItem>& items)
+{
+    SelectionMap map;
+    for (const auto& item : items)
+        map.setObject(item, item.assetURL());
+    return map;
+}
+
+// Presents a conversion screen over the main screen, runs `items` and waits for the end.
+template <class Screen = CompletedWorkViewController>
+Screen* runConversion(ChooseSongViewController* ctrl, const std::vector<medialibrary::MediaItem>& items,
+                      const std::function<void(Screen*)>& prepare = {})
+{
+    auto* screen = new Screen;
+    if (prepare)
+        prepare(screen);
+    ctrl->presentModalViewController(screen, false); // in place before the first picture is taken
+    screen->exportMedia(selectionOf(items));
+    settle(300, [screen] { return screen->run().isFinished(); });
+    return screen;
+}
+
+void pressSheetButton(ui::ActionSheet* sheet, int index)
+{
+    settle(100, [sheet] { return sheet->isVisible(); });
+    if (QAbstractButton* b = sheet->buttonAtIndex(index))
+        b->click();
+}
+
+void pressAlertButton(ui::AlertView* alert, int index)
+{
+    settle(100, [alert] { return alert->isVisible(); });
+    if (QAbstractButton* b = alert->buttonAtIndex(index))
+        b->click();
+}
+
+void shootConversionScreens(ui::Window* window, ChooseSongViewController* ctrl, const QStringList& wholeSongs)
+{
+    applog::setStderrEnabled(false); // the run's log lines are not what is looked at here
+    const std::vector<medialibrary::MediaItem> songs = convertibleSongs(wholeSongs);
+    if (songs.size() < 4) {
+        std::fprintf(stderr, "ripwell-screenshots: the demo library has too few songs\n");
+        ++g_failures;
+        return;
+    }
+
+    // Mid-run: the second of four songs half done.
+    auto* running = runConversion<RunningScreen>(ctrl, {songs[0], songs[1], songs[2], songs[3]}, [&](RunningScreen* s) {
+        s->atItem = 0;
+        s->capture = [window] {
+            const QString file = QDir(g_outDir).filePath(QStringLiteral("conversion-running.png"));
+            if (window->grab().save(file))
+                std::printf("%s\n", qPrintable(file));
+            else
+                ++g_failures;
+        };
+    });
+    settle(400);
+    shoot(window, "conversion-menu-multi");
+    pressSheetButton(running->actionSheetMulti(), 1); // Transfer to computer
+    settle(300);
+    shoot(window, "conversion-instructions");
+    pressAlertButton(running->alertInstructions(), 0);
+    settle(300);
+    pressSheetButton(running->actionSheetMulti(), 2); // Next
+    settle(500);
+
+    // One song, converted: the single-item menu, then playback.
+    auto* single = runConversion(ctrl, {songs[4 % songs.size()]});
+    settle(400);
+    shoot(window, "conversion-menu-single");
+    pressSheetButton(single->actionSheetSingle(), 0); // Playback media file
+    settle(400);
+    shoot(window, "conversion-playback");
+    pressSheetButton(single->actionSheetPlayback(), 0); // Stop playback
+    settle(300);
+    pressSheetButton(single->actionSheetSingle(), 4); // Next
+    settle(500);
+
+    // One song the library no longer hands over: the failure alert.
+    medialibrary::MediaItem::Data gone;
+    gone.persistentID = 4242424242u;
+    gone.title = QStringLiteral("Locked Song");
+    gone.artist = QStringLiteral("Unknown Artist");
+    gone.assetURL = Url::fromString(QStringLiteral("library://item/item.m4a?id=4242424242"));
+    auto* failed = runConversion(ctrl, {medialibrary::MediaItem(gone)});
+    settle(400);
+    shoot(window, "conversion-failed");
+    pressAlertButton(failed->alertConversionFailed(), 0);
+    settle(300);
+    pressSheetButton(failed->actionSheetSingle(), 4);
+    settle(500);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -151,16 +337,19 @@ int main(int argc, char** argv)
         localization::install(QString::fromLocal8Bit(argv[3]));
     timing::setScale(0.05); // slides and timers run twenty times as fast
 
-    // The demo library: two songs of every format, and the broken files.
+    // The demo library: songs of every format, and the broken files.
     QTemporaryDir work;
     const QString library = work.filePath(QStringLiteral("Music"));
     qputenv("RIPWELL_DOCUMENTS", QFile::encodeName(work.filePath(QStringLiteral("Documents"))));
     songgen::Options options;
-    options.songs = 18;
+    options.songs = 36; // enough for a batch that asks before it starts
     options.seconds = 1.0;
     options.broken = true;
     QString error;
-    songgen::makeLibrary(library, options, &error);
+    QStringList wholeSongs; // the songs that are not broken on purpose
+    for (const songgen::Song& song : songgen::makeLibrary(library, options, &error))
+        if (!song.broken)
+            wholeSongs << song.path;
     if (!error.isEmpty()) {
         std::fprintf(stderr, "ripwell-screenshots: %s\n", qPrintable(error));
         return 1;
@@ -169,10 +358,19 @@ int main(int argc, char** argv)
 
     auto delegate = std::make_unique<RipwellAppDelegate>();
     ui::Application::sharedApplication()->setDelegate(delegate.get());
+    timing::setScale(1.0); // the welcome message at its own pace, so it can be caught at rest
     delegate->application(ui::Application::sharedApplication(), {});
     ui::Window* window = delegate->window();
     ChooseSongViewController* ctrl = delegate->ctrl();
+    // The first welcome message at rest in the middle.
+    settle(500, [ctrl] {
+        for (QWidget* w : ctrl->view()->findChildren<QWidget*>())
+            if (w->parentWidget() == ctrl->view() && w->x() == 30 && w->isVisible())
+                return true;
+        return false;
+    });
     shoot(window, "main");
+    timing::setScale(0.05);
 
     // The picker, a few songs checked.
     ctrl->selectMedia(nullptr);
@@ -259,8 +457,11 @@ int main(int argc, char** argv)
         settle();
     }
 
+    shootMainScreen(window, ctrl);
+
     fillDocuments(work.filePath(QStringLiteral("Documents")), library);
     shootFileManager(window, ctrl);
+    shootConversionScreens(window, ctrl, wholeSongs);
 
     delegate.reset();
     return g_failures == 0 ? 0 : 1;

@@ -1,0 +1,358 @@
+#include "Classes/CompletedWorkViewController.h"
+
+#include "Classes/AudioPlayerHelper.h"
+#include "Classes/EmailHelper.h"
+#include "Classes/FileManagerViewController.h"
+#include "platform/foundation/Documents.h"
+#include "platform/foundation/Localization.h"
+#include "platform/ui/Accessibility.h"
+#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Style.h"
+#include "platform/ui/Window.h"
+
+#include "ui_CompletedWorkViewController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <cmath>
+
+namespace {
+
+const char* const kInstructions =
+    "Connect this iPhone to your Mac or PC. Open iTunes and copy the converted media files with iTunes File "
+    "Sharing to your desktop or local iTunes library.";
+const char* const kConversionFailed =
+    "Cannot handle DRM protected media. For details see error.log in iTunes File Sharing.";
+
+} // namespace
+
+CompletedWorkViewController::CompletedWorkViewController(QObject* parent)
+    : ui::ViewController(parent), form_(std::make_unique<Ui::CompletedWorkViewController>()), run_(this)
+{
+}
+
+CompletedWorkViewController::~CompletedWorkViewController()
+{
+    // Playback normally ends through "Stop playback"; a screen that goes away
+    // some other way must not leave its file playing.
+    if (playing_)
+        AudioPlayerHelper::sharedInstance()->stopPlayback();
+}
+
+void CompletedWorkViewController::loadView()
+{
+    QWidget* v = loadLayout(*form_);
+    ui::setBackgroundColor(v, Qt::black);
+    setView(v);
+}
+
+void CompletedWorkViewController::exportMedia(const SelectionMap& map)
+{
+    view(); // the views and menus exist before the first display point
+    run_.exportMedia(map);
+}
+
+// ---- Loading the view ------------------------------------------------------
+
+void CompletedWorkViewController::viewDidLoad()
+{
+    setupView(artworkView());
+    setupView(activityView());
+    setupProgressBar();
+    ui::setBackgroundColor(progressLabel(), Qt::transparent);
+    setupAllActionSheets();
+    setupAllAlertViews();
+    dismissAfterFileManager_ = false;
+}
+
+void CompletedWorkViewController::setupView(QWidget* view)
+{
+    view->setHidden(false);
+    ui::setBackgroundColor(view, Qt::transparent);
+    ui::Layer* layer = ui::Layer::of(view);
+    layer->setCornerRadius(10);
+    ui::setClipsToBounds(view, true);
+    layer->setBorderWidth(2);
+    layer->setBorderColor(Qt::white);
+}
+
+void CompletedWorkViewController::setupProgressBar()
+{
+    QWidget* bar = progressBar();
+    bar->setHidden(false);
+    ui::setBackgroundColor(bar, ui::colorWithRed(0.35, 0.75, 0.99, 1.0));
+    ui::setAlpha(bar, 0.4);
+    ui::setClipsToBounds(bar, true);
+    QRect frame = ui::frame(bar);
+    frame.setWidth(0);
+    ui::setFrame(bar, frame);
+    // The bar is drawn as a growing view: its frame tells a screen reader
+    // the run's progress as a value.
+    ui::setAccessibleRole(activityView(), QAccessible::ProgressBar);
+    activityView()->setAccessibleName(L("Progress"));
+    ui::setAccessibleValue(activityView(), 0);
+}
+
+void CompletedWorkViewController::setupAllActionSheets()
+{
+    actionSheetSingle_ = new ui::ActionSheet(L("Conversion completed"), this, QString(), QString(),
+                                             {L("Playback media file"), L("E-Mail media file"), L("File manager"),
+                                              L("Transfer to computer"), L("Next")},
+                                             this);
+    actionSheetMulti_ = new ui::ActionSheet(L("Conversion completed"), this, QString(), QString(),
+                                            {L("File manager"), L("Transfer to computer"), L("Next")}, this);
+    actionSheetPlayback_ = new ui::ActionSheet(QString(), this, QString(), QString(), {L("Stop playback")}, this);
+}
+
+void CompletedWorkViewController::setupAllAlertViews()
+{
+    alertInstructions_ = new ui::AlertView(QString(), L(kInstructions), this, L("OK"), {QStringLiteral("WWW")}, this);
+    alertConversionFailed_ = new ui::AlertView(QString(), L(kConversionFailed), this, L("OK"), {}, this);
+}
+
+// ---- Display points of the run --------------------------------------------
+
+void CompletedWorkViewController::runStarted()
+{
+    spinner()->startAnimating();
+}
+
+void CompletedWorkViewController::progress(float itemFraction)
+{
+    updateProgressInfo(itemFraction);
+}
+
+void CompletedWorkViewController::currentItem()
+{
+    updateArtwork();
+}
+
+void CompletedWorkViewController::runEnded(std::uint32_t failedItemCount)
+{
+    // Songs convert far faster than the ticks come, so most items end before
+    // a tick has shown them: show the last item now, so the finished screen
+    // (and the mail's subject) names the file the menu plays and mails.
+    const auto count = static_cast<std::uint32_t>(mediaItems().count());
+    if (count > 0)
+        renderItem(count - 1);
+    spinner()->stopAnimating();
+    activityView()->setHidden(true);
+    statusView()->setHidden(false);
+    statusView()->setImage(ui::imageNamed(failedItemCount == 0 ? QStringLiteral("successful.png")
+                                                               : QStringLiteral("failed.png")));
+}
+
+void CompletedWorkViewController::runRefused(const QString& reason)
+{
+    // Another run holds the documents folder: nothing was converted, and
+    // there is nothing to offer but going back.
+    alertRunRefused_ = new ui::AlertView(QString(), reason, this, L("OK"), {}, this);
+    alertRunRefused_->show();
+}
+
+void CompletedWorkViewController::completionOffered(std::uint32_t failedItemCount)
+{
+    if (failedItemCount == 0) {
+        showActionSheet(false);
+        return;
+    }
+    // The alert points to error.log; when it could not be written, say so.
+    QString message = L(kConversionFailed);
+    if (const QString problem = run_.errorLogError(); !problem.isEmpty())
+        message += QStringLiteral("\n\n") + problem;
+    alertConversionFailed_->setMessage(message);
+    alertConversionFailed_->show();
+}
+
+// ---- Progress and artwork -------------------------------------------------
+
+float CompletedWorkViewController::batchFraction(std::uint32_t index, float itemFraction, std::size_t count)
+{
+    return (static_cast<float>(index) + itemFraction) / static_cast<float>(count);
+}
+
+QString CompletedWorkViewController::percentText(float fraction)
+{
+    return QString::asprintf("%d%%", static_cast<int>(fraction * 100.0f));
+}
+
+void CompletedWorkViewController::updateProgressInfo(float itemFraction)
+{
+    const float f = batchFraction(currentItemIndex(), itemFraction, mediaItems().count());
+    QRect frame = ui::frame(progressBar());
+    frame.setWidth(static_cast<int>(std::lround(static_cast<float>(ui::frame(activityView()).width()) * f)));
+    ui::setFrame(progressBar(), frame);
+    progressLabel()->setText(percentText(f));
+    ui::setAccessibleValue(activityView(), static_cast<int>(f * 100.0f));
+}
+
+void CompletedWorkViewController::updateArtwork()
+{
+    renderItem(currentItemIndex());
+}
+
+void CompletedWorkViewController::renderItem(std::uint32_t index)
+{
+    if (index == prevItemIndex())
+        return;
+    run_.setPrevItemIndex(index);
+    const medialibrary::MediaItem item = run_.itemAtIndex(index);
+    titleLabel()->setText(item.isNull() ? QString() : item.title());
+    artistLabel()->setText(item.isNull() ? QString() : item.artist());
+    QImage image;
+    if (!item.isNull()) {
+        if (const auto artwork = item.artwork())
+            image = artwork->imageWithSize(imageView()->rect().size());
+    }
+    if (image.isNull())
+        image = ui::imageNamed(QStringLiteral("noArtwork.png"));
+    imageView()->setImage(image);
+}
+
+// ---- Menus and alerts -----------------------------------------------------
+
+void CompletedWorkViewController::showActionSheet(bool playback)
+{
+    QWidget* window = nullptr;
+    if (ui::ApplicationDelegate* delegate = ui::Application::sharedApplication()->delegate())
+        window = delegate->window();
+    if (!window)
+        window = ui::Window::keyWindow();
+    if (!window)
+        window = view()->window();
+    ui::ActionSheet* sheet = playback                       ? actionSheetPlayback_
+                             : mediaItems().count() == 1 ? actionSheetSingle_
+                                                         : actionSheetMulti_;
+    sheet->showInView(window);
+}
+
+void CompletedWorkViewController::actionSheet(ui::ActionSheet* sheet, int index)
+{
+    if (sheet == actionSheetSingle_) {
+        switch (index) {
+        case 0:
+            playing_ = true;
+            AudioPlayerHelper::sharedInstance()->playbackMediaItem(currentItemURL());
+            showActionSheet(true);
+            break;
+        case 1:
+            emailFile();
+            break;
+        case 2:
+            showFileManager();
+            break;
+        case 3:
+            alertInstructions_->show();
+            break;
+        case 4:
+            dismissModalViewControllerAnimated(true);
+            break;
+        default:
+            break;
+        }
+    } else if (sheet == actionSheetMulti_) {
+        switch (index) {
+        case 0:
+            showFileManager();
+            break;
+        case 1:
+            alertInstructions_->show();
+            break;
+        case 2:
+            dismissModalViewControllerAnimated(true);
+            break;
+        default:
+            break;
+        }
+    } else if (sheet == actionSheetPlayback_) {
+        AudioPlayerHelper::sharedInstance()->stopPlayback();
+        playing_ = false;
+        showActionSheet(false);
+    }
+}
+
+void CompletedWorkViewController::alertView(ui::AlertView* alert, int index)
+{
+    if (alert == alertRunRefused_) {
+        dismissModalViewControllerAnimated(true);
+        return;
+    }
+    if (alert == alertInstructions_ && index == 1)
+        ui::Application::sharedApplication()->openURL(helpPageURL());
+    showActionSheet(false);
+}
+
+void CompletedWorkViewController::emailFile()
+{
+    EmailHelper helper;
+    helper.emailFile(currentItemURL(), artistLabel()->text(), this, this);
+}
+
+void CompletedWorkViewController::mailComposeController(mail::MailComposeViewController*, mail::MailComposeResult,
+                                                        const QString&)
+{
+    dismissModalViewControllerAnimated(true);
+    showActionSheet(false);
+}
+
+void CompletedWorkViewController::showFileManager()
+{
+    auto* browser = new FileManagerViewController;
+    presentModalViewController(browser, true); // the presentation owns it from here
+    dismissAfterFileManager_ = true;
+}
+
+void CompletedWorkViewController::viewDidAppear(bool animated)
+{
+    ui::ViewController::viewDidAppear(animated);
+    if (dismissAfterFileManager_)
+        dismissModalViewControllerAnimated(false);
+}
+
+// ---- The help page --------------------------------------------------------
+
+QUrl CompletedWorkViewController::helpPageURL()
+{
+    // The page ships inside the program; a browser cannot read it there, so it
+    // is written to the application's data folder, with the documents folder
+    // of this computer filled in. Written under a temporary name, then renamed.
+    // The translation table names the page in its language ("index.de.html").
+    QFile source(QStringLiteral(":/help/") + L("index.html"));
+    if (!source.exists())
+        source.setFileName(QStringLiteral(":/help/index.html"));
+    QString page;
+    if (source.open(QIODevice::ReadOnly))
+        page = QString::fromUtf8(source.readAll());
+    page.replace(QStringLiteral("@DOCUMENTS@"), documents::documentsDirectory().toHtmlEscaped());
+
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath() + QStringLiteral("/ripwell");
+    folder += QStringLiteral("/help");
+    QDir().mkpath(folder);
+    const QString path = folder + QStringLiteral("/index.html");
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(page.toUtf8());
+        file.commit();
+    }
+    return QUrl::fromLocalFile(path);
+}
+
+// ---- Views of the layout --------------------------------------------------
+
+QWidget* CompletedWorkViewController::artworkView() const { return form_->artworkView; }
+ui::ImageView* CompletedWorkViewController::imageView() const { return form_->imageView; }
+QWidget* CompletedWorkViewController::captionBox() const { return form_->captionBox; }
+QLabel* CompletedWorkViewController::titleLabel() const { return form_->titleLabel; }
+QLabel* CompletedWorkViewController::artistLabel() const { return form_->artistLabel; }
+QWidget* CompletedWorkViewController::activityView() const { return form_->activityView; }
+QWidget* CompletedWorkViewController::progressBar() const { return form_->progressBar; }
+ui::ActivityIndicatorView* CompletedWorkViewController::spinner() const { return form_->spinner; }
+QLabel* CompletedWorkViewController::progressLabel() const { return form_->progressLabel; }
+ui::ImageView* CompletedWorkViewController::statusView() const { return form_->statusView; }

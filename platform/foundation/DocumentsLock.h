@@ -1,0 +1,38 @@
+#pragma once
+// The lock a conversion run holds on its documents folder for its whole
+// length, so that two runs (two processes, or the window app and the command
+// line) never write into one folder at once. It is an advisory lock (flock)
+// on the hidden file ".ripwell.lock" in the folder, which also names the
+// process that holds it. The system drops the lock when that process ends,
+// however it ends.
+//
+// Within one process the lock is shared: asking again for a folder this
+// process holds gives the same lock, which lasts until its last holder lets go.
+
+#include <QString>
+#include <memory>
+
+class DocumentsLock {
+    struct Token {};
+
+public:
+    // Takes the lock on `folder` without waiting. Nothing when another process
+    // holds it (then `holder` names that process, e.g. "ripwell-cli (process
+    // 4242)") or when the lock file cannot be opened (then `holder` is empty
+    // and `why` says why).
+    static std::shared_ptr<DocumentsLock> tryAcquire(const QString& folder, QString* holder = nullptr,
+                                                     QString* why = nullptr);
+
+    static QString lockFileName() { return QStringLiteral(".ripwell.lock"); }
+
+    const QString& folder() const { return folder_; }
+
+    DocumentsLock(Token, QString folder, int fd) : folder_(std::move(folder)), fd_(fd) {}
+    ~DocumentsLock();
+    DocumentsLock(const DocumentsLock&) = delete;
+    DocumentsLock& operator=(const DocumentsLock&) = delete;
+
+private:
+    QString folder_;
+    int fd_;
+};

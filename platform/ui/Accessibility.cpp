@@ -1,0 +1,83 @@
+#include "platform/ui/Accessibility.h"
+
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QWidget>
+
+namespace ui {
+
+namespace {
+
+constexpr char kRoleProperty[] = "ripwell_accessibleRole";
+constexpr char kValueProperty[] = "ripwell_accessibleValue";
+
+// A view described by its properties: its role, and for a progress view a
+// read-only value from 0 to 100.
+class PropertyAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    PropertyAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface && role() == QAccessible::ProgressBar)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value && role() == QAccessible::ProgressBar)
+            return QStringLiteral("%1%").arg(int(currentValue().toDouble()));
+        return QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return widget()->property(kValueProperty).toDouble(); }
+    void setCurrentValue(const QVariant&) override {} // shown, not set by the user
+    QVariant maximumValue() const override { return 100.0; }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return 1.0; }
+};
+
+QAccessibleInterface* propertyAccessibleFactory(const QString&, QObject* object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    const QVariant role = object->property(kRoleProperty);
+    if (!role.isValid())
+        return nullptr;
+    return new PropertyAccessible(static_cast<QWidget*>(object), QAccessible::Role(role.toInt()));
+}
+
+void installFactoryOnce()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(propertyAccessibleFactory);
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace
+
+void setAccessibleRole(QWidget* view, QAccessible::Role role)
+{
+    installFactoryOnce();
+    view->setProperty(kRoleProperty, int(role));
+}
+
+void setAccessibleValue(QWidget* view, double percent)
+{
+    const double before = view->property(kValueProperty).toDouble();
+    view->setProperty(kValueProperty, percent);
+    if (before != percent && QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(view, percent);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+double accessibleValue(const QWidget* view)
+{
+    return view->property(kValueProperty).toDouble();
+}
+
+} // namespace ui

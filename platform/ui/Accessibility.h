@@ -1,0 +1,22 @@
+#pragma once
+// What assistive technology (a screen reader, over AT-SPI) learns of views
+// that Qt cannot describe by their class: a plain view that shows a progress
+// value, or a box that is an alert. The view keeps its role and value in
+// properties; an accessible interface reads them from there.
+//
+//   ui::setAccessibleRole(activityView, QAccessible::ProgressBar);
+//   ui::setAccessibleValue(activityView, 42); // 0..100, announced as it changes
+
+#include <QAccessible>
+
+class QWidget;
+
+namespace ui {
+
+// Gives `view` the role `role` towards assistive technology.
+void setAccessibleRole(QWidget* view, QAccessible::Role role);
+// The value of a view with the ProgressBar role, in percent (0..100).
+void setAccessibleValue(QWidget* view, double percent);
+double accessibleValue(const QWidget* view);
+
+} // namespace ui

@@ -1,0 +1,142 @@
+"""Walks the window app's main flow by what a screen reader reads of it.
+
+Usage: flow_by_name.py RIPWELL RIPWELL_MAKE_LIBRARY
+
+Over AT-SPI alone (accessible names, roles, states and values; buttons by
+their Press action, rows by a real mouse click at their place on screen):
+pick three songs of which one is protected, acknowledge the alert, convert,
+open the file manager from the completion menu, go down into the artist's
+album, delete one file, quit, and land on the main screen with its welcome
+message. Then the files on disk are checked.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from atspi_session import Session  # noqa: E402
+
+WELCOME_1 = "Create backups by extracting your songs from the iPod music library."
+
+
+def fail(message):
+    raise AssertionError(message)
+
+
+def has_state(s, node, state):
+    return node.getState().contains(state)
+
+
+def main():
+    ripwell, make_library = sys.argv[1], sys.argv[2]
+    work = tempfile.mkdtemp(prefix="ripwell-atspi-")
+    session = None
+    try:
+        library = os.path.join(work, "Music")
+        documents = os.path.join(work, "Documents")
+        subprocess.run([make_library, "--songs", "3", "--seconds", "0.2", "--formats", "mp3,aac,m4p", "--quiet",
+                        library], check=True)
+        env = {
+            "RIPWELL_LIBRARY": library,
+            "RIPWELL_DOCUMENTS": documents,
+            "XDG_DATA_HOME": os.path.join(work, "data"),
+            "XDG_RUNTIME_DIR": work,
+            "LANG": "C.UTF-8",
+            "LC_ALL": "C.UTF-8",
+            "LANGUAGE": "",
+            "QT_QPA_PLATFORM": "xcb",
+            "RIPWELL_SENDMAIL": "/bin/false",
+        }
+        session = Session([ripwell], env)
+        s = session
+        P = s.pyatspi
+
+        # The main screen: every control has a name, the icon-only one too.
+        for name in ("Select songs", "File manager"):
+            s.find("push button", name)
+        s.press("push button", "Select songs")
+
+        # The picker: rows by title; a row says whether it is ticked.
+        titles = ["Morning Tide", "Copper Sky", "Why? (Live)"]
+        for title in titles:
+            row = s.find("list item", title)
+            if has_state(s, row, P.STATE_CHECKED):
+                fail(f"row '{title}' is ticked before it was tapped")
+            s.click(row)
+            s.wait_for(lambda: has_state(s, s.find("list item", title), P.STATE_CHECKED),
+                       f"row '{title}' to say it is ticked", 10)
+        s.press("push button", "Done")
+
+        # The alert about the protected song, read whole, then OK.
+        alert = s.wait_for(lambda: (s.find_all("alert") or [None])[0], "the skipped-songs alert", 15)
+        text = (alert.name or "") + " " + (alert.description or "")
+        if "Skipped files: 1" not in text:
+            fail(f"the alert reads '{text}'")
+        s.press("push button", "OK")
+
+        # Two songs shown, then convert.
+        s.find("label", "Selected items: 2")
+        s.press("push button", "Convert")
+
+        # The conversion screen's progress bar tells its value; at the end, 100.
+        bar = s.find("progress bar", "Progress", 20)
+        s.wait_for(lambda: bar.queryValue().currentValue >= 100.0, "the progress bar at 100", 30)
+
+        # The completion menu: File manager.
+        s.press("push button", "File manager", 30)
+
+        # The browser: rows by their names; down into artist and album.
+        for folder in ("The Lanterns", "Harbour Lights"):
+            s.click(s.find("label", folder))
+            s.find("label", "..")
+            s.wait_for(lambda: not s.find_all("label", folder), f"the folder '{folder}' to open", 10)
+        s.find("label", "Morning Tide")
+        s.find("push button", "E-Mail")  # each file row's mail button has a name
+
+        # Delete "Morning Tide": Edit, the row's delete control, its Delete button.
+        s.press("push button", "Edit")
+        row_label = s.find("label", "Morning Tide")
+        row_ext = row_label.queryComponent().getExtents(P.DESKTOP_COORDS)
+
+        def controls_in_row():
+            out = []
+            for b in s.find_all("push button", "Delete"):
+                e = b.queryComponent().getExtents(P.DESKTOP_COORDS)
+                if e.width > 0 and e.y <= row_ext.y + row_ext.height // 2 <= e.y + e.height:
+                    out.append((e.x, b))
+            return sorted(out, key=lambda t: t[0])
+
+        first = s.wait_for(lambda: controls_in_row() or None, "the row's delete control", 10)
+        first[0][1].queryAction().doAction(0)
+        confirm = s.wait_for(lambda: controls_in_row()[1:] or None, "the row's Delete button", 10)
+        confirm[-1][1].queryAction().doAction(0)
+        s.wait_for(lambda: not s.find_all("label", "Morning Tide"), "the row to go", 10)
+
+        # Quit: back on the main screen, welcome message 1.
+        s.press("push button", "Done")
+        s.find("label", WELCOME_1, 20)
+        s.find("push button", "Select songs")
+
+        # On disk: the M4A is there, the MP3 is gone.
+        found = []
+        for root, _dirs, files in os.walk(documents):
+            found += [os.path.relpath(os.path.join(root, f), documents) for f in files]
+        album = os.path.join("The Lanterns", "Harbour Lights")
+        if any(f.endswith(".mp3") for f in found) or not any(f.startswith(album) and f.endswith(".m4a") for f in found):
+            fail(f"files on disk: {sorted(found)}")
+        if s.app_proc.poll() is not None:
+            fail("the application ended during the flow")
+        print("accessibility flow: passed")
+        return 0
+    finally:
+        if session:
+            session.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,318 @@
+// ripwell-cli under faults and unusual set-ups, as real processes: the user's
+// songs, earlier copies and error.log survive, and no file under a final name
+// is ever less than a whole conversion.
+#include "platform/foundation/DocumentsLock.h"
+#include "platform/foundation/TemporaryFiles.h"
+#include "tests/support/MediaProbe.h"
+#include "tests/support/TestSupport.h"
+#include "tools/make_library/SongGenerator.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using testsupport::readFile;
+using testsupport::TempDir;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Starts ripwell-cli; `fileSizeLimit` >= 0 caps the size of every file it
+// writes (as a full disk would stop it).
+void start(QProcess& p, const QStringList& args, long fileSizeLimit = -1)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("RIPWELL_LIBRARY");
+    env.remove("RIPWELL_DOCUMENTS");
+    p.setProcessEnvironment(env);
+    if (fileSizeLimit >= 0) {
+        p.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending the process
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
+    p.closeWriteChannel();
+}
+
+Result finish(QProcess& p)
+{
+    if (!p.waitForFinished(120000))
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+Result cli(const QStringList& args, long fileSizeLimit = -1)
+{
+    QProcess p;
+    start(p, args, fileSizeLimit);
+    return finish(p);
+}
+
+// Reads the process's stderr until it holds `text`; what was read stays in `seen`.
+bool waitForError(QProcess& p, const QString& text, QString* seen)
+{
+    QDeadlineTimer deadline(60000);
+    while (!seen->contains(text)) {
+        if (deadline.hasExpired() || p.state() == QProcess::NotRunning)
+            return false;
+        p.waitForReadyRead(20);
+        *seen += QString::fromUtf8(p.readAllStandardError());
+    }
+    return true;
+}
+
+// Every file under `root` (relative paths), the hidden ones included.
+QStringList filesUnder(const QString& root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(root).relativeFilePath(it.next());
+    found.sort();
+    return found;
+}
+
+QStringList temporariesUnder(const QString& root)
+{
+    QStringList found;
+    for (const QString& f : filesUnder(root))
+        if (tempfiles::isTemporaryName(f.section('/', -1)))
+            found << f;
+    return found;
+}
+
+// The converted songs under `docs`: everything but error.log, the lock and temporaries.
+QStringList outputsUnder(const QString& docs)
+{
+    QStringList found;
+    for (const QString& f : filesUnder(docs)) {
+        const QString name = f.section('/', -1);
+        if (name != "error.log" && name != DocumentsLock::lockFileName() && !tempfiles::isTemporaryName(name))
+            found << f;
+    }
+    return found;
+}
+
+// The audio of a song as a whole conversion must carry it: the MPEG frames
+// of an MP3, the audio packets of the others.
+QByteArray audioOf(const QString& path)
+{
+    return path.endsWith(".mp3") ? mediaprobe::afterId3v2(path) : mediaprobe::probe(path).audio();
+}
+
+class CliSafety : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        library = new TempDir;
+        songgen::Options o;
+        o.seconds = 2.0;
+        o.songs = 8;
+        o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff};
+        songs = new std::vector<songgen::Song>(songgen::makeLibrary(library->path(), o));
+        ASSERT_EQ(songs->size(), 8u);
+        sourceAudio = new QHash<QByteArray, QString>;
+        for (const songgen::Song& s : *songs)
+            sourceAudio->insert(audioOf(s.path), s.title);
+    }
+    static void TearDownTestSuite()
+    {
+        delete sourceAudio;
+        delete songs;
+        delete library;
+    }
+
+    QStringList args() const { return {"--library", library->path(), "--documents", docs.path(), "--yes"}; }
+
+    // Each output under docs is a whole conversion of a song of the library;
+    // returns the titles they hold.
+    QStringList expectWholeOutputs() const
+    {
+        QStringList titles;
+        for (const QString& f : outputsUnder(docs.path())) {
+            const QByteArray audio = audioOf(docs.file(f));
+            EXPECT_TRUE(sourceAudio->contains(audio)) << "not a whole conversion: " << f.toStdString();
+            titles << sourceAudio->value(audio);
+        }
+        return titles;
+    }
+
+    static TempDir* library;
+    static std::vector<songgen::Song>* songs;
+    static QHash<QByteArray, QString>* sourceAudio;
+    TempDir docs;
+};
+TempDir* CliSafety::library = nullptr;
+std::vector<songgen::Song>* CliSafety::songs = nullptr;
+QHash<QByteArray, QString>* CliSafety::sourceAudio = nullptr;
+
+TEST_F(CliSafety, ALibraryInsideTheDocumentsFolderKeepsItsSongs)
+{
+    // D/The Lanterns/Harbour Lights/Morning Tide.mp3 is its own output; the
+    // WAV tagged "Slow Train" would land on the song in "Slow Train.wav".
+    const QString album = docs.file("The Lanterns/Harbour Lights");
+    ASSERT_TRUE(QDir().mkpath(album));
+    const songgen::Song own{album + "/Morning Tide.mp3", songgen::Format::Mp3Cbr, "The Lanterns", "Harbour Lights",
+                            "Morning Tide", 1, false};
+    const songgen::Song other{album + "/Other.wav", songgen::Format::WavId3, "The Lanterns", "Harbour Lights",
+                              "Slow Train", 2, false};
+    const songgen::Song target{album + "/Slow Train.wav", songgen::Format::WavId3, "The Lanterns", "Harbour Lights",
+                               "Something Else", 3, false};
+    QHash<QString, QByteArray> before;
+    unsigned seed = 1;
+    for (const songgen::Song& s : {own, other, target}) {
+        ASSERT_TRUE(songgen::writeSong(s, seed++, 0.5, 128000, nullptr));
+        before.insert(s.path, readFile(s.path));
+    }
+    const Result r = cli({"--library", docs.file("The Lanterns"), "--documents", docs.path(), "--yes"});
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("lies inside the documents folder")) << r.err.toStdString();
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        EXPECT_TRUE(readFile(it.key()) == it.value()) << "changed: " << it.key().toStdString();
+    EXPECT_TRUE(r.out.contains("failed: 2")) << r.out.toStdString();
+    EXPECT_EQ(readFile(docs.file("error.log")), "Morning Tide\nSlow Train\n");
+    EXPECT_TRUE(QFile::exists(album + "/Something Else.wav")) << "the song that had a free name is converted";
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+}
+
+TEST_F(CliSafety, TwoRunsAtOnceConvertEverySongOnce)
+{
+    QProcess first, second;
+    start(first, args());
+    start(second, args());
+    const Result a = finish(first);
+    const Result b = finish(second);
+    EXPECT_EQ(a.exitCode, 0) << a.err.toStdString();
+    EXPECT_EQ(b.exitCode, 0) << b.err.toStdString();
+    EXPECT_TRUE(a.out.contains("Converted: 8,") && b.out.contains("Converted: 8,")) << a.out.toStdString() << b.out.toStdString();
+    QStringList titles = expectWholeOutputs();
+    titles.sort();
+    QStringList expected;
+    for (const songgen::Song& s : *songs)
+        expected << s.title;
+    expected.sort();
+    EXPECT_EQ(titles, expected) << outputsUnder(docs.path()).join(", ").toStdString();
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+}
+
+TEST_F(CliSafety, AFolderInUseMakesTheRunWaitOrExit)
+{
+    std::shared_ptr<DocumentsLock> held = DocumentsLock::tryAcquire(docs.path());
+    ASSERT_NE(held, nullptr);
+
+    const Result refused = cli(args() << "--no-wait");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("is in use by ")) &&
+                refused.err.contains(QStringLiteral("(process %1)").arg(::getpid())))
+        << refused.err.toStdString();
+    EXPECT_EQ(outputsUnder(docs.path()), QStringList());
+
+    QProcess waiting;
+    start(waiting, args());
+    QString err;
+    ASSERT_TRUE(waitForError(waiting, "waiting for it to finish", &err)) << err.toStdString();
+    EXPECT_EQ(outputsUnder(docs.path()), QStringList()) << "nothing written while it waits";
+    held.reset();
+    const Result done = finish(waiting);
+    EXPECT_EQ(done.exitCode, 0) << done.err.toStdString();
+    EXPECT_EQ(expectWholeOutputs().size(), 8);
+}
+
+TEST_F(CliSafety, AKilledRunLeavesOnlyWholeFilesAndTheNextRunCleansUp)
+{
+    // Killed when its first temporary appears, after the first song, after the third.
+    struct Point {
+        const char* name;
+        std::function<bool(QProcess&, QString*)> reached;
+    };
+    const QString dir = docs.path();
+    const Point points[] = {
+        {"first temporary", [dir](QProcess& p, QString*) {
+             return testsupport::processEventsUntil(
+                 [&] { return !temporariesUnder(dir).isEmpty() || p.state() == QProcess::NotRunning; }, 60000);
+         }},
+        {"after song 1", [](QProcess& p, QString* err) { return waitForError(p, "[1/8]", err); }},
+        {"after song 3", [](QProcess& p, QString* err) { return waitForError(p, "[3/8]", err); }},
+    };
+    for (const Point& point : points) {
+        SCOPED_TRACE(point.name);
+        QProcess p;
+        start(p, args());
+        QString err;
+        ASSERT_TRUE(point.reached(p, &err)) << err.toStdString();
+        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+        p.waitForFinished();
+        expectWholeOutputs();
+    }
+    const Result rerun = cli(args());
+    EXPECT_EQ(rerun.exitCode, 0) << rerun.err.toStdString();
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList()) << "the killed runs' temporaries are gone";
+    EXPECT_EQ(expectWholeOutputs().size(), 8);
+}
+
+TEST_F(CliSafety, InterruptingARunCancelsItCleanly)
+{
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        QProcess p;
+        start(p, args());
+        QString err;
+        ASSERT_TRUE(waitForError(p, "[1/8]", &err)) << err.toStdString();
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        const Result r = finish(p);
+        EXPECT_EQ(r.exitCode, 130) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains("Interrupted")) << r.out.toStdString();
+        EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+        expectWholeOutputs();
+    }
+}
+
+TEST_F(CliSafety, AFullDiskKeepsEarlierCopiesAndSaysErrorLogWasNotWritten)
+{
+    const Result first = cli(args());
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    QHash<QString, QByteArray> copies;
+    for (const QString& f : outputsUnder(docs.path()))
+        copies.insert(f, readFile(docs.file(f)));
+    ASSERT_EQ(copies.size(), 8);
+    testsupport::writeFile(docs.file("error.log"), "from an earlier run\n");
+
+    // No file may grow past 0 bytes: every song fails, and so does error.log.
+    const Result full = cli(args(), 0);
+    EXPECT_EQ(full.exitCode, 1) << full.err.toStdString();
+    EXPECT_TRUE(full.out.contains("failed: 8")) << full.out.toStdString();
+    EXPECT_TRUE(full.out.contains("error.log could not be written: ")) << full.out.toStdString();
+    EXPECT_FALSE(full.out.contains("are listed in")) << full.out.toStdString();
+    EXPECT_EQ(readFile(docs.file("error.log")), "from an earlier run\n");
+    for (auto it = copies.cbegin(); it != copies.cend(); ++it)
+        EXPECT_TRUE(readFile(docs.file(it.key())) == it.value()) << "earlier copy lost: " << it.key().toStdString();
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+
+    // A limit between the sizes of the songs: the small ones are replaced, the large keep their copies.
+    qint64 smallest = std::numeric_limits<qint64>::max(), largest = 0;
+    for (auto it = copies.cbegin(); it != copies.cend(); ++it) {
+        smallest = std::min<qint64>(smallest, it.value().size());
+        largest = std::max<qint64>(largest, it.value().size());
+    }
+    ASSERT_LT(smallest, largest);
+    const Result half = cli(args(), static_cast<long>((smallest + largest) / 2));
+    EXPECT_EQ(half.exitCode, 1) << half.err.toStdString();
+    EXPECT_EQ(expectWholeOutputs().size(), 8);
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+}
+
+} // namespace
