@@ -139,35 +139,42 @@ ui::TableViewCell* FileManagerViewController::cellForRowAtIndexPath(ui::TableVie
     }
 
     // Every file row carries the mail button. The row's kind decides, not
-    // its text: a file named "..." also shows as "..".
+    // its text: a file named "..." also shows as "..". A reused cell keeps
+    // its mail button and background: the button finds its row by the touch.
+    auto* mailButton = qobject_cast<ui::Button*>(cell->accessoryView());
     cell->setAccessoryType(ui::TableViewCellAccessoryType::None);
-    cell->setAccessoryView(nullptr);
-    if (!parentRow && !folder) {
+    if (parentRow || folder) {
+        cell->setAccessoryView(nullptr);
+    } else {
         cell->setAccessoryType(ui::TableViewCellAccessoryType::DetailDisclosureButton);
-        auto* mailButton = new ui::Button;
-        const QImage mail = ui::imageNamed(QStringLiteral("mail.png"));
-        mailButton->setGeometry(0, 0, mail.width(), mail.height());
-        mailButton->setBackgroundImage(mail);
-        mailButton->setBackgroundColor(Qt::transparent);
-        mailButton->setAccessibleName(L("E-Mail"));
-        mailButton->addTouchUpInsideAction(this, [this](ui::Button* sender, const ui::Event& event) {
-            checkButtonTapped(sender, event);
-        });
-        cell->setAccessoryView(mailButton);
+        if (!mailButton) {
+            mailButton = new ui::Button;
+            const QImage mail = ui::imageNamed(QStringLiteral("mail.png"));
+            mailButton->setGeometry(0, 0, mail.width(), mail.height());
+            mailButton->setBackgroundImage(mail);
+            mailButton->setBackgroundColor(Qt::transparent);
+            mailButton->setAccessibleName(L("E-Mail"));
+            mailButton->addTouchUpInsideAction(this, [this](ui::Button* sender, const ui::Event& event) {
+                checkButtonTapped(sender, event);
+            });
+            cell->setAccessoryView(mailButton);
+        }
     }
 
-    auto* background = new QWidget;
-    background->setGeometry(0, 0, 0, 0);
-    ui::setBackgroundColor(background, Qt::black);
-    ui::setClipsToBounds(background, true);
-    ui::setAlpha(background, 0.6);
-    ui::Layer* layer = ui::Layer::of(background);
-    layer->setCornerRadius(5);
-    layer->setBorderWidth(1);
-    layer->setBorderColor(Qt::white);
-    cell->setBackgroundView(background);
+    if (!cell->backgroundView()) {
+        auto* background = new QWidget;
+        background->setGeometry(0, 0, 0, 0);
+        ui::setBackgroundColor(background, Qt::black);
+        ui::setClipsToBounds(background, true);
+        ui::setAlpha(background, 0.6);
+        ui::Layer* layer = ui::Layer::of(background);
+        layer->setCornerRadius(5);
+        layer->setBorderWidth(1);
+        layer->setBorderColor(Qt::white);
+        cell->setBackgroundView(background);
+    }
 
-    cell->textLabel()->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    cell->setTextColor(Qt::white);
     cell->textLabel()->setFont(ui::theme::systemFont(ui::theme::kLabelFontSize - 4));
     return cell;
 }
@@ -219,12 +226,14 @@ void FileManagerViewController::commitEditingStyle(ui::TableView* table, ui::Tab
     QStringList expected = files_;
     expected.removeAt(indexPath.row - offset());
     filemanager::removeItemAtPath(path);
-    const bool gone = !somethingAt(path);
+    reloadStoredFiles();
+    // Gone only when neither the path nor the new listing has it (a name the
+    // file system spells in bytes that are no text cannot be reached by path).
+    const bool gone = !somethingAt(path) && !files_.contains(name);
     // The playing row moves up only when a row above it really went away.
     if (gone && currentPlayingIndex_ != kNoPlayingIndex && row < currentPlayingIndex_)
         --currentPlayingIndex_;
 
-    reloadStoredFiles();
     if (files_ == expected)
         table->deleteRowsAtIndexPaths({indexPath}, ui::TableViewRowAnimation::Fade);
     else

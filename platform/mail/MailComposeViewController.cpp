@@ -5,8 +5,11 @@
 
 #include "ui_MailComposeViewController.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QThreadPool>
 
 namespace mail {
 
@@ -33,18 +36,20 @@ void MailComposeViewController::loadView()
     connect(form_->cancelButton, &QPushButton::clicked, this, [this] { cancelPressed(); });
     connect(form_->saveButton, &QPushButton::clicked, this, [this] { savePressed(); });
     connect(form_->sendButton, &QPushButton::clicked, this, [this] { sendPressed(); });
-    connect(form_->toField, &QLineEdit::textEdited, this, [this](const QString& t) { to_ = t; });
-    connect(form_->ccField, &QLineEdit::textEdited, this, [this](const QString& t) { cc_ = t; });
-    connect(form_->bccField, &QLineEdit::textEdited, this, [this](const QString& t) { bcc_ = t; });
-    connect(form_->subjectField, &QLineEdit::textEdited, this, [this](const QString& t) { subject_ = t; });
+    connect(form_->toField, &QLineEdit::textChanged, this, [this](const QString& t) { to_ = t; });
+    connect(form_->ccField, &QLineEdit::textChanged, this, [this](const QString& t) { cc_ = t; });
+    connect(form_->bccField, &QLineEdit::textChanged, this, [this](const QString& t) { bcc_ = t; });
+    connect(form_->subjectField, &QLineEdit::textChanged, this, [this](const QString& t) { subject_ = t; });
     setView(v);
 }
 
 void MailComposeViewController::viewDidLoad()
 {
-    form_->toField->setText(to_);
-    form_->ccField->setText(cc_);
-    form_->bccField->setText(bcc_);
+    for (auto [field, text] : {std::pair{form_->toField, to_}, std::pair{form_->ccField, cc_},
+                               std::pair{form_->bccField, bcc_}}) {
+        field->setText(text);
+        field->setCursorPosition(0);
+    }
     form_->subjectField->setText(subject_);
     form_->subjectField->setCursorPosition(0);
     setMessageBody(body_, bodyIsHTML_);
@@ -75,22 +80,28 @@ QString MailComposeViewController::subject() const
 void MailComposeViewController::setToRecipients(const QStringList& addresses)
 {
     to_ = joined(addresses);
-    if (isViewLoaded())
+    if (isViewLoaded()) {
         form_->toField->setText(to_);
+        form_->toField->setCursorPosition(0);
+    }
 }
 
 void MailComposeViewController::setCcRecipients(const QStringList& addresses)
 {
     cc_ = joined(addresses);
-    if (isViewLoaded())
+    if (isViewLoaded()) {
         form_->ccField->setText(cc_);
+        form_->ccField->setCursorPosition(0);
+    }
 }
 
 void MailComposeViewController::setBccRecipients(const QStringList& addresses)
 {
     bcc_ = joined(addresses);
-    if (isViewLoaded())
+    if (isViewLoaded()) {
         form_->bccField->setText(bcc_);
+        form_->bccField->setCursorPosition(0);
+    }
 }
 
 QString MailComposeViewController::toRecipients() const
@@ -163,7 +174,11 @@ void MailComposeViewController::updateAttachmentView()
     if (!isViewLoaded())
         return;
     form_->attachmentView->setVisible(hasAttachment());
-    form_->attachmentNameLabel->setText(attachmentFileName_);
+    // A long name loses its middle, so that the extension stays in sight.
+    QLabel* name = form_->attachmentNameLabel;
+    name->ensurePolished(); // the style sheet sets its font
+    name->setText(name->fontMetrics().elidedText(attachmentFileName_, Qt::ElideMiddle, name->width()));
+    name->setToolTip(attachmentFileName_);
     form_->attachmentSizeLabel->setText(QLocale().formattedDataSize(attachmentSize_));
 }
 
@@ -183,12 +198,130 @@ void MailComposeViewController::cancelPressed()
     finish(MailComposeResult::Cancelled, QString());
 }
 
+MailDraft MailComposeViewController::draft() const
+{
+    MailDraft d;
+    d.to = to_;
+    d.cc = cc_;
+    d.bcc = bcc_;
+    d.subject = subject_;
+    d.body = body_;
+    d.bodyIsHTML = bodyIsHTML_;
+    d.attachmentPath = attachmentPath_;
+    d.attachmentMimeType = attachmentMimeType_;
+    d.attachmentFileName = attachmentFileName_;
+    return d;
+}
+
+bool MailComposeViewController::addressesAreValid(bool needRecipient)
+{
+    const std::pair<const char*, const QString*> fields[] = {{"To", &to_}, {"Cc", &cc_}, {"Bcc", &bcc_}};
+    for (const auto& [name, list] : fields) {
+        const QString bad = firstInvalidAddress(*list);
+        if (!bad.isEmpty()) {
+            setStatus(L("\"%1\" in %2 is not a valid e-mail address.").arg(bad, L(name)), true);
+            return false;
+        }
+    }
+    if (needRecipient && addressCount(to_) + addressCount(cc_) + addressCount(bcc_) == 0) {
+        setStatus(L("Enter at least one recipient."), true);
+        return false;
+    }
+    return true;
+}
+
 void MailComposeViewController::savePressed()
 {
+    if (sending_ || finished_ || !addressesAreValid(false))
+        return;
+    setStatus(L("Saving…"), false);
+    runInBackground(&saveDraft, &MailComposeViewController::saveFinished);
 }
 
 void MailComposeViewController::sendPressed()
 {
+    if (sending_ || finished_ || !addressesAreValid(true))
+        return;
+    setStatus(L("Sending…"), false);
+    runInBackground(&sendMail, &MailComposeViewController::sendFinished);
+}
+
+void MailComposeViewController::runInBackground(std::function<MailOutcome(const MailDraft&)> job,
+                                                void (MailComposeViewController::*done)(const MailOutcome&))
+{
+    sending_ = true;
+    setEditable(false);
+    form_->activityIndicator->startAnimating();
+    QPointer<MailComposeViewController> self = this;
+    QThreadPool::globalInstance()->start([job = std::move(job), d = draft(), self, done] {
+        const MailOutcome outcome = job(d);
+        // A composer that is gone meanwhile needs no answer: the message is
+        // sent, or kept as a draft.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, done, outcome] {
+                if (self)
+                    (self.data()->*done)(outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MailComposeViewController::sendFinished(const MailOutcome& outcome)
+{
+    sending_ = false;
+    form_->activityIndicator->stopAnimating();
+    if (outcome.ok) {
+        setStatus(L("Sent."), false);
+        finish(MailComposeResult::Sent, QString());
+        return;
+    }
+    draftPath_ = outcome.draftPath;
+    if (draftPath_.isEmpty()) {
+        // Not even a draft could be written (the attachment has gone, the
+        // disk is full): the composer stays open with everything typed.
+        setEditable(true);
+        addAttachmentFileAgainIfGone();
+        setStatus(outcome.reason, true);
+        return;
+    }
+    // Say why, with the draft already saved; report once the user has read it.
+    failure_ = outcome;
+    setStatus(L("Not sent. The message was saved in the drafts folder."), true);
+    alert_ = std::make_unique<ui::AlertView>(L("Mail not sent"),
+                                             outcome.reason + QStringLiteral("\n\n")
+                                                 + L("The message was saved in the drafts folder."),
+                                             static_cast<ui::AlertViewDelegate*>(this), L("OK"),
+                                             QStringList());
+    alert_->show();
+}
+
+void MailComposeViewController::alertView(ui::AlertView*, int)
+{
+    finish(MailComposeResult::Failed, failure_.reason);
+}
+
+void MailComposeViewController::saveFinished(const MailOutcome& outcome)
+{
+    sending_ = false;
+    form_->activityIndicator->stopAnimating();
+    if (!outcome.ok) {
+        setEditable(true);
+        addAttachmentFileAgainIfGone();
+        setStatus(outcome.reason, true);
+        return;
+    }
+    draftPath_ = outcome.draftPath;
+    setStatus(L("Saved."), false);
+    finish(MailComposeResult::Saved, QString());
+}
+
+void MailComposeViewController::addAttachmentFileAgainIfGone()
+{
+    if (hasAttachment() && !QFileInfo(attachmentPath_).isReadable()) {
+        const QString path = attachmentPath_, type = attachmentMimeType_, name = attachmentFileName_;
+        addAttachmentFile(path, type, name);
+    }
 }
 
 void MailComposeViewController::finish(MailComposeResult result, const QString& error)

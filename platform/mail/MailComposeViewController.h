@@ -20,10 +20,13 @@
 //
 // Main thread only.
 
+#include "platform/mail/MailDelivery.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/ViewController.h"
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -45,7 +48,7 @@ public:
                                        const QString& error) = 0;
 };
 
-class MailComposeViewController : public ui::ViewController {
+class MailComposeViewController : public ui::ViewController, private ui::AlertViewDelegate {
     Q_OBJECT
 public:
     explicit MailComposeViewController(QObject* parent = nullptr);
@@ -81,8 +84,10 @@ public:
 
     // The notice line of the screen (sending, a failure, a missing attachment).
     QString statusText() const;
-    // Whether a Send is under way.
+    // Whether a Send or Save is under way.
     bool isSending() const { return sending_; }
+    // The alert that tells why sending failed, while it is shown.
+    ui::AlertView* failureAlert() const { return alert_.get(); }
     // The draft written by Save or by a failed Send, empty before.
     QString savedDraftPath() const { return draftPath_; }
 
@@ -94,6 +99,16 @@ private:
     void cancelPressed();
     void savePressed();
     void sendPressed();
+    // Checks the address fields; names the first invalid address on the screen.
+    bool addressesAreValid(bool needRecipient);
+    MailDraft draft() const;
+    // Runs `job` on a worker thread, then `done` with its outcome here.
+    void runInBackground(std::function<MailOutcome(const MailDraft&)> job, void (MailComposeViewController::*done)(const MailOutcome&));
+    void sendFinished(const MailOutcome& outcome);
+    // A file that has gone since it was attached is taken off, with a notice.
+    void addAttachmentFileAgainIfGone();
+    void saveFinished(const MailOutcome& outcome);
+    void alertView(ui::AlertView* alertView, int clickedButtonAtIndex) override;
     void finish(MailComposeResult result, const QString& error);
     void setStatus(const QString& text, bool isError);
     void updateAttachmentView();
@@ -112,6 +127,8 @@ private:
     bool sending_ = false;
     bool finished_ = false;
     QString draftPath_;
+    MailOutcome failure_; // a failed Send, reported when its alert is closed
+    std::unique_ptr<ui::AlertView> alert_;
 };
 
 } // namespace mail

@@ -1,6 +1,7 @@
 #include "platform/playback/Player.h"
 
 #include "platform/library/AssetURL.h"
+#include "platform/playback/GStreamerCheck.h"
 
 #include <QAudioOutput>
 #include <QCoreApplication>
@@ -18,7 +19,8 @@ bool g_sessionSetUp = false;
 // Qt Multimedia picks its backend from QT_MEDIA_BACKEND when the first media
 // object is made. Qt 6.4 dereferences a missing backend, so the plugin's file
 // is looked for in Qt's plugin folders before any QMediaPlayer exists.
-bool gstreamerPluginPresent()
+// `backend` is the backend's name ("gstreamer").
+bool backendPluginPresent(const QString& backend)
 {
     QStringList folders = QCoreApplication::libraryPaths();
     const QByteArray extra = qgetenv("QT_PLUGIN_PATH");
@@ -26,7 +28,7 @@ bool gstreamerPluginPresent()
         folders += QString::fromLocal8Bit(extra).split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (const QString& folder : folders) {
         const QDir dir(folder + QStringLiteral("/multimedia"));
-        if (!dir.entryList({QStringLiteral("*gstreamermediaplugin*")}, QDir::Files).isEmpty())
+        if (!dir.entryList({QStringLiteral("*%1mediaplugin*").arg(backend)}, QDir::Files).isEmpty())
             return true;
     }
     return false;
@@ -56,10 +58,10 @@ bool audioSessionIsSetUp()
 bool backendAvailable()
 {
     static const bool available = [] {
-        const QByteArray chosen = qgetenv("QT_MEDIA_BACKEND");
-        if (!chosen.isEmpty() && chosen != "gstreamer")
-            return false; // only the GStreamer backend is used
-        return gstreamerPluginPresent();
+        const QString backend = qEnvironmentVariable("QT_MEDIA_BACKEND", QStringLiteral("gstreamer"));
+        if (!backendPluginPresent(backend))
+            return false;
+        return backend != u"gstreamer" || gstreamerElementsPresent();
     }();
     return available;
 }

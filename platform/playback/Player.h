@@ -27,7 +27,8 @@ namespace playback {
 void setupAudioSession();
 bool audioSessionIsSetUp();
 
-// Whether Qt Multimedia's GStreamer backend can be loaded in this process.
+// Whether Qt Multimedia's GStreamer backend can be loaded in this process and
+// finds the GStreamer elements it needs. Checked once.
 bool backendAvailable();
 
 class Player : public QObject {

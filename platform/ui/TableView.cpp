@@ -25,7 +25,7 @@ constexpr int kDeleteControlSide = 22;
 constexpr int kEditingIndent = 38;
 constexpr int kAccessorySide = 22;
 constexpr int kMargin = 8;
-constexpr int kDeleteButtonWidth = 68;
+constexpr int kDeleteButtonWidth = 80;
 constexpr int kDeleteButtonHeight = 30;
 
 // A replaced view may be the sender of the event being handled: let it go later.
@@ -176,7 +176,7 @@ TableViewCell::TableViewCell(TableViewCellStyle, const QString& reuseIdentifier,
     imageView_ = new ImageView(contentView_);
     imageView_->setContentMode(ImageView::ContentMode::AspectFit);
     textLabel_ = new QLabel(contentView_);
-    textLabel_->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    textLabel_->setStyleSheet(QStringLiteral("color: #ffffffff; background: transparent;"));
     textLabel_->setFont(theme::systemFont(17, true));
     textLabel_->setTextFormat(Qt::PlainText);
 
@@ -191,6 +191,16 @@ TableViewCell::TableViewCell(TableViewCellStyle, const QString& reuseIdentifier,
             table_->deleteControlTapped(this);
     });
 
+    layoutContent(false);
+}
+
+TableViewCell::~TableViewCell() = default;
+
+QPushButton* TableViewCell::ensureDeleteButton()
+{
+    // Made on first use: most cells never show one.
+    if (deleteButton_)
+        return deleteButton_;
     deleteButton_ = new QPushButton(L("Delete"), this);
     deleteButton_->setObjectName(QStringLiteral("deleteConfirmationButton"));
     deleteButton_->setFocusPolicy(Qt::NoFocus);
@@ -204,10 +214,16 @@ TableViewCell::TableViewCell(TableViewCellStyle, const QString& reuseIdentifier,
         if (table_)
             table_->deleteConfirmed(this);
     });
-    layoutContent(false);
+    return deleteButton_;
 }
 
-TableViewCell::~TableViewCell() = default;
+void TableViewCell::setTextColor(const QColor& color)
+{
+    if (color == textColor_)
+        return;
+    textColor_ = color;
+    textLabel_->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(color.name(QColor::HexArgb)));
+}
 
 QAbstractButton* TableViewCell::deleteControl() const
 {
@@ -278,8 +294,6 @@ void TableViewCell::prepareForReuse()
     imageView_->setImage(QImage());
     accessoryType_ = TableViewCellAccessoryType::None;
     accessoryMark_->setType(accessoryType_);
-    discard(accessoryView_);
-    accessoryView_ = nullptr;
     pressed_ = false;
     selected_ = false;
     selectedView_->hide();
@@ -317,7 +331,10 @@ void TableViewCell::layoutContent(bool animated)
                                   kDeleteButtonHeight);
     if (confirming_)
         right = deleteButtonFrame.left() - 4;
-    deleteButton_->setVisible(confirming_);
+    if (confirming_)
+        ensureDeleteButton();
+    if (deleteButton_)
+        deleteButton_->setVisible(confirming_);
 
     const QRect contentFrame(indent, 0, std::max(0, right - indent), h);
     const QRect controlShown(kMargin, (h - kDeleteControlSide) / 2, kDeleteControlSide, kDeleteControlSide);
@@ -338,7 +355,8 @@ void TableViewCell::layoutContent(bool animated)
             QWidget* shown = accessory ? accessory : accessoryMark_;
             setFrame(shown, accessoryFrame);
         }
-        setFrame(deleteButton_, deleteButtonFrame);
+        if (deleteButton_)
+            setFrame(deleteButton_, deleteButtonFrame);
     };
     if (animated) {
         QPointer<DeleteControl> control(deleteControl_);

@@ -28,6 +28,7 @@
 
 #include <QAbstractScrollArea>
 #include <QHash>
+#include <QColor>
 #include <QImage>
 #include <QPointer>
 #include <QString>
@@ -71,6 +72,9 @@ public:
     QString reuseIdentifier() const { return reuseIdentifier_; }
 
     QLabel* textLabel() const { return textLabel_; }
+    // The text label's colour (white at first).
+    QColor textColor() const { return textColor_; }
+    void setTextColor(const QColor& color);
     ImageView* imageView() const { return imageView_; }
     // The image in front of the text, shown at its size (scaled down to fit
     // the row); a null image leaves the text at the row's start.
@@ -101,8 +105,11 @@ public:
     QAbstractButton* deleteControl() const;
     QPushButton* deleteConfirmationButton() const { return deleteButton_; }
 
-    // Clears what a data source sets (text, image, accessory, selection,
-    // editing state) before the table hands the cell out again.
+
+    // Clears the text, the image, the accessory type, the selection and the
+    // editing state before the table hands the cell out again. The accessory
+    // view and the background view stay, for the data source to keep or
+    // replace: reusing them spares building widgets while scrolling.
     virtual void prepareForReuse();
 
 protected:
@@ -116,6 +123,7 @@ private:
     friend class TableView;
     void layoutContent(bool animated);
     void layoutLabel();
+    QPushButton* ensureDeleteButton();
     void setEditingStyle(TableViewCellEditingStyle style) { editingStyle_ = style; }
     void setShowingDeleteConfirmation(bool show, bool animated);
 
@@ -127,7 +135,8 @@ private:
     QLabel* textLabel_;
     AccessoryMark* accessoryMark_;
     DeleteControl* deleteControl_;
-    QPushButton* deleteButton_;
+    QPushButton* deleteButton_ = nullptr;
+    QColor textColor_ = Qt::white;
     QPointer<QWidget> accessoryView_;
     QPointer<QWidget> backgroundView_;
     TableViewCellAccessoryType accessoryType_ = TableViewCellAccessoryType::None;

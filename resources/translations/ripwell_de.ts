@@ -100,6 +100,134 @@
         <translation>Fertig</translation>
     </message>
     <message>
+        <source>Files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>E-Mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>This entry could not be deleted.</source>
+        <translation>Dieser Eintrag konnte nicht gelöscht werden.</translation>
+    </message>
+    <message>
+        <source>To:</source>
+        <translation>An:</translation>
+    </message>
+    <message>
+        <source>Cc:</source>
+        <translation>Kopie:</translation>
+    </message>
+    <message>
+        <source>Subject:</source>
+        <translation>Betreff:</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Sichern</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>An</translation>
+    </message>
+    <message>
+        <source>Cc</source>
+        <translation>Kopie</translation>
+    </message>
+    <message>
+        <source>Enter at least one recipient.</source>
+        <translation>Geben Sie mindestens einen Empfänger ein.</translation>
+    </message>
+    <message>
+        <source>"%1" in %2 is not a valid e-mail address.</source>
+        <translation>„%1“ in %2 ist keine gültige E-Mail-Adresse.</translation>
+    </message>
+    <message>
+        <source>Sending…</source>
+        <translation>Wird gesendet …</translation>
+    </message>
+    <message>
+        <source>Sent.</source>
+        <translation>Gesendet.</translation>
+    </message>
+    <message>
+        <source>Saving…</source>
+        <translation>Wird gesichert …</translation>
+    </message>
+    <message>
+        <source>Saved.</source>
+        <translation>Gesichert.</translation>
+    </message>
+    <message>
+        <source>Mail not sent</source>
+        <translation>E-Mail nicht gesendet</translation>
+    </message>
+    <message>
+        <source>Not sent. The message was saved in the drafts folder.</source>
+        <translation>Nicht gesendet. Die Nachricht wurde im Entwurfsordner gesichert.</translation>
+    </message>
+    <message>
+        <source>The message was saved in the drafts folder.</source>
+        <translation>Die Nachricht wurde im Entwurfsordner gesichert.</translation>
+    </message>
+    <message>
+        <source>The file "%1" could not be attached.</source>
+        <translation>Die Datei „%1“ konnte nicht angehängt werden.</translation>
+    </message>
+    <message>
+        <source>The file "%1" could not be read.</source>
+        <translation>Die Datei „%1“ konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The sender address "%1" is not valid.</source>
+        <translation>Die Absenderadresse „%1“ ist ungültig.</translation>
+    </message>
+    <message>
+        <source>The message could not be written: %1</source>
+        <translation>Die Nachricht konnte nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>The message could not be written: the file "%1" could not be read or the disk is full.</source>
+        <translation>Die Nachricht konnte nicht geschrieben werden: Die Datei „%1“ war nicht lesbar oder der Datenträger ist voll.</translation>
+    </message>
+    <message>
+        <source>The drafts folder "%1" could not be created.</source>
+        <translation>Der Entwurfsordner „%1“ konnte nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>The message could not be saved in the drafts folder "%1".</source>
+        <translation>Die Nachricht konnte nicht im Entwurfsordner „%1“ gesichert werden.</translation>
+    </message>
+    <message>
+        <source>The mail could not be sent because the program "%1" could not be started. Set RIPWELL_SENDMAIL to a sendmail-compatible program.</source>
+        <translation>Die E-Mail konnte nicht gesendet werden, weil das Programm „%1“ nicht gestartet werden konnte. Setzen Sie RIPWELL_SENDMAIL auf ein sendmail-kompatibles Programm.</translation>
+    </message>
+    <message>
+        <source>The mail could not be sent: "%1" did not finish.</source>
+        <translation>Die E-Mail konnte nicht gesendet werden: „%1“ wurde nicht fertig.</translation>
+    </message>
+    <message>
+        <source>The mail could not be sent: "%1" stopped unexpectedly.</source>
+        <translation>Die E-Mail konnte nicht gesendet werden: „%1“ brach unerwartet ab.</translation>
+    </message>
+    <message>
+        <source>The mail could not be sent: "%1" ended with status %2.</source>
+        <translation>Die E-Mail konnte nicht gesendet werden: „%1“ endete mit Status %2.</translation>
+    </message>
+    <message>
         <source>Preparing songs</source>
         <translation>Titel werden vorbereitet</translation>
     </message>

@@ -2,6 +2,7 @@
 // a generated demo library, into DIR as PNG files, one per screen state.
 
 #include "Classes/ChooseSongViewController.h"
+#include "Classes/EmailHelper.h"
 #include "Classes/FileManagerViewController.h"
 #include "Classes/CompletedWorkViewController.h"
 #include "Classes/RipwellAppDelegate.h"
@@ -10,6 +11,7 @@
 #include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/MediaPickerController.h"
+#include "platform/mail/MailComposeViewController.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -344,6 +346,49 @@ int main(int argc, char** argv)
     shoot(window, "alert-two-buttons");
     question.dismissWithClickedButtonIndex(0, false);
     settle();
+
+    // The mail composer over the main screen, as it opens and filled in.
+    {
+        struct MailDelegate : mail::MailComposeViewControllerDelegate {
+            void mailComposeController(mail::MailComposeViewController* c, mail::MailComposeResult,
+                                       const QString&) override
+            {
+                c->dismissModalViewControllerAnimated(false);
+            }
+        } mailDelegate;
+        const QString song = library + QStringLiteral("/Miracle Waves - Copper Sky.m4a");
+        if (!QFile::exists(song)) {
+            songgen::Song s{song, songgen::Format::Aac, QStringLiteral("Miracle Waves"), QStringLiteral("Tides"),
+                            QStringLiteral("Copper Sky"), 1, false};
+            songgen::writeSong(s, 11, 4.0, 128000, &error);
+        }
+        EmailHelper().emailFile(Url::fileURLWithPath(song), QStringLiteral("Miracle Waves"), ctrl, &mailDelegate);
+        auto* composer = qobject_cast<mail::MailComposeViewController*>(ctrl->modalViewController());
+        settle(400);
+        shoot(window, "mail-composer");
+        if (composer) {
+            composer->setToRecipients({QStringLiteral("Ann Example <ann@example.org>")});
+            composer->setCcRecipients({QStringLiteral("bob@example.org"), QStringLiteral("carol@example.org")});
+            composer->setSubject(QStringLiteral("Miracle Waves – Copper Sky"));
+            shoot(window, "mail-composer-filled");
+            // A send that takes a second and fails; the draft goes to the work folder.
+            qputenv("XDG_DATA_HOME", QFile::encodeName(work.filePath(QStringLiteral("data"))));
+            qputenv("RIPWELL_SENDMAIL", "sh -c 'sleep 1; echo \"mail.example.org: connection refused\" >&2; exit 75'");
+            composer->view()->findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
+            shoot(window, "mail-composer-sending");
+            settle(400, [&] { return composer->failureAlert() != nullptr; });
+            shoot(window, "mail-composer-send-failed");
+            if (composer->failureAlert())
+                composer->failureAlert()->buttonAtIndex(0)->click();
+            settle();
+        }
+        EmailHelper().emailFile(Url::fileURLWithPath(library + QStringLiteral("/gone.mp3")), QStringLiteral("gone.mp3"),
+                                ctrl, &mailDelegate);
+        settle(400);
+        shoot(window, "mail-composer-no-attachment");
+        ctrl->dismissModalViewControllerAnimated(false);
+        settle();
+    }
 
     fillDocuments(work.filePath(QStringLiteral("Documents")), library);
     shootFileManager(window, ctrl);
