@@ -48,6 +48,7 @@ struct ConversionRun::ItemContext {
     Url outputURL;
     QString title; // null when the item has none
     std::uint32_t index = 0;
+    QStringList createdFolders; // made for this item's output, deepest first
 };
 
 ConversionRun::ConversionRun(ConversionDisplay* display, QObject* parent)
@@ -140,7 +141,8 @@ void ConversionRun::conversionLoop()
     context.outputURL = uniqueOutputURL(outputURLForItem(assetURL, tagValue(context.title),
                                                          tagValue(context.item.artist()),
                                                          tagValue(context.item.albumTitle()),
-                                                         context.documentsDirectory, &folderFailure));
+                                                         context.documentsDirectory, &folderFailure,
+                                                         &context.createdFolders));
     if (!folderFailure.isEmpty())
         applog::error(kLoopOp, folderFailure); // the import's own error would only say the file is missing
     currentItemURL_ = context.outputURL;
@@ -217,6 +219,12 @@ void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t statu
         }
         failedMediaItems_.push_back(context.item);
         ++failedItemCount_;
+    }
+    if (!converted) {
+        // Folders made for this item alone and still empty go with it, so a
+        // song that did not convert leaves no empty artist and album folders.
+        for (const QString& folder : context.createdFolders)
+            ::rmdir(QFile::encodeName(folder).constData()); // only when empty
     }
     if (display_)
         display_->itemEnded(context.index, converted);

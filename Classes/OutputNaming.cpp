@@ -57,7 +57,7 @@ QString cleanUpFilename(const QString& name)
 
 Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, const std::optional<QString>& artist,
                      const std::optional<QString>& albumTitle, const QString& documentsDirectory,
-                     QString* folderFailure)
+                     QString* folderFailure, QStringList* createdFolders)
 {
     const QString untitled = QStringLiteral("Untitled");
     const QString fileName = title.value_or(untitled);
@@ -85,7 +85,16 @@ Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, c
     const Url url = Url::fileURLWithPath(file).URLByAppendingPathExtension(extension);
 
     const QString folder = path::deletingLastComponent(url.path());
-    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder) && folderFailure) {
+    QStringList missingFolders; // deepest first
+    for (QString f = folder; f.size() > documentsDirectory.size() && !QFileInfo::exists(f); f = path::deletingLastComponent(f))
+        missingFolders.append(f);
+    const bool made = missingFolders.isEmpty() || QDir().mkpath(folder);
+    if (createdFolders) {
+        for (const QString& f : missingFolders)
+            if (QFileInfo(f).isDir())
+                createdFolders->append(f);
+    }
+    if (!made && folderFailure) {
         // Name the folder that could not be made, and why.
         QString missing = folder;
         while (!QFileInfo::exists(path::deletingLastComponent(missing)) && missing != documentsDirectory)

@@ -7,6 +7,7 @@
 #include "platform/foundation/Url.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Removes the 17 characters : ; \ | > < ! ? $ * % + = ' ^ ` " wherever they
@@ -29,10 +30,11 @@ QString cleanUpFilename(const QString& name);
 // The folder that is to hold the file is created (with its parents) when
 // nothing exists at its path; a failure shows later, when the file cannot be
 // written. When it cannot be made, `folderFailure` (when given) says which
-// folder and why.
+// folder and why. `createdFolders` (when given) receives the folders this call
+// made, deepest first, so that an item that fails can take them away again.
 Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, const std::optional<QString>& artist,
                      const std::optional<QString>& albumTitle, const QString& documentsDirectory,
-                     QString* folderFailure = nullptr);
+                     QString* folderFailure = nullptr, QStringList* createdFolders = nullptr);
 
 // The name an output takes when `url` is already taken by another song of the
 // same run: " (n)" before the extension. The file name is cut, at a character

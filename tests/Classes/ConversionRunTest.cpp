@@ -183,6 +183,23 @@ TEST_F(Run, FailedItemsAreRecordedRemovedAndListedInOrder)
     EXPECT_TRUE(log.contains("[ERROR] [conversionLoop] Import has failed: Empty Song"));
 }
 
+// A failed song takes the artist and album folders made for it alone with it;
+// folders that were there before, or that hold anything, stay.
+TEST_F(Run, AFailedItemLeavesNoEmptyFoldersOfItsOwn)
+{
+    ASSERT_TRUE(QDir().mkpath(docs.file("Kept/Empty Album")));
+    convert({item("Not Audio.mp3", "Broken One", "Broken", "Broken"),
+             item("Empty.m4a", "Broken Two", "Kept", "Empty Album"),
+             item("Morning Tide.mp3", "Morning Tide", "Shared", "Album"),
+             item("Not Audio.mp3", "Broken Three", "Shared", "Other")});
+    EXPECT_EQ(run.failedItemCount(), 3u);
+    EXPECT_FALSE(QFileInfo::exists(docs.file("Broken"))) << "artist and album folders of a failed song";
+    EXPECT_TRUE(QFileInfo(docs.file("Kept/Empty Album")).isDir()) << "an empty folder the user had stays";
+    EXPECT_TRUE(QFile::exists(docs.file("Shared/Album/Morning Tide.mp3")));
+    EXPECT_FALSE(QFileInfo::exists(docs.file("Shared/Other")));
+    EXPECT_TRUE(QFileInfo(docs.file("Shared")).isDir()) << "a folder that holds a converted song stays";
+}
+
 TEST_F(Run, Mp3WhoseExtractionFailsCountsAsFailed)
 {
     // A folder of the user's where the MP3 should go: the export works, the copy cannot.
