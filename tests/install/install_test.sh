@@ -15,7 +15,8 @@ for f in bin/ripwell bin/ripwell-cli \
          share/applications/ripwell.desktop \
          share/icons/hicolor/scalable/apps/ripwell.svg \
          share/icons/hicolor/256x256/apps/ripwell.png \
-         share/man/man1/ripwell-cli.1; do
+         share/man/man1/ripwell-cli.1 \
+         share/doc/Ripwell/help/index.html share/doc/Ripwell/help/index.de.html; do
   [ -e "$prefix/$f" ] || fail "missing $f"
 done
 [ -x "$prefix/bin/ripwell" ] && [ -x "$prefix/bin/ripwell-cli" ] || fail "programs not executable"
