@@ -259,5 +259,9 @@
         <source>Progress</source>
         <translation>Fortschritt</translation>
     </message>
+    <message>
+        <source>Bcc:</source>
+        <translation>Bcc:</translation>
+    </message>
 </context>
 </TS>
