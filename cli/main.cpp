@@ -9,6 +9,7 @@
 #include "platform/foundation/DocumentsLock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
+#include "platform/foundation/Timing.h"
 #include "platform/library/MediaLibrary.h"
 
 #include <QCoreApplication>
@@ -328,7 +329,7 @@ int main(int argc, char** argv)
         if (QThread::currentThread() == app.thread())
             display.logLine(line);
         else
-            QMetaObject::invokeMethod(&app, [&display, line] { display.logLine(line); }, Qt::QueuedConnection);
+            timing::onMainThread(&app, [&display, line] { display.logLine(line); });
     });
     applog::setStderrEnabled(false);
 

@@ -1,9 +1,14 @@
 #include "platform/foundation/Timing.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <cmath>
+#include <deque>
+#include <mutex>
+#include <utility>
 
 namespace timing {
 
@@ -85,10 +90,60 @@ void afterDelay(double seconds, QObject* context, std::function<void()> fn)
                          [fn = std::move(fn)](Timer*) { fn(); });
 }
 
+namespace {
+
+// The hand-over to the main thread. The callables pass through a queue under
+// our own mutex, and Qt is only asked to post an empty event that makes the
+// main thread take the next one: what crosses threads is then ordered by a
+// lock that ThreadSanitizer sees, not by Qt's event queue, which it cannot.
+class MainThreadQueue : public QObject {
+public:
+    MainThreadQueue() { moveToThread(QCoreApplication::instance()->thread()); }
+
+    void push(QObject* context, std::function<void()> fn)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.emplace_back(QPointer<QObject>(context), std::move(fn));
+        }
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        std::pair<QPointer<QObject>, std::function<void()>> next;
+        {
+            std::lock_guard lock(mutex_);
+            if (queue_.empty())
+                return true;
+            next = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        if (next.first && next.second)
+            next.second();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::deque<std::pair<QPointer<QObject>, std::function<void()>>> queue_;
+};
+
+MainThreadQueue* mainThreadQueue()
+{
+    static MainThreadQueue* queue = new MainThreadQueue; // lives as long as the process
+    return queue;
+}
+
+} // namespace
+
 void onMainThread(QObject* context, std::function<void()> fn)
 {
     QObject* target = context ? context : QCoreApplication::instance();
-    QMetaObject::invokeMethod(target, std::move(fn), Qt::QueuedConnection);
+    mainThreadQueue()->push(target, std::move(fn));
 }
 
 } // namespace timing

@@ -52,10 +52,10 @@ private:
 // context has been destroyed by then.
 void afterDelay(double seconds, QObject* context, std::function<void()> fn);
 
-// Queues `fn` onto the context's thread (the main thread for a screen or the
-// application object). Never runs it on the caller's stack, even when the
-// caller is already on that thread. With no context, the application object
-// is used.
+// Queues `fn` onto the main thread, to run there unless `context` has been
+// destroyed by then (with no context, the application object is used). Never
+// runs it on the caller's stack, even when the caller is already on the main
+// thread. Calls run in the order they were queued.
 void onMainThread(QObject* context, std::function<void()> fn);
 
 } // namespace timing

@@ -99,5 +99,25 @@
         <source>Done</source>
         <translation>Fertig</translation>
     </message>
+    <message>
+        <source>The documents folder cannot be used: %1</source>
+        <translation>Der Dokumentenordner kann nicht benutzt werden: %1</translation>
+    </message>
+    <message>
+        <source>The documents folder is in use by another conversion (%1). Try again when it has finished.</source>
+        <translation>Der Dokumentenordner wird von einer anderen Umwandlung benutzt (%1). Versuchen Sie es erneut, wenn sie beendet ist.</translation>
+    </message>
+    <message>
+        <source>error.log could not be written: %1.</source>
+        <translation>error.log konnte nicht geschrieben werden: %1.</translation>
+    </message>
+    <message>
+        <source>Music library inside the documents folder</source>
+        <translation>Musikbibliothek im Dokumentenordner</translation>
+    </message>
+    <message>
+        <source>Your music library lies inside Ripwell&apos;s documents folder. Converted songs are written among your songs; a song of the library is never overwritten, the conversion of that song fails instead.</source>
+        <translation>Ihre Musikbibliothek liegt im Dokumentenordner von Ripwell. Umgewandelte Titel werden zwischen Ihre Titel geschrieben; ein Titel der Bibliothek wird nie überschrieben, seine Umwandlung schlägt stattdessen fehl.</translation>
+    </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "Classes/ConversionRun.h"
 #include "platform/export/ExportService.h"
 #include "platform/foundation/DocumentsLock.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/TemporaryFiles.h"
 #include "platform/foundation/Timing.h"
 #include "tests/support/TestSupport.h"
@@ -16,6 +17,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
+#include <future>
+#include <mutex>
 #include <gtest/gtest.h>
 
 using medialibrary::MediaItem;
@@ -334,6 +338,50 @@ TEST_F(Run, SameOutputNameWithinOneRunIsNumbered)
     const QStringList files = QDir(docs.file("Artist/Album")).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{"Same (2) (2).m4a", "Same (2).m4a", "Same (3).m4a", "Same.m4a"}));
     EXPECT_NE(readFile(docs.file("Artist/Album/Same.m4a")), "old");
+}
+
+TEST_F(Run, LogLinesHandedToTheMainThreadArriveWholeAndInOrder)
+{
+    // A display that, like the command line's, draws log lines on the main
+    // thread only: lines of the export service's thread are handed over.
+    struct Shown {
+        QString line;
+        bool onMainThread;
+    };
+    std::vector<Shown> shown;
+    std::mutex mutex;
+    QStringList handedOver; // the export thread's lines, in the order written
+    const QThread* mainThread = QThread::currentThread();
+    applog::setSink([&](const QString& line) {
+        if (QThread::currentThread() == mainThread)
+            return;
+        {
+            std::lock_guard lock(mutex);
+            handedOver << line;
+        }
+        timing::onMainThread(nullptr, [&shown, mainThread, line] {
+            shown.push_back({line, QThread::currentThread() == mainThread});
+        });
+    });
+    convert({item("Not Audio.mp3", "One"), item("Empty.m4a", "Two"), item("Copper Sky.m4a", "Three"),
+             item("Not Audio.mp3", "Four")});
+    std::promise<void> drained;
+    exportservice::enqueue([&] { drained.set_value(); });
+    drained.get_future().wait();
+    const auto count = [&] {
+        std::lock_guard lock(mutex);
+        return std::size_t(handedOver.size());
+    };
+    testsupport::processEventsUntil([&] { return shown.size() == count(); });
+    applog::setSink(nullptr);
+
+    EXPECT_GE(handedOver.size(), 2);
+    QStringList arrived;
+    for (const Shown& s : shown) {
+        EXPECT_TRUE(s.onMainThread) << s.line.toStdString();
+        arrived << s.line;
+    }
+    EXPECT_EQ(arrived, handedOver) << "every line, whole, in the order written";
 }
 
 TEST_F(Run, EmptySelectionEndsAtOnce)
