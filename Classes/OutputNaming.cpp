@@ -67,7 +67,7 @@ Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, c
                           : path::appendingComponent(*artist, fileName);
 
     QStringList levels = cleanUpFilename(name).split(u'/', Qt::SkipEmptyParts);
-    if (cleanUpFilename(fileName).split(u'/', Qt::SkipEmptyParts).isEmpty())
+    if (levels.isEmpty() || cleanUpFilename(fileName).split(u'/', Qt::SkipEmptyParts).isEmpty())
         levels.append(untitled); // the title gave no name of its own
     for (QString& level : levels) {
         if (level == u"." || level == u"..")

@@ -457,8 +457,8 @@ TEST_F(Run, DestroyingTheRunMidwayIsSafe)
 }
 
 // The progress tick: while an item exports, progress and then the current
-// item; when it has ended (converted, failed or cancelled) the item's ticks
-// stop; a converted item's last progress is whole.
+// item; a completed item shows 1.0 and nothing more; when an item has ended
+// (converted, failed or cancelled) its ticks stop.
 TEST_F(Run, ProgressTicksFollowTheItemsStatus)
 {
     struct Ticks : ConversionDisplay {
@@ -494,10 +494,7 @@ TEST_F(Run, ProgressTicksFollowTheItemsStatus)
         const QString& index = parts.value(1);
         SCOPED_TRACE(ticks.seen.mid(0, k + 1).join(" | ").toStdString());
         if (parts[0] == "end") {
-            ended.insert(index);
-            if (parts[2] == "1" && last.count(index)) {
-                EXPECT_EQ(last[index], 1.0f) << "a converted item whose ticks ran ends at 1.0";
-            }
+            ended.insert(index); // a tick that read "completed" may or may not have come first
             continue;
         }
         if (parts[0] == "ended")

@@ -36,6 +36,7 @@ TEST(CleanUpFilename, RemovesTheSeventeenCharactersAndTrimsTheEnds)
 
 TEST(CleanUpFilename, RemovesControlCharactersThatTagsBring)
 {
+
     // Newline, tab, CR, an escape sequence that would clear a terminal, one
     // that would retitle it, DEL and C1 controls.
     EXPECT_EQ(cleanUpFilename(QString::fromUtf8("Line\nBreak\tTab\rCR\x1b[2J\x1b]0;x\x07\x7f\u0085\u009b.")),
@@ -43,6 +44,17 @@ TEST(CleanUpFilename, RemovesControlCharactersThatTagsBring)
     EXPECT_EQ(cleanUpFilename(QString(QChar(0)) + "A/B" + QChar(0x1f)), "A/B");
     const QString kept = QString::fromUtf8("\u00a0Ç\u200b");
     EXPECT_EQ(cleanUpFilename("x" + kept + "x"), "x" + kept + "x");
+}
+
+// Found by fuzzing: empty artist and album, and a title that is only slashes,
+// spaces and removed characters, once named the documents directory itself
+// plus the extension: a file beside the folder instead of inside it.
+TEST(OutputURL, NothingLeftOfTheNameStillGivesAFileInside)
+{
+    TempDir docs;
+    const Url asset = medialibrary::makeAssetURL("m4a", 1);
+    EXPECT_EQ(outputURLForItem(asset, QString::fromUtf8("/'/\x01 /"), QString(), QString(), docs.path()).path(),
+              docs.file("Untitled.m4a"));
 }
 
 struct Row {
