@@ -1,39 +1,41 @@
 #include "cli/CliOptions.h"
 
+#include "platform/foundation/Localization.h"
+
 #include <algorithm>
 
 namespace cli {
 
 QString usageText()
 {
-    return QStringLiteral(
-        "Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--no-wait] [--verbose]\n"
-        "                  [FILTER…]\n"
-        "\n"
-        "Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
-        "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV or AIFF by the\n"
-        "song's own format.\n"
-        "\n"
-        "  FILTER…          select the songs whose \"artist / album / title\" contains every\n"
-        "                   FILTER word (case is ignored); without a filter, every song\n"
-        "  --library DIR    the music library (default: $RIPWELL_LIBRARY, else your music folder)\n"
-        "  --documents DIR  where the files go (default: $RIPWELL_DOCUMENTS, else\n"
-        "                   your documents folder plus Ripwell)\n"
-        "  --list           print the selection (artist, album, title, format or \"protected\")\n"
-        "                   and exit\n"
-        "  --yes            do not ask before converting 26 or more songs (needed for that\n"
-        "                   many when standard input is not a terminal)\n"
-        "  --no-wait        when another run is writing into the documents folder, exit\n"
-        "                   (status 2) instead of waiting for it to finish\n"
-        "  --verbose        also print the import's debug log lines\n"
-        "  --help           show this text\n"
-        "\n"
-        "Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
-        "line, in error.log in the documents folder.\n"
-        "\n"
-        "Exit status: 0 when nothing failed, 1 when a song failed, 2 for bad usage, a library\n"
-        "that cannot be read or a documents folder in use (with --no-wait), 130 when\n"
-        "interrupted (Ctrl-C or SIGTERM: the song under way is dropped, finished ones stay).\n");
+    // One paragraph a text, so that a translation can lay out its own lines.
+    return L("Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--no-wait] [--verbose]\n"
+             "                  [FILTER…]\n") +
+           u'\n' +
+           L("Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
+             "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV or AIFF by the\n"
+             "song's own format.\n") +
+           u'\n' +
+           L("  FILTER…          select the songs whose \"artist / album / title\" contains every\n"
+             "                   FILTER word (case is ignored); without a filter, every song\n"
+             "  --library DIR    the music library (default: $RIPWELL_LIBRARY, else your music folder)\n"
+             "  --documents DIR  where the files go (default: $RIPWELL_DOCUMENTS, else\n"
+             "                   your documents folder plus Ripwell)\n"
+             "  --list           print the selection (artist, album, title, format or \"protected\")\n"
+             "                   and exit\n"
+             "  --yes            do not ask before converting 26 or more songs (needed for that\n"
+             "                   many when standard input is not a terminal)\n"
+             "  --no-wait        when another run is writing into the documents folder, exit\n"
+             "                   (status 2) instead of waiting for it to finish\n"
+             "  --verbose        also print the import's debug log lines\n"
+             "  --help           show this text\n") +
+           u'\n' +
+           L("Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
+             "line, in error.log in the documents folder.\n") +
+           u'\n' +
+           L("Exit status: 0 when nothing failed, 1 when a song failed, 2 for bad usage, a library\n"
+             "that cannot be read or a documents folder in use (with --no-wait), 130 when\n"
+             "interrupted (Ctrl-C or SIGTERM: the song under way is dropped, finished ones stay).\n");
 }
 
 bool parseOptions(const QStringList& args, Options* options, QString* error)
@@ -48,7 +50,7 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
         }
         auto value = [&](QString* target) {
             if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
-                *error = QStringLiteral("%1 needs a folder").arg(a);
+                *error = L("%1 needs a folder").arg(a);
                 return false;
             }
             *target = args[++i];
@@ -77,12 +79,12 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
         } else if (a == u"--help" || a == u"-h") {
             o.help = true;
         } else {
-            *error = QStringLiteral("unknown option %1").arg(a);
+            *error = L("unknown option %1").arg(a);
             return false;
         }
     }
     if (args.contains(QStringLiteral("--library=")) || args.contains(QStringLiteral("--documents="))) {
-        *error = QStringLiteral("--library and --documents need a folder");
+        *error = L("--library and --documents need a folder");
         return false;
     }
     *options = o;
@@ -156,6 +158,27 @@ QString leftOutReason(bool isProtected, const QString& assetExtension)
     static const QStringList converted = {QStringLiteral("mp3"), QStringLiteral("m4a"), QStringLiteral("wav"),
                                           QStringLiteral("aif")};
     return converted.contains(assetExtension) ? QString() : QStringLiteral("unsupported format");
+}
+
+QString leftOutReasonText(const QString& reason)
+{
+    if (reason == u"protected")
+        return L("protected");
+    if (reason == u"unreadable")
+        return L("unreadable");
+    if (reason == u"unsupported format")
+        return L("unsupported format");
+    return reason;
+}
+
+bool isYes(const QString& answer)
+{
+    const QString a = answer.trimmed();
+    if (a.isEmpty())
+        return false;
+    // "y" is understood in every language; a translation adds its own letter.
+    const QChar first = a.front().toLower();
+    return first == u'y' || first == L("y").front().toLower();
 }
 
 } // namespace cli

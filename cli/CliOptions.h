@@ -36,6 +36,13 @@ QString printable(const QString& text);
 // converted: "protected", "unreadable" or "unsupported format".
 QString leftOutReason(bool isProtected, const QString& assetExtension);
 
+// `reason` (a value of leftOutReason()) in the user's language.
+QString leftOutReasonText(const QString& reason);
+
+// Whether an answer to a yes/no question means yes: "y" or the first letter of
+// the user's language's "yes", in either case.
+bool isYes(const QString& answer);
+
 // The batch's percentage as the conversion screen shows it: the item index
 // plus the item's fraction, over the number of items, truncated.
 int batchPercent(unsigned itemIndex, float itemFraction, unsigned itemCount);

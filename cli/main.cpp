@@ -7,6 +7,7 @@
 #include "platform/export/ExportService.h"
 #include "platform/foundation/Documents.h"
 #include "platform/foundation/DocumentsLock.h"
+#include "platform/foundation/Localization.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/Timing.h"
@@ -109,16 +110,15 @@ public:
         const auto item = run_->itemAtIndex(index);
         if (!tty_) {
             // One line per song when the output is a file or a pipe.
-            printErr(QStringLiteral("[%1/%2] %3%4\n")
-                         .arg(index + 1)
-                         .arg(run_->mediaItems().count())
-                         .arg(converted ? QString() : QStringLiteral("failed: "), nameOf(item)));
+            printErr(QStringLiteral("[%1/%2] %3\n")
+                         .arg(QString::number(index + 1), QString::number(run_->mediaItems().count()),
+                              converted ? nameOf(item) : L("failed: %1").arg(nameOf(item))));
             return;
         }
         if (converted)
             return;
         clearLine();
-        printErr(QStringLiteral("failed: %1\n").arg(nameOf(item)));
+        printErr(L("failed: %1").arg(nameOf(item)) + u'\n');
         redraw();
     }
 
@@ -189,19 +189,38 @@ private:
 // The song's format, or why it is left out.
 QString formatOf(const medialibrary::MediaItem& item)
 {
+    // The list is tab-separated for scripts: the reason keeps its one spelling.
     const QString reason = cli::leftOutReason(item.isProtected(), item.assetURL().pathExtension());
     return reason.isEmpty() ? item.assetURL().pathExtension() : reason;
 }
 
+// Whether the C library's rules pick English for messages: LC_ALL, else
+// LC_MESSAGES, else LANG; unset, "C" and "POSIX" (with any codeset) mean the
+// untranslated texts, whatever LANGUAGE says.
+bool messagesInPlainC()
+{
+    QByteArray name;
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        name = qgetenv(variable);
+        if (!name.isEmpty())
+            break;
+    }
+    QByteArray language = name;
+    for (const char separator : {'.', '@'})
+        if (const qsizetype at = language.indexOf(separator); at >= 0)
+            language.truncate(at);
+    return language.isEmpty() || language == "C" || language == "POSIX";
+}
+
 bool confirm(std::size_t count)
 {
-    printErr(QStringLiteral("You have selected %1 songs. This may take some time and needs enough disk space.\n"
-                            "Convert them? [y/N] ")
+    printErr(L("You have selected %1 songs. This may take some time and needs enough disk space.\n"
+               "Convert them? [y/N] ")
                  .arg(count));
-    char answer[16] = {};
+    char answer[64] = {};
     if (!std::fgets(answer, sizeof answer, stdin))
         return false;
-    return answer[0] == 'y' || answer[0] == 'Y';
+    return cli::isYes(QString::fromLocal8Bit(answer));
 }
 
 } // namespace
@@ -210,6 +229,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ripwell-cli"));
+    if (!messagesInPlainC())
+        localization::install(); // the user's language, from the locale
 
     cli::Options options;
     QString error;
@@ -229,19 +250,20 @@ int main(int argc, char** argv)
     const QString root = documents::musicLibraryRoot();
     const QFileInfo rootInfo(root);
     if (!rootInfo.isDir() || !rootInfo.isReadable() || !QDir(root).isReadable()) {
-        printErr(QStringLiteral("ripwell-cli: cannot read the music library %1\n").arg(root));
+        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("cannot read the music library %1").arg(root)));
         return 2;
     }
     const QString docs = documents::documentsDirectory();
     if (!QFileInfo(docs).isDir() || !QFileInfo(docs).isWritable()) {
-        printErr(QStringLiteral("ripwell-cli: cannot write to the documents folder %1\n").arg(docs));
+        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("cannot write to the documents folder %1").arg(docs)));
         return 2;
     }
 
     if (documents::libraryIsInsideDocuments(root, docs))
-        printErr(QStringLiteral("ripwell-cli: the music library %1 lies inside the documents folder %2; converted files "
-                                "are written among the songs, and a song that would be overwritten fails instead\n")
-                     .arg(root, docs));
+        printErr(QStringLiteral("ripwell-cli: %1\n")
+                     .arg(L("the music library %1 lies inside the documents folder %2; converted files are written "
+                            "among the songs, and a song that would be overwritten fails instead")
+                              .arg(root, docs)));
 
     const auto library = medialibrary::MediaLibrary::scan(root, {docs});
     medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
@@ -262,7 +284,7 @@ int main(int argc, char** argv)
         ++skipped;
         ++skippedBy[reason];
         if (options.verbose && !options.list)
-            printErr(QStringLiteral("left out (%1): %2\n").arg(reason, TerminalDisplay::nameOf(item)));
+            printErr(L("left out (%1): %2").arg(cli::leftOutReasonText(reason), TerminalDisplay::nameOf(item)) + u'\n');
     }
 
     QTextStream out(stdout);
@@ -273,9 +295,10 @@ int main(int argc, char** argv)
         if (skipped > 0) {
             QStringList reasons;
             for (auto it = skippedBy.cbegin(); it != skippedBy.cend(); ++it)
-                reasons << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
-            printErr(QStringLiteral("%1 of %2 songs would be left out: %3\n")
-                         .arg(skipped).arg(listed.size()).arg(reasons.join(QStringLiteral(", "))));
+                reasons << QStringLiteral("%1 %2").arg(cli::leftOutReasonText(it.key()), QString::number(it.value()));
+            printErr(L("%1 of %2 songs would be left out: %3")
+                         .arg(QString::number(skipped), QString::number(listed.size()), reasons.join(QStringLiteral(", "))) +
+                     u'\n');
         }
         return 0;
     }
@@ -283,13 +306,14 @@ int main(int argc, char** argv)
     installInterruptHandlers();
     if (selection.count() >= kConfirmFrom && !options.yes) {
         if (!::isatty(STDIN_FILENO)) {
-            printErr(QStringLiteral("ripwell-cli: %1 songs selected; converting 26 or more needs --yes when standard "
-                                    "input is not a terminal\n")
-                         .arg(selection.count()));
+            printErr(QStringLiteral("ripwell-cli: %1\n")
+                         .arg(L("%1 songs selected; converting 26 or more needs --yes when standard input is not a "
+                                "terminal")
+                                  .arg(selection.count())));
             return 2;
         }
         if (!confirm(selection.count())) {
-            printErr(QStringLiteral("Nothing converted.\n"));
+            printErr(L("Nothing converted.") + u'\n');
             return g_interrupted ? kInterruptedStatus : 0;
         }
     }
@@ -298,7 +322,7 @@ int main(int argc, char** argv)
     std::shared_ptr<DocumentsLock> lock;
     for (bool told = false; !lock;) {
         if (g_interrupted) {
-            printErr(QStringLiteral("Interrupted; nothing converted.\n"));
+            printErr(L("Interrupted; nothing converted.") + u'\n');
             return kInterruptedStatus;
         }
         QString holder, why;
@@ -306,16 +330,16 @@ int main(int argc, char** argv)
         if (lock)
             break;
         if (holder.isEmpty()) {
-            printErr(QStringLiteral("ripwell-cli: cannot lock the documents folder %1: %2\n").arg(docs, why));
+            printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("cannot lock the documents folder %1: %2").arg(docs, why)));
             return 2;
         }
         if (options.noWait) {
-            printErr(QStringLiteral("ripwell-cli: the documents folder %1 is in use by %2\n").arg(docs, holder));
+            printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("the documents folder %1 is in use by %2").arg(docs, holder)));
             return 2;
         }
         if (!told) {
-            printErr(QStringLiteral("ripwell-cli: the documents folder %1 is in use by %2; waiting for it to finish\n")
-                         .arg(docs, holder));
+            printErr(QStringLiteral("ripwell-cli: %1\n")
+                         .arg(L("the documents folder %1 is in use by %2; waiting for it to finish").arg(docs, holder)));
             told = true;
         }
         QThread::msleep(200);
@@ -343,7 +367,7 @@ int main(int argc, char** argv)
         run.cancel();
     });
     if (g_interrupted) {
-        printErr(QStringLiteral("Interrupted; nothing converted.\n"));
+        printErr(L("Interrupted; nothing converted.") + u'\n');
         return kInterruptedStatus;
     }
     run.exportMedia(selection);
@@ -361,18 +385,22 @@ int main(int argc, char** argv)
 
     const std::uint32_t failed = run.failedItemCount();
     const std::size_t converted = display.convertedCount_;
-    out << "Files are in " << docs << '\n';
-    out << "Converted: " << converted << ", skipped: " << skipped << " (protected " << skippedBy.value("protected")
-        << ", unreadable " << skippedBy.value("unreadable") << ", unsupported format "
-        << skippedBy.value("unsupported format") << "), failed: " << failed << '\n';
+    out << L("Files are in %1").arg(docs) << '\n';
+    const auto count = [](std::size_t n) { return QString::number(n); };
+    out << L("Converted: %1, skipped: %2 (protected %3, unreadable %4, unsupported format %5), failed: %6")
+               .arg(count(converted), count(skipped), count(skippedBy.value(QStringLiteral("protected"))),
+                    count(skippedBy.value(QStringLiteral("unreadable"))),
+                    count(skippedBy.value(QStringLiteral("unsupported format"))), count(failed))
+        << '\n';
     if (failed > 0) {
         if (run.errorLogError().isEmpty())
-            out << "The failed songs are listed in " << path::appendingComponent(docs, QStringLiteral("error.log")) << '\n';
+            out << L("The failed songs are listed in %1").arg(path::appendingComponent(docs, QStringLiteral("error.log")))
+                << '\n';
         else
-            out << run.errorLogError() << " The failed songs are not listed.\n";
+            out << L("%1 The failed songs are not listed.").arg(run.errorLogError()) << '\n';
     }
     if (run.wasCancelled() || g_interrupted) {
-        out << "Interrupted: the song under way was not converted, and no further song was started.\n";
+        out << L("Interrupted: the song under way was not converted, and no further song was started.") << '\n';
         out.flush();
         return kInterruptedStatus;
     }

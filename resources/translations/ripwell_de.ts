@@ -263,5 +263,176 @@
         <source>Bcc:</source>
         <translation>Bcc:</translation>
     </message>
+    <message>
+        <source>Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--no-wait] [--verbose]
+                  [FILTER…]
+</source>
+        <translation>Aufruf: ripwell-cli [--library ORDNER] [--documents ORDNER] [--list] [--yes] [--no-wait]
+                   [--verbose] [FILTER…]
+</translation>
+    </message>
+    <message>
+        <source>Copies songs out of a music library into ordinary audio files, without re-encoding:
+each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV or AIFF by the
+song&apos;s own format.
+</source>
+        <translation>Kopiert Titel aus einer Musikbibliothek in gewöhnliche Audiodateien, ohne sie neu zu
+kodieren: Jeder Titel wird zu DOKUMENTE/Interpret/Album/Titel.ext, als MP3, M4A, WAV
+oder AIFF, je nach dem eigenen Format des Titels.
+</translation>
+    </message>
+    <message>
+        <source>  FILTER…          select the songs whose &quot;artist / album / title&quot; contains every
+                   FILTER word (case is ignored); without a filter, every song
+  --library DIR    the music library (default: $RIPWELL_LIBRARY, else your music folder)
+  --documents DIR  where the files go (default: $RIPWELL_DOCUMENTS, else
+                   your documents folder plus Ripwell)
+  --list           print the selection (artist, album, title, format or &quot;protected&quot;)
+                   and exit
+  --yes            do not ask before converting 26 or more songs (needed for that
+                   many when standard input is not a terminal)
+  --no-wait        when another run is writing into the documents folder, exit
+                   (status 2) instead of waiting for it to finish
+  --verbose        also print the import&apos;s debug log lines
+  --help           show this text
+</source>
+        <translation>  FILTER…             wählt die Titel, deren „Interpret / Album / Titel“ jedes
+                      FILTER-Wort enthält (Groß-/Kleinschreibung zählt nicht);
+                      ohne Filter jeden Titel
+  --library ORDNER    die Musikbibliothek (Vorgabe: $RIPWELL_LIBRARY, sonst Ihr
+                      Musikordner)
+  --documents ORDNER  wohin die Dateien kommen (Vorgabe: $RIPWELL_DOCUMENTS, sonst
+                      Ihr Dokumentenordner plus Ripwell)
+  --list              zeigt die Auswahl (Interpret, Album, Titel, Format oder
+                      „protected“) und beendet sich
+  --yes               fragt nicht nach, bevor 26 oder mehr Titel konvertiert werden
+                      (für so viele nötig, wenn die Standardeingabe kein Terminal ist)
+  --no-wait           beendet sich (Status 2), wenn ein anderer Lauf in den
+                      Dokumentenordner schreibt, statt auf dessen Ende zu warten
+  --verbose           zeigt auch die Debug-Protokollzeilen des Imports
+  --help              zeigt diesen Text
+</translation>
+    </message>
+    <message>
+        <source>Copy-protected songs are left out and counted. Songs that fail are listed, one title a
+line, in error.log in the documents folder.
+</source>
+        <translation>Kopiergeschützte Titel werden ausgelassen und gezählt. Titel, deren Konvertierung
+fehlschlägt, stehen einzeln pro Zeile in error.log im Dokumentenordner.
+</translation>
+    </message>
+    <message>
+        <source>Exit status: 0 when nothing failed, 1 when a song failed, 2 for bad usage, a library
+that cannot be read or a documents folder in use (with --no-wait), 130 when
+interrupted (Ctrl-C or SIGTERM: the song under way is dropped, finished ones stay).
+</source>
+        <translation>Rückgabewert: 0, wenn nichts fehlgeschlagen ist, 1, wenn ein Titel fehlgeschlagen ist,
+2 bei falschem Aufruf, einer nicht lesbaren Bibliothek oder einem belegten
+Dokumentenordner (mit --no-wait), 130 nach einer Unterbrechung (Strg-C oder SIGTERM:
+der laufende Titel wird verworfen, fertige Titel bleiben erhalten).
+</translation>
+    </message>
+    <message>
+        <source>%1 needs a folder</source>
+        <translation>%1 braucht einen Ordner</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>unbekannte Option %1</translation>
+    </message>
+    <message>
+        <source>--library and --documents need a folder</source>
+        <translation>--library und --documents brauchen einen Ordner</translation>
+    </message>
+    <message>
+        <source>protected</source>
+        <translation>geschützt</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>nicht lesbar</translation>
+    </message>
+    <message>
+        <source>unsupported format</source>
+        <translation>nicht unterstütztes Format</translation>
+    </message>
+    <message>
+        <source>y</source>
+        <translation>j</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>You have selected %1 songs. This may take some time and needs enough disk space.
+Convert them? [y/N] </source>
+        <translation>Sie haben %1 Titel ausgewählt. Das kann einige Zeit dauern und braucht ausreichend Speicherplatz.
+Konvertieren? [j/N] </translation>
+    </message>
+    <message>
+        <source>cannot read the music library %1</source>
+        <translation>die Musikbibliothek %1 kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>cannot write to the documents folder %1</source>
+        <translation>in den Dokumentenordner %1 kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>the music library %1 lies inside the documents folder %2; converted files are written among the songs, and a song that would be overwritten fails instead</source>
+        <translation>die Musikbibliothek %1 liegt im Dokumentenordner %2; konvertierte Dateien werden zwischen die Titel geschrieben, und ein Titel, der überschrieben würde, schlägt stattdessen fehl</translation>
+    </message>
+    <message>
+        <source>left out (%1): %2</source>
+        <translation>ausgelassen (%1): %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2 songs would be left out: %3</source>
+        <translation>%1 von %2 Titeln würden ausgelassen: %3</translation>
+    </message>
+    <message>
+        <source>%1 songs selected; converting 26 or more needs --yes when standard input is not a terminal</source>
+        <translation>%1 Titel ausgewählt; 26 oder mehr zu konvertieren braucht --yes, wenn die Standardeingabe kein Terminal ist</translation>
+    </message>
+    <message>
+        <source>Nothing converted.</source>
+        <translation>Nichts konvertiert.</translation>
+    </message>
+    <message>
+        <source>Interrupted; nothing converted.</source>
+        <translation>Unterbrochen; nichts konvertiert.</translation>
+    </message>
+    <message>
+        <source>cannot lock the documents folder %1: %2</source>
+        <translation>der Dokumentenordner %1 kann nicht gesperrt werden: %2</translation>
+    </message>
+    <message>
+        <source>the documents folder %1 is in use by %2</source>
+        <translation>der Dokumentenordner %1 wird von %2 benutzt</translation>
+    </message>
+    <message>
+        <source>the documents folder %1 is in use by %2; waiting for it to finish</source>
+        <translation>der Dokumentenordner %1 wird von %2 benutzt; warte, bis er fertig ist</translation>
+    </message>
+    <message>
+        <source>Files are in %1</source>
+        <translation>Die Dateien liegen in %1</translation>
+    </message>
+    <message>
+        <source>Converted: %1, skipped: %2 (protected %3, unreadable %4, unsupported format %5), failed: %6</source>
+        <translation>Konvertiert: %1, ausgelassen: %2 (geschützt %3, nicht lesbar %4, nicht unterstütztes Format %5), fehlgeschlagen: %6</translation>
+    </message>
+    <message>
+        <source>The failed songs are listed in %1</source>
+        <translation>Die fehlgeschlagenen Titel stehen in %1</translation>
+    </message>
+    <message>
+        <source>%1 The failed songs are not listed.</source>
+        <translation>%1 Die fehlgeschlagenen Titel werden nicht aufgeführt.</translation>
+    </message>
+    <message>
+        <source>Interrupted: the song under way was not converted, and no further song was started.</source>
+        <translation>Unterbrochen: Der laufende Titel wurde nicht konvertiert, und kein weiterer Titel wurde begonnen.</translation>
+    </message>
 </context>
 </TS>

@@ -1,4 +1,5 @@
 #include "cli/CliOptions.h"
+#include "platform/foundation/Localization.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,26 @@ TEST(CliOptions, EveryFilterWordMustMatchIgnoringCase)
     EXPECT_FALSE(cli::matchesFilters("Mira Okafor", "Paper Boats", "Slow Train", {"okafor", "tide"}));
     EXPECT_TRUE(cli::matchesFilters(QString::fromUtf8("Ærø Strings"), "Vol. 2", "X", {QString::fromUtf8("ærø")}));
     EXPECT_TRUE(cli::matchesFilters("A", "B", "C", {"a / b"})) << "the words match the joined text";
+}
+
+// The confirmation takes "y" always, and the translation's own letter only
+// while that translation is shown.
+TEST(CliOptions, YesIsUnderstoodInTheLanguageShown)
+{
+    for (const char* yes : {"y", "Y", "yes\n", "  y\n"})
+        EXPECT_TRUE(cli::isYes(QString::fromUtf8(yes))) << yes;
+    for (const char* no : {"", "\n", "n", "N", "j", "ja", "x"})
+        EXPECT_FALSE(cli::isYes(QString::fromUtf8(no))) << no;
+    EXPECT_EQ(cli::leftOutReasonText("unsupported format"), "unsupported format");
+
+    ASSERT_TRUE(localization::install(QStringLiteral("de")));
+    for (const char* yes : {"j", "J", "ja\n", "y"})
+        EXPECT_TRUE(cli::isYes(QString::fromUtf8(yes))) << yes;
+    for (const char* no : {"", "n", "nein"})
+        EXPECT_FALSE(cli::isYes(QString::fromUtf8(no))) << no;
+    EXPECT_EQ(cli::leftOutReasonText("protected"), QString::fromUtf8("geschützt"));
+    localization::install(QStringLiteral("en"));
+    EXPECT_FALSE(cli::isYes("j")) << "back in English";
 }
 
 TEST(CliOptions, BatchPercentAsTheScreenShowsIt)

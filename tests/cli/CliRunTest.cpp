@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <functional>
 #include <gtest/gtest.h>
 
 using testsupport::TempDir;
@@ -16,12 +17,17 @@ struct Result {
     QString out, err;
 };
 
-Result cli(const QStringList& args, const QByteArray& input = {})
+// The locale variables a run sees, on top of the test's own environment.
+using Locale = std::function<void(QProcessEnvironment&)>;
+
+Result cli(const QStringList& args, const QByteArray& input = {}, const Locale& locale = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("RIPWELL_LIBRARY");
     env.remove("RIPWELL_DOCUMENTS");
+    if (locale)
+        locale(env);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
     p.write(input);
@@ -128,6 +134,66 @@ TEST_F(Cli, LargeBatchesNeedYesWithoutATerminal)
     const Result done = cli({"--library", big.path(), "--documents", docs.path(), "--yes"});
     EXPECT_EQ(done.exitCode, 0) << done.err.toStdString();
     EXPECT_TRUE(done.out.contains("Converted: 26,")) << done.out.toStdString();
+}
+
+// The texts follow the user's locale: German for LANG=de_DE.UTF-8, English
+// when LC_ALL (which wins over LANG) is the C locale or nothing is set.
+TEST_F(Cli, SpeaksTheLanguageOfTheLocale)
+{
+    const Locale german = [](QProcessEnvironment& env) {
+        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            env.remove(name);
+        env.insert("LANG", "de_DE.UTF-8");
+    };
+    const Locale plainC = [](QProcessEnvironment& env) {
+        env.insert("LC_ALL", "C.UTF-8");
+        env.insert("LANG", "de_DE.UTF-8");
+        env.insert("LANGUAGE", "de");
+    };
+    const Locale none = [](QProcessEnvironment& env) {
+        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"})
+            env.remove(name);
+    };
+
+    const Result help = cli({"--help"}, {}, german);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("Aufruf: ripwell-cli")) << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains(QString::fromUtf8("Rückgabewert: 0")) && help.out.contains("--no-wait"))
+        << help.out.toStdString();
+    EXPECT_FALSE(help.out.contains("Usage"));
+    const Result englishHelp = cli({"--help"}, {}, plainC);
+    EXPECT_TRUE(englishHelp.out.startsWith("Usage: ripwell-cli [--library DIR]")) << englishHelp.out.toStdString();
+    EXPECT_TRUE(englishHelp.out.contains("Exit status: 0 when nothing failed"));
+
+    const Result bad = cli({"--nonsense"}, {}, german);
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.startsWith("ripwell-cli: unbekannte Option --nonsense\n\nAufruf:")) << bad.err.toStdString();
+    for (const Locale& english : {plainC, none}) {
+        const Result r = cli({"--nonsense"}, {}, english);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.startsWith("ripwell-cli: unknown option --nonsense\n\nUsage:")) << r.err.toStdString();
+    }
+
+    const Result de = cli({"--library", library->path(), "--documents", docs.path(), "--verbose"}, {}, german);
+    EXPECT_EQ(de.exitCode, 0) << de.err.toStdString();
+    EXPECT_TRUE(de.out.contains(QStringLiteral("Die Dateien liegen in %1\n").arg(docs.path()))) << de.out.toStdString();
+    EXPECT_TRUE(de.out.contains(QString::fromUtf8("Konvertiert: 4, ausgelassen: 1 (geschützt 1, nicht lesbar 0, nicht "
+                                                  "unterstütztes Format 0), fehlgeschlagen: 0\n")))
+        << de.out.toStdString();
+    EXPECT_TRUE(de.err.contains(QString::fromUtf8("ausgelassen (geschützt): "))) << de.err.toStdString();
+    // The list's columns are for scripts: the same in every language.
+    const Result list = cli({"--library", library->path(), "--documents", docs.path(), "--list"}, {}, german);
+    EXPECT_TRUE(list.out.contains("\tprotected\n")) << list.out.toStdString();
+    EXPECT_TRUE(list.err.contains(QString::fromUtf8("1 von 5 Titeln würden ausgelassen: geschützt 1")))
+        << list.err.toStdString();
+
+    TempDir englishDocs;
+    const Result en = cli({"--library", library->path(), "--documents", englishDocs.path()}, {}, plainC);
+    EXPECT_EQ(en.exitCode, 0) << en.err.toStdString();
+    EXPECT_EQ(en.out.toStdString(), QStringLiteral("Files are in %1\nConverted: 4, skipped: 1 (protected 1, unreadable 0, "
+                                                   "unsupported format 0), failed: 0\n")
+                                        .arg(englishDocs.path())
+                                        .toStdString());
 }
 
 // Songs the run leaves out are counted by reason; tags full of control
