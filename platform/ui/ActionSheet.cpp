@@ -1,5 +1,7 @@
 #include "platform/ui/ActionSheet.h"
 
+#include <memory>
+
 #include "platform/ui/Accessibility.h"
 
 #include "platform/ui/Animation.h"
@@ -16,6 +18,8 @@ namespace ui {
 // The menu on screen: the dimmed overlay with the box of buttons.
 class SheetOverlay : public Overlay {
 public:
+    ~SheetOverlay() override { *alive_ = false; }
+
     SheetOverlay(QWidget* host, ActionSheet* sheet) : Overlay(host), sheet_(sheet)
     {
         box_ = makeMenuBox(this);
@@ -74,12 +78,14 @@ public:
             deleteLater();
             return;
         }
-        QPointer<SheetOverlay> self(this);
+        // The slide's end may come while this overlay is being destroyed (its
+        // parent goes first, taking the box and the animation with it): then
+        // there is nothing left to hide.
         animate(ActionSheet::kSlideDuration, [this] { setFrame(box_, hiddenFrame_); },
-                [self](bool) {
-                    if (self) {
-                        self->hide();
-                        self->deleteLater();
+                [alive = alive_, widget = static_cast<QWidget*>(this)](bool) {
+                    if (*alive) {
+                        widget->hide();
+                        widget->deleteLater();
                     }
                 });
     }
@@ -102,6 +108,7 @@ private:
     }
 
     QPointer<ActionSheet> sheet_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once destruction has begun
     QWidget* box_;
     std::vector<QPushButton*> buttons_;
     QRect shown_, hiddenFrame_;

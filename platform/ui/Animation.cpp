@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 namespace ui {
@@ -73,6 +74,10 @@ void animate(double duration, const std::function<void()>& changes, std::functio
 
     const int ms = timing::scaledMilliseconds(duration);
     auto* group = new QParallelAnimationGroup(QCoreApplication::instance());
+    // Set when a view goes away mid-animation: the group then stops inside that
+    // view's destruction (and often its parents'), where no caller expects its
+    // end to be reported. The report waits for the event loop instead.
+    auto viewGone = std::make_shared<bool>(false);
     for (const Change& c : recorded) {
         if (!c.view)
             continue;
@@ -89,7 +94,10 @@ void animate(double duration, const std::function<void()>& changes, std::functio
         group->addAnimation(anim);
         // A view that goes away takes its part of the animation with it; left
         // in the group, the part would be restarted without a target.
-        QObject::connect(c.view, &QObject::destroyed, anim, [anim] { delete anim; });
+        QObject::connect(c.view, &QObject::destroyed, anim, [anim, viewGone] {
+            *viewGone = true;
+            delete anim;
+        });
         running().insert(c.view, group);
     }
 
@@ -100,7 +108,7 @@ void animate(double duration, const std::function<void()>& changes, std::functio
 
     auto done = std::make_shared<bool>(false);
     QAbstractAnimation* const base = group;
-    auto finish = [base, views, done, didStop = std::move(didStop)](bool finished) {
+    auto finish = [base, views, done, viewGone, didStop = std::move(didStop)](bool finished) {
         if (*done)
             return;
         *done = true;
@@ -110,7 +118,12 @@ void animate(double duration, const std::function<void()>& changes, std::functio
                 running().erase(it);
         }
         base->deleteLater();
-        if (didStop)
+        if (!didStop)
+            return;
+        if (*viewGone)
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [didStop, finished] { didStop(finished); },
+                                      Qt::QueuedConnection);
+        else
             didStop(finished);
     };
 
