@@ -319,8 +319,8 @@ void MailComposeViewController::saveFinished(const MailOutcome& outcome)
 void MailComposeViewController::addAttachmentFileAgainIfGone()
 {
     if (hasAttachment() && !QFileInfo(attachmentPath_).isReadable()) {
-        const QString name = attachmentFileName_;
-        addAttachmentFile(attachmentPath_, attachmentMimeType_, name);
+        const QString path = attachmentPath_, type = attachmentMimeType_, name = attachmentFileName_;
+        addAttachmentFile(path, type, name);
     }
 }
 

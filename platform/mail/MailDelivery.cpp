@@ -178,8 +178,11 @@ MailOutcome sendMail(const MailDraft& draft)
     }
     QString keepError;
     outcome.draftPath = keepAsDraft(path, draft.subject, &keepError);
-    if (outcome.draftPath.isEmpty())
+    if (outcome.draftPath.isEmpty()) {
+        // The composer stays open with the message, so the hidden copy goes.
+        QFile::remove(path);
         outcome.reason += u'\n' + keepError;
+    }
     return outcome;
 }
 
@@ -191,6 +194,8 @@ MailOutcome saveDraft(const MailDraft& draft)
         return outcome;
     outcome.draftPath = keepAsDraft(path, draft.subject, &outcome.reason);
     outcome.ok = !outcome.draftPath.isEmpty();
+    if (!outcome.ok)
+        QFile::remove(path); // the composer stays open with the message
     return outcome;
 }
 

@@ -238,6 +238,12 @@ TEST_F(MailComposer, SendDeliversSubjectBodyAndAttachmentToEveryRecipient)
     EXPECT_EQ(file["disposition"].toString(), "attachment");
     EXPECT_EQ(file["transfer_encoding"].toString().toLower(), "base64");
     EXPECT_TRUE(QByteArray::fromBase64(file["data"].toString().toLatin1()) == bytes) << "attachment bytes differ";
+    // On the wire: the subject as RFC 2047 words, the file name as RFC 2231 parameters.
+    const QByteArray raw = testsupport::readFile(dir_.file("1.eml")).toLower();
+    EXPECT_TRUE(raw.contains("subject: =?utf-8?")) << raw.left(600).toStdString();
+    const qsizetype attachmentHeaders = raw.indexOf("content-type: audio/aac");
+    const qsizetype fileName = raw.indexOf("filename*", attachmentHeaders);
+    EXPECT_TRUE(fileName > 0 && raw.mid(fileName, 20).contains("*=utf-8''")) << raw.mid(attachmentHeaders, 400).toStdString();
     EXPECT_TRUE(drafts().isEmpty()) << "a sent message left a draft";
     EXPECT_TRUE(QDir(mail::draftsDirectory()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
@@ -403,9 +409,35 @@ TEST_F(MailComposer, AFileThatCannotBeReadIsNotAttachedAndTheMailStillGoes)
     press(composer, "sendButton");
     ASSERT_TRUE(waitForResult());
     EXPECT_EQ(presenter_->results[0], MailComposeResult::Sent) << presenter_->errors[0].toStdString();
+    ASSERT_TRUE(processEventsUntil([&] { return presenter_->modalViewController() == nullptr; }));
     const QJsonObject m = sink.message(1);
     EXPECT_EQ(m["content_type"].toString(), "text/html");
     EXPECT_EQ(m["parts"].toArray()[0].toObject()["text"].toString(), kBody) << testsupport::readFile(dir_.file("1.eml")).toStdString();
+}
+
+TEST_F(MailComposer, AFileRemovedWhileTheComposerIsOpenIsDroppedAndTheUserCanSendAgain)
+{
+    SmtpSink sink(dir_.file(""));
+    ASSERT_GT(sink.port(), 0);
+    useSink(sink);
+    const QString song = writeSong("Song.mp3", "abc");
+    MailComposeViewController* composer = mail(song, "Song.mp3");
+    ASSERT_NE(composer, nullptr);
+    ASSERT_TRUE(composer->hasAttachment());
+    ASSERT_TRUE(QFile::remove(song));
+    type(composer, "toField", "ann@example.org");
+    press(composer, "sendButton");
+    // The message cannot be built: the composer stays, with what was typed.
+    ASSERT_TRUE(processEventsUntil([&] { return !composer->isSending(); }, 30000));
+    EXPECT_TRUE(presenter_->results.empty());
+    EXPECT_FALSE(composer->hasAttachment());
+    EXPECT_TRUE(child<QLabel>(composer, "statusLabel")->text().contains("Song.mp3"));
+    EXPECT_EQ(child<QLineEdit>(composer, "toField")->text(), "ann@example.org");
+    EXPECT_TRUE(child<QPushButton>(composer, "sendButton")->isEnabled());
+    press(composer, "sendButton");
+    ASSERT_TRUE(waitForResult());
+    EXPECT_EQ(presenter_->results[0], MailComposeResult::Sent);
+    EXPECT_EQ(sink.received(), 1);
 }
 
 } // namespace

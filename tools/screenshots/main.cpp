@@ -438,10 +438,11 @@ int main(int argc, char** argv)
             composer->setCcRecipients({QStringLiteral("bob@example.org"), QStringLiteral("carol@example.org")});
             composer->setSubject(QStringLiteral("Miracle Waves – Copper Sky"));
             shoot(window, "mail-composer-filled");
-            // A send that fails: no sendmail program; the draft goes to the work folder.
+            // A send that takes a second and fails; the draft goes to the work folder.
             qputenv("XDG_DATA_HOME", QFile::encodeName(work.filePath(QStringLiteral("data"))));
-            qputenv("RIPWELL_SENDMAIL", "/nonexistent/sendmail");
+            qputenv("RIPWELL_SENDMAIL", "sh -c 'sleep 1; echo \"mail.example.org: connection refused\" >&2; exit 75'");
             composer->view()->findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
+            shoot(window, "mail-composer-sending");
             settle(400, [&] { return composer->failureAlert() != nullptr; });
             shoot(window, "mail-composer-send-failed");
             if (composer->failureAlert())
