@@ -231,12 +231,14 @@ void FileManagerViewController::commitEditingStyle(ui::TableView* table, ui::Tab
     QStringList expected = files_;
     expected.removeAt(indexPath.row - offset());
     filemanager::removeItemAtPath(path);
-    const bool gone = !somethingAt(path);
+    reloadStoredFiles();
+    // Gone only when neither the path nor the new listing has it (a name the
+    // file system spells in bytes that are no text cannot be reached by path).
+    const bool gone = !somethingAt(path) && !files_.contains(name);
     // The playing row moves up only when a row above it really went away.
     if (gone && currentPlayingIndex_ != kNoPlayingIndex && row < currentPlayingIndex_)
         --currentPlayingIndex_;
 
-    reloadStoredFiles();
     if (files_ == expected)
         table->deleteRowsAtIndexPaths({indexPath}, ui::TableViewRowAnimation::Fade);
     else

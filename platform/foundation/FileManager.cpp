@@ -44,7 +44,8 @@ thread_local QByteArray t_failedPath;
 int removeOne(const char* path, const struct stat*, int type, struct FTW*)
 {
     // FTW_DEPTH: a folder comes after its content. FTW_PHYS: a link is an
-    // entry of its own (FTW_SL / FTW_SLN), never followed.
+    // entry of its own (FTW_SL / FTW_SLN), never followed. FTW_MOUNT: a
+    // file system mounted inside is left alone (its folder then stays).
     const int rc = (type == FTW_DP || type == FTW_DNR) ? ::rmdir(path) : ::unlink(path);
     if (rc != 0 && t_firstError == 0) {
         t_firstError = errno;
@@ -69,7 +70,8 @@ bool removeItemAtPath(const QString& path, QString* error)
     if (!S_ISDIR(st.st_mode)) {
         if (::unlink(native.constData()) != 0)
             t_firstError = errno;
-    } else if (::nftw(native.constData(), removeOne, 32, FTW_DEPTH | FTW_PHYS) != 0 && t_firstError == 0) {
+    } else if (::nftw(native.constData(), removeOne, 32, FTW_DEPTH | FTW_PHYS | FTW_MOUNT) != 0
+               && t_firstError == 0) {
         t_firstError = errno;
     }
     const bool gone = ::lstat(native.constData(), &st) != 0 && errno == ENOENT;

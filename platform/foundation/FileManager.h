@@ -19,7 +19,8 @@ bool fileExistsAtPath(const QString& path, bool* isDirectory = nullptr);
 
 // Removes a file, a symbolic link or a folder with everything inside it.
 // Symbolic links are removed themselves and never followed, neither at
-// `path` nor inside a folder, so nothing outside `path` is touched. Goes on
+// `path` nor inside a folder, so nothing outside `path` is touched; neither
+// is a file system mounted inside it. Goes on
 // past entries it cannot remove; returns true when nothing is left at
 // `path`, else false with the first failure in `error`.
 bool removeItemAtPath(const QString& path, QString* error = nullptr);

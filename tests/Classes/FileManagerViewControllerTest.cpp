@@ -374,6 +374,26 @@ TEST_F(Browser, AnEntryThatCannotBeRemovedStaysListedAndTheUserIsTold)
     EXPECT_TRUE(browser_->tableView()->isEditing());
 }
 
+// A name whose bytes are no valid text cannot be reached by its shown name:
+// the row must come back with an alert, not vanish while the file stays.
+TEST_F(Browser, AnEntryWhoseNameIsNoTextIsNotReportedAsDeleted)
+{
+    const QByteArray raw = QFile::encodeName(docs_.path()) + "/bad\xff name.mp3";
+    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    open();
+    ASSERT_EQ(browser_->files().size(), 1);
+    deleteRow(0);
+    EXPECT_EQ(::access(raw.constData(), F_OK), 0);
+    EXPECT_EQ(browser_->tableView()->numberOfRowsInSection(0), 1);
+    bool told = false;
+    for (QLabel* label : window_.findChildren<QLabel*>())
+        told = told || (label->isVisible() && label->text() == "This entry could not be deleted.");
+    EXPECT_TRUE(told);
+    ::unlink(raw.constData());
+}
+
 TEST_F(Browser, AnEntryRemovedBehindTheBrowsersBackLeavesTableAndListingAgreed)
 {
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3"})
