@@ -310,7 +310,10 @@ void CompletedWorkViewController::showFileManager()
 void CompletedWorkViewController::viewDidAppear(bool animated)
 {
     ui::ViewController::viewDidAppear(animated);
-    if (dismissAfterFileManager_)
+    // Back from the browser: straight on to the main screen. (The screen's
+    // own slide-in may end after the browser has been opened over it, when
+    // the run ended at once; the browser then stays.)
+    if (dismissAfterFileManager_ && !modalViewController())
         dismissModalViewControllerAnimated(false);
 }
 

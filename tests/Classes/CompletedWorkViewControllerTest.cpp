@@ -366,6 +366,19 @@ TEST_F(CompletedWorkTest, TransferInstructionsReturnToTheMenuAndWwwOpensTheHelpP
     EXPECT_TRUE(html.contains(docs.path().toHtmlEscaped())) << "names where the files are";
     EXPECT_FALSE(html.contains("@DOCUMENTS@"));
     EXPECT_TRUE(page.toLocalFile().startsWith(docs.file("data/")));
+
+    // In German the page is the German one.
+    ASSERT_TRUE(localization::install("de"));
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    press(s->actionSheetMulti(), 1);
+    press(s->alertInstructions(), 1);
+    ASSERT_TRUE(waitForMenu(s->actionSheetMulti()));
+    QDesktopServices::unsetUrlHandler("file");
+    localization::install("en");
+    ASSERT_EQ(catcher.opened.size(), 2);
+    const QString german = QString::fromUtf8(testsupport::readFile(catcher.opened.back().toLocalFile()));
+    EXPECT_TRUE(german.contains("<html lang=\"de\">"));
+    EXPECT_TRUE(german.contains(docs.path().toHtmlEscaped()));
     qunsetenv("XDG_DATA_HOME");
 }
 
@@ -378,8 +391,9 @@ TEST_F(CompletedWorkTest, PlaybackMenuStopsThePlayerAndReturnsToTheMenu)
     QAbstractButton* stop = s->actionSheetPlayback()->buttonAtIndex(0);
     ASSERT_NE(stop, nullptr);
     EXPECT_EQ(stop->text(), "Stop playback");
-    ASSERT_TRUE(processEventsUntil([&] { return stop->isVisible() && stop->mapTo(&window, QPoint(0, 0)).y() < window.height(); }));
-    EXPECT_TRUE(window.rect().contains(QRect(stop->mapTo(&window, QPoint(0, 0)), stop->size()))) << "on screen";
+    EXPECT_TRUE(processEventsUntil([&] {
+        return stop->isVisible() && window.rect().contains(QRect(stop->mapTo(&window, QPoint(0, 0)), stop->size()));
+    })) << "the menu comes up on screen";
     click(stop);
     EXPECT_EQ(AudioPlayerHelper::sharedInstance()->player(), nullptr);
     ASSERT_TRUE(waitForMenu(s->actionSheetSingle()));
@@ -421,12 +435,24 @@ TEST_F(CompletedWorkTest, MailCarriesTheFileAndTheArtistAndTheMenuComesBackWhenI
 
 TEST_F(CompletedWorkTest, ClosingTheBrowserLandsOnTheMainScreenWithoutAnimation)
 {
-    CompletedWorkViewController* s = convert({song("Morning Tide"), song("Copper Sky")});
+    // The screen slides in slowly and the run ends long before: the browser is
+    // opened while the screen is still arriving, and must stay when it has.
+    timing::setScale(4.0);
+    CompletedWorkViewController* s = convert<SteppedScreen>(
+        {song("Morning Tide"), song("Copper Sky")}, true,
+        [](SteppedScreen* stepped) { stepped->whenRunEnds = [] { timing::setScale(0.02); }; });
+    ASSERT_TRUE(ui::isAnimating(s->view())) << "still sliding in";
     press(s->actionSheetMulti(), 0); // File manager
-    auto* browser = qobject_cast<FileManagerViewController*>(s->modalViewController());
-    ASSERT_NE(browser, nullptr);
+    QPointer<FileManagerViewController> browser = qobject_cast<FileManagerViewController*>(s->modalViewController());
+    ASSERT_FALSE(browser.isNull());
     EXPECT_TRUE(s->dismissAfterFileManager());
-    ASSERT_TRUE(processEventsUntil([&] { return browser->view()->geometry() == window.contentRect(); }));
+    ASSERT_TRUE(processEventsUntil([&] {
+        return screen.isNull() || browser.isNull() || (!ui::isAnimating(s->view()) && !ui::isAnimating(browser->view()));
+    }));
+    ASSERT_FALSE(screen.isNull()) << "the screen stays under the browser";
+    ASSERT_FALSE(browser.isNull());
+    ASSERT_EQ(s->modalViewController(), browser.data()) << "the browser stays up";
+
     host.appeared.clear();
     click(browser->quitButton());
     ASSERT_TRUE(processEventsUntil([&] { return screen.isNull(); }));
