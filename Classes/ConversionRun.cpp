@@ -136,10 +136,13 @@ void ConversionRun::conversionLoop()
     context.title = context.item.title();
     context.index = currentItemIndex_;
     context.documentsDirectory = documents::documentsDirectory();
+    QString folderFailure;
     context.outputURL = uniqueOutputURL(outputURLForItem(assetURL, tagValue(context.title),
                                                          tagValue(context.item.artist()),
                                                          tagValue(context.item.albumTitle()),
-                                                         context.documentsDirectory));
+                                                         context.documentsDirectory, &folderFailure));
+    if (!folderFailure.isEmpty())
+        applog::error(kLoopOp, folderFailure); // the import's own error would only say the file is missing
     currentItemURL_ = context.outputURL;
     applog::debug(kLoopOp, QStringLiteral("Converting <%1> to <%2>")
                                .arg(assetURL.absoluteString(), context.outputURL.absoluteString()));

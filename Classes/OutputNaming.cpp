@@ -3,6 +3,11 @@
 #include "platform/foundation/PathString.h"
 
 #include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -43,11 +48,16 @@ QString cleanUpFilename(const QString& name)
     QString cleaned = name;
     for (char16_t c : kRemovedCharacters)
         cleaned.replace(QChar(c), QString());
+    // Control characters (C0, DEL and C1) have no place in a file name: a
+    // newline or an escape sequence from a tag would end up in listings and
+    // on terminals.
+    cleaned.removeIf([](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); });
     return cleaned.trimmed();
 }
 
 Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, const std::optional<QString>& artist,
-                     const std::optional<QString>& albumTitle, const QString& documentsDirectory)
+                     const std::optional<QString>& albumTitle, const QString& documentsDirectory,
+                     QString* folderFailure)
 {
     const QString untitled = QStringLiteral("Untitled");
     const QString fileName = title.value_or(untitled);
@@ -57,7 +67,7 @@ Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, c
                           : path::appendingComponent(*artist, fileName);
 
     QStringList levels = cleanUpFilename(name).split(u'/', Qt::SkipEmptyParts);
-    if (cleanUpFilename(fileName).split(u'/', Qt::SkipEmptyParts).isEmpty())
+    if (levels.isEmpty() || cleanUpFilename(fileName).split(u'/', Qt::SkipEmptyParts).isEmpty())
         levels.append(untitled); // the title gave no name of its own
     for (QString& level : levels) {
         if (level == u"." || level == u"..")
@@ -75,8 +85,18 @@ Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, c
     const Url url = Url::fileURLWithPath(file).URLByAppendingPathExtension(extension);
 
     const QString folder = path::deletingLastComponent(url.path());
-    if (!QFileInfo::exists(folder))
-        QDir().mkpath(folder);
+    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder) && folderFailure) {
+        // Name the folder that could not be made, and why.
+        QString missing = folder;
+        while (!QFileInfo::exists(path::deletingLastComponent(missing)) && missing != documentsDirectory)
+            missing = path::deletingLastComponent(missing);
+        const int result = ::mkdir(QFile::encodeName(missing).constData(), 0777);
+        const int why = result == 0 ? 0 : errno;
+        if (result == 0)
+            ::rmdir(QFile::encodeName(missing).constData());
+        *folderFailure = QStringLiteral("Could not create folder %1: %2")
+                             .arg(missing, QString::fromLocal8Bit(std::strerror(why ? why : EIO)));
+    }
     return url;
 }
 

@@ -10,7 +10,8 @@
 #include <optional>
 
 // Removes the 17 characters : ; \ | > < ! ? $ * % + = ' ^ ` " wherever they
-// occur, then whitespace and line breaks at both ends. "/" stays: it separates
+// occur, then every control character (U+0000 to U+001F, U+007F to U+009F),
+// then whitespace and line breaks at both ends. "/" stays: it separates
 // folder levels.
 QString cleanUpFilename(const QString& name);
 
@@ -27,9 +28,11 @@ QString cleanUpFilename(const QString& name);
 //
 // The folder that is to hold the file is created (with its parents) when
 // nothing exists at its path; a failure shows later, when the file cannot be
-// written.
+// written. When it cannot be made, `folderFailure` (when given) says which
+// folder and why.
 Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, const std::optional<QString>& artist,
-                     const std::optional<QString>& albumTitle, const QString& documentsDirectory);
+                     const std::optional<QString>& albumTitle, const QString& documentsDirectory,
+                     QString* folderFailure = nullptr);
 
 // The name an output takes when `url` is already taken by another song of the
 // same run: " (n)" before the extension. The file name is cut, at a character

@@ -125,4 +125,37 @@ QString progressLine(int percent, unsigned itemNumber, unsigned itemCount, const
     return line;
 }
 
+QString printable(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\t')
+            out += QLatin1String("\\t");
+        else if (u == u'\n')
+            out += QLatin1String("\\n");
+        else if (u == u'\r')
+            out += QLatin1String("\\r");
+        else if (u < 0x20 || u == 0x7F)
+            out += QString::asprintf("\\x%02X", unsigned(u));
+        else if (u >= 0x80 && u <= 0x9F)
+            out += QString::asprintf("\\u%04X", unsigned(u));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString leftOutReason(bool isProtected, const QString& assetExtension)
+{
+    if (isProtected)
+        return QStringLiteral("protected");
+    if (assetExtension.isEmpty())
+        return QStringLiteral("unreadable");
+    static const QStringList converted = {QStringLiteral("mp3"), QStringLiteral("m4a"), QStringLiteral("wav"),
+                                          QStringLiteral("aif")};
+    return converted.contains(assetExtension) ? QString() : QStringLiteral("unsupported format");
+}
+
 } // namespace cli

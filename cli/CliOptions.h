@@ -27,6 +27,15 @@ QString usageText();
 // Whether "artist / album / title" contains every filter word, ignoring case.
 bool matchesFilters(const QString& artist, const QString& album, const QString& title, const QStringList& filters);
 
+// `text` fit for a terminal and for tab-separated columns: every control
+// character (C0, DEL, C1) written as an escape ("\t", "\n", "\r", else
+// "\x1B" or "\u0085"); everything else as it is.
+QString printable(const QString& text);
+
+// Why a song of the library is left out of a conversion, or empty when it is
+// converted: "protected", "unreadable" or "unsupported format".
+QString leftOutReason(bool isProtected, const QString& assetExtension);
+
 // The batch's percentage as the conversion screen shows it: the item index
 // plus the item's fraction, over the number of items, truncated.
 int batchPercent(unsigned itemIndex, float itemFraction, unsigned itemCount);

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QThread>
@@ -97,8 +98,8 @@ public:
             return;
         shownIndex_ = index;
         const auto item = run_->itemAtIndex(index);
-        artist_ = item.artist();
-        title_ = item.displayTitle();
+        artist_ = cli::printable(item.artist());
+        title_ = cli::printable(item.displayTitle());
         redraw();
     }
 
@@ -137,19 +138,24 @@ public:
     void logLine(const QString& line)
     {
         // The run's own lines say what itemEnded() shows already.
-        if (!verbose_ && (line.startsWith(QLatin1String("[DEBUG]")) || line.startsWith(QLatin1String("[ERROR] [conversionLoop]"))))
+        if (!verbose_ && (line.startsWith(QLatin1String("[DEBUG]")) ||
+                          (line.startsWith(QLatin1String("[ERROR] [conversionLoop]")) &&
+                           !line.contains(QLatin1String("Could not create folder")))))
             return;
         clearLine();
-        printErr(line + u'\n');
+        printErr(cli::printable(line) + u'\n'); // lines carry titles: no raw control characters
         redraw();
     }
 
 private:
+public:
     static QString nameOf(const medialibrary::MediaItem& item)
     {
-        return item.artist().isEmpty() ? item.displayTitle()
-                                       : QStringLiteral("%1 – %2").arg(item.artist(), item.displayTitle());
+        return cli::printable(item.artist().isEmpty() ? item.displayTitle()
+                                                      : QStringLiteral("%1 – %2").arg(item.artist(), item.displayTitle()));
     }
+
+private:
     void clearLine()
     {
         if (tty_ && drawn_)
@@ -180,13 +186,11 @@ private:
     bool ended_ = false;
 };
 
+// The song's format, or why it is left out.
 QString formatOf(const medialibrary::MediaItem& item)
 {
-    if (item.isProtected())
-        return QStringLiteral("protected");
-    if (item.assetURL().isEmpty())
-        return QStringLiteral("unreadable");
-    return item.assetURL().pathExtension();
+    const QString reason = cli::leftOutReason(item.isProtected(), item.assetURL().pathExtension());
+    return reason.isEmpty() ? item.assetURL().pathExtension() : reason;
 }
 
 bool confirm(std::size_t count)
@@ -245,20 +249,34 @@ int main(int argc, char** argv)
     SelectionMap selection;
     std::vector<medialibrary::MediaItem> listed;
     std::size_t skipped = 0;
+    QMap<QString, std::size_t> skippedBy; // reason -> songs
     for (const auto& item : library->items()) {
         if (!cli::matchesFilters(item.artist(), item.albumTitle(), item.displayTitle(), options.filters))
             continue;
         listed.push_back(item);
-        if (item.assetURL().isEmpty())
-            ++skipped; // protected or unreadable: the library does not hand it over
-        else
+        const QString reason = cli::leftOutReason(item.isProtected(), item.assetURL().pathExtension());
+        if (reason.isEmpty()) {
             selection.setObject(item, item.assetURL());
+            continue;
+        }
+        ++skipped;
+        ++skippedBy[reason];
+        if (options.verbose && !options.list)
+            printErr(QStringLiteral("left out (%1): %2\n").arg(reason, TerminalDisplay::nameOf(item)));
     }
 
     QTextStream out(stdout);
     if (options.list) {
         for (const auto& item : listed)
-            out << item.artist() << '\t' << item.albumTitle() << '\t' << item.displayTitle() << '\t' << formatOf(item) << '\n';
+            out << cli::printable(item.artist()) << '\t' << cli::printable(item.albumTitle()) << '\t'
+                << cli::printable(item.displayTitle()) << '\t' << formatOf(item) << '\n';
+        if (skipped > 0) {
+            QStringList reasons;
+            for (auto it = skippedBy.cbegin(); it != skippedBy.cend(); ++it)
+                reasons << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+            printErr(QStringLiteral("%1 of %2 songs would be left out: %3\n")
+                         .arg(skipped).arg(listed.size()).arg(reasons.join(QStringLiteral(", "))));
+        }
         return 0;
     }
 
@@ -344,7 +362,9 @@ int main(int argc, char** argv)
     const std::uint32_t failed = run.failedItemCount();
     const std::size_t converted = display.convertedCount_;
     out << "Files are in " << docs << '\n';
-    out << "Converted: " << converted << ", skipped (protected or unreadable): " << skipped << ", failed: " << failed << '\n';
+    out << "Converted: " << converted << ", skipped: " << skipped << " (protected " << skippedBy.value("protected")
+        << ", unreadable " << skippedBy.value("unreadable") << ", unsupported format "
+        << skippedBy.value("unsupported format") << "), failed: " << failed << '\n';
     if (failed > 0) {
         if (run.errorLogError().isEmpty())
             out << "The failed songs are listed in " << path::appendingComponent(docs, QStringLiteral("error.log")) << '\n';

@@ -1,6 +1,6 @@
 // Output naming on arbitrary tags: whatever the title, artist and album, the
 // file lies strictly inside the documents directory, and cleaning removes
-// every character it promises to remove.
+// every character it promises to remove, control characters included.
 #include "Classes/OutputNaming.h"
 
 #include <QDir>
@@ -30,9 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Url asset = Url::fromString(QStringLiteral("library://item/item.%1?id=1").arg(QLatin1String(extensions[(flags >> 3) & 3])));
 
     const QString cleaned = cleanUpFilename(QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)));
-    for (QChar c : cleaned)
+    for (QChar c : cleaned) {
         if (QStringLiteral(":;\\|><!?$*%+='^`\"").contains(c))
             std::abort();
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            std::abort(); // a control character left in a name
+    }
 
     QDir().mkpath(documents);
     const Url url = outputURLForItem(asset, part(0, 0), part(1, 1), part(2, 2), documents);

@@ -55,29 +55,36 @@ public:
 
     const MediaItem& item(int row) const { return picker_->all_[rows_[static_cast<std::size_t>(row)]]; }
 
-    int rowOf(quint64 id) const { return rowOfId_.value(id, -1); }
+    // Built on first use after each filtering: the search itself stays fast.
+    int rowOf(quint64 id) const
+    {
+        if (rowOfId_.isEmpty() && !rows_.empty()) {
+            rowOfId_.reserve(qsizetype(rows_.size()));
+            for (std::size_t row = 0; row < rows_.size(); ++row)
+                rowOfId_.insert(picker_->all_[rows_[row]].persistentID(), int(row));
+        }
+        return rowOfId_.value(id, -1);
+    }
 
     void setFilter(const QString& text)
     {
-        const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+        QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+        for (QString& w : words)
+            w = w.toCaseFolded();
         beginResetModel();
         rows_.clear();
         rowOfId_.clear();
-        for (std::size_t i = 0; i < picker_->all_.size(); ++i) {
-            const MediaItem& it = picker_->all_[i];
+        const std::vector<QString>& keys = picker_->searchKeys_;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
             bool match = true;
             for (const QString& w : words) {
-                if (!it.displayTitle().contains(w, Qt::CaseInsensitive) &&
-                    !it.artist().contains(w, Qt::CaseInsensitive) &&
-                    !it.albumTitle().contains(w, Qt::CaseInsensitive)) {
+                if (!keys[i].contains(w)) {
                     match = false;
                     break;
                 }
             }
-            if (match) {
-                rowOfId_.insert(it.persistentID(), static_cast<int>(rows_.size()));
+            if (match)
                 rows_.push_back(i);
-            }
         }
         endResetModel();
     }
@@ -92,7 +99,7 @@ public:
 private:
     MediaPickerController* picker_;
     std::vector<std::size_t> rows_;
-    QHash<quint64, int> rowOfId_;
+    mutable QHash<quint64, int> rowOfId_;
 };
 
 // Paints a row: artwork, title, artist and album, check mark.
@@ -202,7 +209,23 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
         library_ = MediaLibrary::defaultMediaLibrary();
     }
     if (mediaTypes_ & MediaTypeMusic)
-        all_ = library_->items();
+        setItems(library_->items());
+}
+
+QString MediaPickerController::searchKey(const MediaItem& item)
+{
+    // Title, artist and album in one folded text; a search word never holds
+    // the separator, so it matches within one of them only.
+    return (item.displayTitle() + u'\n' + item.artist() + u'\n' + item.albumTitle()).toCaseFolded();
+}
+
+void MediaPickerController::setItems(std::vector<MediaItem> items)
+{
+    all_ = std::move(items);
+    searchKeys_.clear();
+    searchKeys_.reserve(all_.size());
+    for (const MediaItem& item : all_)
+        searchKeys_.push_back(searchKey(item));
 }
 
 MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent)
@@ -239,12 +262,28 @@ void MediaPickerController::fillIn()
         library_ = scan_->library();
         scan_.reset();
         if (mediaTypes_ & MediaTypeMusic)
-            all_ = library_->items(); // the same songs, in the library's order
+            setItems(library_->items()); // the same songs, in the library's order
     } else if (!fresh.empty() && (mediaTypes_ & MediaTypeMusic)) {
+        // Merge the new songs, sorted, into the sorted list, keys alongside.
         std::sort(fresh.begin(), fresh.end(), MediaLibrary::inLibraryOrder);
-        const auto middle = std::ptrdiff_t(all_.size());
-        all_.insert(all_.end(), fresh.begin(), fresh.end());
-        std::inplace_merge(all_.begin(), all_.begin() + middle, all_.end(), MediaLibrary::inLibraryOrder);
+        std::vector<MediaItem> items;
+        std::vector<QString> keys;
+        items.reserve(all_.size() + fresh.size());
+        keys.reserve(all_.size() + fresh.size());
+        std::size_t a = 0, b = 0;
+        while (a < all_.size() || b < fresh.size()) {
+            if (b == fresh.size() || (a < all_.size() && !MediaLibrary::inLibraryOrder(fresh[b], all_[a]))) {
+                items.push_back(std::move(all_[a]));
+                keys.push_back(std::move(searchKeys_[a]));
+                ++a;
+            } else {
+                keys.push_back(searchKey(fresh[b]));
+                items.push_back(std::move(fresh[b]));
+                ++b;
+            }
+        }
+        all_ = std::move(items);
+        searchKeys_ = std::move(keys);
     }
     if (finished && scan_)
         scan_.reset(); // cancelled: keep what was read

@@ -111,6 +111,8 @@ private:
     Q_INVOKABLE void takeLoadedArtwork();
     bool isRowVisible(quint64 id) const;
     void startFillingIn(std::shared_ptr<LibraryScan> scan);
+    void setItems(std::vector<MediaItem> items);
+    static QString searchKey(const MediaItem& item);
     void fillIn();
     MediaItem itemWithPersistentID(quint64 id) const;
 
@@ -119,6 +121,7 @@ private:
     std::shared_ptr<LibraryScan> scan_;           // while filling in
     std::size_t taken_ = 0;                       // songs of the scan taken so far
     std::vector<MediaItem> all_;
+    std::vector<QString> searchKeys_; // per song of all_: what the search looks in
     MediaPickerControllerDelegate* delegate_ = nullptr;
     bool allowsMultiple_ = false;
     QString prompt_;

@@ -24,10 +24,12 @@ struct Change {
 int g_depth = 0;
 std::vector<Change> g_changes;
 
-// The running animation group of each animated view.
-QHash<const QWidget*, QPointer<QParallelAnimationGroup>>& running()
+// The running animation group of each animated view. Held by its base class:
+// an entry is also looked at while the group is being destroyed, when it no
+// longer is a QParallelAnimationGroup.
+QHash<const QWidget*, QPointer<QAbstractAnimation>>& running()
 {
-    static QHash<const QWidget*, QPointer<QParallelAnimationGroup>> map;
+    static QHash<const QWidget*, QPointer<QAbstractAnimation>> map;
     return map;
 }
 
@@ -36,7 +38,7 @@ void stopAnimationOf(const QWidget* view)
     auto it = running().find(view);
     if (it == running().end())
         return;
-    QPointer<QParallelAnimationGroup> group = it.value();
+    QPointer<QAbstractAnimation> group = it.value();
     running().erase(it);
     if (group)
         group->stop();
@@ -97,16 +99,17 @@ void animate(double duration, const std::function<void()>& changes, std::functio
             views->push_back(c.view);
 
     auto done = std::make_shared<bool>(false);
-    auto finish = [group, views, done, didStop = std::move(didStop)](bool finished) {
+    QAbstractAnimation* const base = group;
+    auto finish = [base, views, done, didStop = std::move(didStop)](bool finished) {
         if (*done)
             return;
         *done = true;
         for (const QWidget* v : *views) {
             auto it = running().find(v);
-            if (it != running().end() && it.value() == group)
+            if (it != running().end() && it.value() == base)
                 running().erase(it);
         }
-        group->deleteLater();
+        base->deleteLater();
         if (didStop)
             didStop(finished);
     };
@@ -117,10 +120,11 @@ void animate(double duration, const std::function<void()>& changes, std::functio
         return;
     }
     QObject::connect(group, &QAbstractAnimation::stateChanged, group,
-                     [group, finish, ms](QAbstractAnimation::State now, QAbstractAnimation::State) {
-                         // Also reached from the group's destructor: no virtual calls here.
+                     [base, finish, ms](QAbstractAnimation::State now, QAbstractAnimation::State) {
+                         // Also reached from the group's destructor: no virtual
+                         // calls, and only through the base class.
                          if (now == QAbstractAnimation::Stopped)
-                             finish(group->currentTime() >= ms);
+                             finish(base->currentTime() >= ms);
                      });
     group->start();
 }

@@ -7,7 +7,11 @@
 #include "tests/support/TestSupport.h"
 #include "tools/make_library/SongGenerator.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QSet>
+#include <future>
+#include <map>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -410,15 +414,86 @@ TEST_F(Run, TenThousandInstantFailuresFinish)
 
 TEST_F(Run, DestroyingTheRunMidwayIsSafe)
 {
+    Recorder late;
     {
-        ConversionRun shortLived;
+        ConversionRun shortLived(&late);
         SelectionMap map;
         const MediaItem i = item("Slow Train.wav", "Slow Train");
         map.setObject(i, i.assetURL());
         shortLived.exportMedia(map);
+        ASSERT_FALSE(shortLived.isFinished());
     } // gone while its import runs: its completion must find nothing to call
-    testsupport::processEventsUntil([] { return false; }, 300);
-    SUCCEED();
+    // The import's handler runs on the export service, then hands over to the
+    // main thread: wait for both.
+    std::promise<void> drained;
+    exportservice::enqueue([&] { drained.set_value(); });
+    drained.get_future().wait();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(late.events, QStringList{"started"});
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+
+    // The documents folder is free again for the next run.
+    convert({item("Northern Lights.aif", "Northern Lights")});
+    EXPECT_EQ(recorder.events.last(), "offered 0");
+    EXPECT_TRUE(QFile::exists(docs.file("Artist/Album/Northern Lights.aif")));
+}
+
+// The progress tick: while an item exports, progress and then the current
+// item; a completed item shows 1.0 and nothing more; when an item has ended
+// (converted, failed or cancelled) its ticks stop.
+TEST_F(Run, ProgressTicksFollowTheItemsStatus)
+{
+    struct Ticks : ConversionDisplay {
+        ConversionRun* run = nullptr;
+        QStringList seen;
+        void progress(float p) override { seen << QStringLiteral("p %1 %2").arg(run->currentItemIndex()).arg(p); }
+        void currentItem() override { seen << QStringLiteral("c %1").arg(run->currentItemIndex()); }
+        void itemEnded(std::uint32_t i, bool ok) override { seen << QStringLiteral("end %1 %2").arg(i).arg(ok); }
+        void runEnded(std::uint32_t) override { seen << "ended"; }
+    } ticks;
+    ConversionRun tickRun(&ticks);
+    ticks.run = &tickRun;
+    SelectionMap map;
+    int n = 0;
+    for (const char* f : {"Slow Train.wav", "Not Audio.mp3", "Northern Lights.aif", "Copper Sky.m4a"}) {
+        const MediaItem i = item(f, QString(f).section('.', 0, 0));
+        QUrl key = i.assetURL().qurl();
+        key.setQuery(QStringLiteral("n=%1").arg(n++));
+        map.setObject(i, Url(key));
+    }
+    tickRun.exportMedia(map);
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return tickRun.isFinished(); }, 60000));
+    // Ticks that would come after the end: wait out twenty tick intervals.
+    bool waited = false;
+    timing::Timer::scheduledOnce(2.0, &tickRun, [&](timing::Timer*) { waited = true; });
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return waited; }));
+    ASSERT_EQ(ticks.seen.last(), "ended") << ticks.seen.join(" | ").toStdString();
+
+    QSet<QString> ended;
+    std::map<QString, float> last;
+    for (qsizetype k = 0; k < ticks.seen.size(); ++k) {
+        const QStringList parts = ticks.seen[k].split(' ');
+        const QString& index = parts.value(1);
+        SCOPED_TRACE(ticks.seen.mid(0, k + 1).join(" | ").toStdString());
+        if (parts[0] == "end") {
+            ended.insert(index); // a tick that read "completed" may or may not have come first
+            continue;
+        }
+        if (parts[0] == "ended")
+            continue;
+        EXPECT_FALSE(ended.contains(index)) << "a tick after its item has ended";
+        if (parts[0] == "c") {
+            ASSERT_GT(k, 0);
+            EXPECT_TRUE(ticks.seen[k - 1].startsWith("p " + index + " ")) << "current item comes right after progress";
+            continue;
+        }
+        const float p = parts[2].toFloat();
+        EXPECT_GE(p, last.count(index) ? last[index] : 0.0f) << "progress never goes back";
+        EXPECT_NE(last.count(index) ? last[index] : 0.0f, 1.0f) << "nothing after a whole item";
+        last[index] = p;
+    }
+    EXPECT_EQ(last.count("1"), 0u) << "an item that fails at once shows no progress";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using testsupport::TempDir;
 
@@ -22,13 +23,38 @@ TEST(CleanUpFilename, RemovesTheSeventeenCharactersAndTrimsTheEnds)
     // Everything else stays, "/" included.
     const QString kept = QString::fromUtf8("A/B.,&()[]#@~-_ Ærø 東京 😀");
     EXPECT_EQ(cleanUpFilename(kept), kept);
-    // Whitespace and line breaks go at both ends only.
+    // Whitespace and line breaks go at both ends only; the control characters
+    // among them go everywhere.
     const QString ends = QString::fromUtf8("\t\n\v\f\r \u0085\u00a0\u2028\u2029\u3000");
-    EXPECT_EQ(cleanUpFilename(ends + "in" + ends + "side" + ends), "in" + ends + "side");
+    const QString spaces = QString::fromUtf8(" \u00a0\u2028\u2029\u3000");
+    EXPECT_EQ(cleanUpFilename(ends + "in" + ends + "side" + ends), "in" + spaces + "side");
     EXPECT_EQ(cleanUpFilename(" ? ! "), "");
     const QString arg = " keep? ";
     cleanUpFilename(arg);
     EXPECT_EQ(arg, " keep? ") << "the argument is not changed";
+}
+
+TEST(CleanUpFilename, RemovesControlCharactersThatTagsBring)
+{
+
+    // Newline, tab, CR, an escape sequence that would clear a terminal, one
+    // that would retitle it, DEL and C1 controls.
+    EXPECT_EQ(cleanUpFilename(QString::fromUtf8("Line\nBreak\tTab\rCR\x1b[2J\x1b]0;x\x07\x7f\u0085\u009b.")),
+              "LineBreakTabCR[2J]0x.");
+    EXPECT_EQ(cleanUpFilename(QString(QChar(0)) + "A/B" + QChar(0x1f)), "A/B");
+    const QString kept = QString::fromUtf8("\u00a0Ç\u200b");
+    EXPECT_EQ(cleanUpFilename("x" + kept + "x"), "x" + kept + "x");
+}
+
+// Found by fuzzing: empty artist and album, and a title that is only slashes,
+// spaces and removed characters, once named the documents directory itself
+// plus the extension: a file beside the folder instead of inside it.
+TEST(OutputURL, NothingLeftOfTheNameStillGivesAFileInside)
+{
+    TempDir docs;
+    const Url asset = medialibrary::makeAssetURL("m4a", 1);
+    EXPECT_EQ(outputURLForItem(asset, QString::fromUtf8("/'/\x01 /"), QString(), QString(), docs.path()).path(),
+              docs.file("Untitled.m4a"));
 }
 
 struct Row {
@@ -123,6 +149,22 @@ TEST(OutputURL, Folders)
     const Url blocked = outputURLForItem(asset, "C", "F", none, docs.path());
     EXPECT_EQ(blocked.path(), docs.file("F/C.mp3"));
     EXPECT_TRUE(QFileInfo(docs.file("F")).isFile());
+
+    // A folder that cannot be made is named, with the cause.
+    QString why;
+    outputURLForItem(asset, "C", "F", "B", docs.path(), &why);
+    EXPECT_EQ(why, "Could not create folder " + docs.file("F/B") + ": Not a directory");
+    if (::geteuid() != 0) { // root writes into read-only folders
+        QDir().mkpath(docs.file("RO"));
+        QFile::setPermissions(docs.file("RO"), QFile::ReadOwner | QFile::ExeOwner);
+        why.clear();
+        outputURLForItem(asset, "C", "RO", "B", docs.path(), &why);
+        EXPECT_EQ(why, "Could not create folder " + docs.file("RO/B") + ": Permission denied");
+        QFile::setPermissions(docs.file("RO"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    why.clear();
+    outputURLForItem(asset, "C", "A", "B", docs.path(), &why);
+    EXPECT_TRUE(why.isEmpty());
 }
 
 } // namespace

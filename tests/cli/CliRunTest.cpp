@@ -83,7 +83,7 @@ TEST_F(Cli, ConvertsTheLibraryAndReportsWhatItDid)
 {
     const Result r = cli({"--library", library->path(), "--documents", docs.path()});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("Converted: 4, skipped (protected or unreadable): 1, failed: 0")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Converted: 4, skipped: 1 (protected 1, unreadable 0, unsupported format 0), failed: 0")) << r.out.toStdString();
     EXPECT_TRUE(QFile::exists(docs.file("The Lanterns/Harbour Lights/Morning Tide.mp3")));
     EXPECT_TRUE(QFile::exists(docs.file("The Lanterns/Harbour Lights/Why (Live).m4a")));
     EXPECT_TRUE(QFile::exists(docs.file("Mira Okafor/Paper Boats/Ballad for Anna.aif")));
@@ -105,7 +105,7 @@ TEST_F(Cli, FailuresGiveStatusOneAndErrorLog)
     ASSERT_TRUE(songgen::writeSong(good, 3, 0.3, 128000, nullptr));
     const Result r = cli({"--library", broken.path(), "--documents", docs.path()});
     EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("Converted: 1, skipped (protected or unreadable): 0, failed: 1")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Converted: 1, skipped: 0 (protected 0, unreadable 0, unsupported format 0), failed: 1")) << r.out.toStdString();
     EXPECT_EQ(testsupport::readFile(docs.file("error.log")), "Cut Short\n");
     EXPECT_TRUE(r.out.contains(docs.file("error.log"))) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains(QString::fromUtf8("failed: A – Cut Short"))) << r.err.toStdString();
@@ -128,6 +128,59 @@ TEST_F(Cli, LargeBatchesNeedYesWithoutATerminal)
     const Result done = cli({"--library", big.path(), "--documents", docs.path(), "--yes"});
     EXPECT_EQ(done.exitCode, 0) << done.err.toStdString();
     EXPECT_TRUE(done.out.contains("Converted: 26,")) << done.out.toStdString();
+}
+
+// Songs the run leaves out are counted by reason; tags full of control
+// characters reach neither the terminal nor the file names raw.
+TEST_F(Cli, HostileTagsAndLeftOutSongs)
+{
+    TempDir lib;
+    QDir().mkpath(lib.file("x"));
+    songgen::Song evil{lib.file("x/Evil.wav"), songgen::Format::WavId3, "Art\tist", "Al\nbum",
+                       QString::fromUtf8("Clear\x1b[2J\x1b]0;pwned\x07 Me\r\u0085"), 1, false};
+    ASSERT_TRUE(songgen::writeSong(evil, 5, 0.3, 128000, nullptr));
+    songgen::Song flac{lib.file("x/Lossless.flac"), songgen::Format::Flac, "F", "G", "Lossless", 2, false};
+    ASSERT_TRUE(songgen::writeSong(flac, 6, 0.3, 128000, nullptr));
+    songgen::Song cut{lib.file("x/Cut.m4a"), songgen::Format::Aac, "C", "D", "Cut", 3, false};
+    ASSERT_TRUE(songgen::writeSong(cut, 7, 0.5, 128000, nullptr));
+    QFile f(cut.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.resize(100));
+    f.close();
+
+    const Result list = cli({"--library", lib.path(), "--documents", docs.path(), "--list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_FALSE(list.out.contains(QChar(0x1b)) || list.out.contains('\r') || list.out.contains(QChar(0x85)));
+    for (const QString& line : list.out.split('\n', Qt::SkipEmptyParts))
+        EXPECT_EQ(line.count('\t'), 3) << line.toStdString();
+    EXPECT_TRUE(list.out.contains("Art\\tist\tAl\\nbum\tClear\\x1B[2J\\x1B]0;pwned\\x07 Me\\r\\u0085\twav\n"))
+        << list.out.toStdString();
+    EXPECT_TRUE(list.out.contains("\tLossless\tunsupported format\n")) << list.out.toStdString();
+    EXPECT_TRUE(list.out.contains("\tunreadable\n")) << list.out.toStdString();
+    EXPECT_TRUE(list.err.contains("2 of 3 songs would be left out: unreadable 1, unsupported format 1"))
+        << list.err.toStdString();
+
+    const Result r = cli({"--library", lib.path(), "--documents", docs.path(), "--verbose"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Converted: 1, skipped: 2 (protected 0, unreadable 1, unsupported format 1), failed: 0"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains(QString::fromUtf8("left out (unsupported format): F – Lossless"))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QChar(0x1b)) || r.err.contains(QChar(0x07))) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(docs.file("Artist/Album/Clear[2J]0pwned Me.wav")))
+        << QDir(docs.path()).entryList().join(',').toStdString();
+}
+
+// A folder that cannot be made is reported as such.
+TEST_F(Cli, AFolderThatCannotBeMadeIsNamed)
+{
+    TempDir lib;
+    songgen::Song song{lib.file("S.wav"), songgen::Format::WavId3, "Blocked", "B", "S", 1, false};
+    ASSERT_TRUE(songgen::writeSong(song, 5, 0.3, 128000, nullptr));
+    testsupport::writeFile(docs.file("Blocked"), "a file where the artist folder would go");
+    const Result r = cli({"--library", lib.path(), "--documents", docs.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Could not create folder " + docs.file("Blocked/B") + ": Not a directory"))
+        << r.err.toStdString();
+    EXPECT_EQ(testsupport::readFile(docs.file("Blocked")), "a file where the artist folder would go");
 }
 
 } // namespace
