@@ -194,6 +194,7 @@ void shootMainScreen(QWidget* window, ChooseSongViewController* ctrl)
     if (QAbstractButton* cancel = alertButton(window, L("Cancel")))
         cancel->click();
     settle();
+}
 
 // A conversion screen that stops the picture at one moment of its run: right
 // after item `atItem` has ended, the next one is shown half done, the way a
