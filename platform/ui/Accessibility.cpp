@@ -63,6 +63,13 @@ void setAccessibleRole(QWidget* view, QAccessible::Role role)
 {
     installFactoryOnce();
     view->setProperty(kRoleProperty, int(role));
+    // With a screen reader on, the view may have been described already, as
+    // a plain view: drop that description so the next look-up makes ours.
+    if (QAccessible::isActive()) {
+        if (QAccessibleInterface* described = QAccessible::queryAccessibleInterface(view);
+            described && described->role() != role)
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(described));
+    }
 }
 
 void setAccessibleValue(QWidget* view, double percent)

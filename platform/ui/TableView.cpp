@@ -445,11 +445,13 @@ void TableViewCell::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-// The row with keyboard focus shows the highlight while it has it.
+// The row that Tab moved to shows the highlight while it has the focus
+// (focus that merely passes on when another view goes away shows nothing).
 void TableViewCell::focusInEvent(QFocusEvent* event)
 {
     QWidget::focusInEvent(event);
-    if (!editing_)
+    const bool byKeyboard = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    if (!editing_ && byKeyboard)
         selectedView_->show();
 }
 

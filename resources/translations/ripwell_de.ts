@@ -108,8 +108,12 @@
         <translation>Bearbeiten</translation>
     </message>
     <message>
-        <source>Delete</source>
-        <translation>Löschen</translation>
+        <source>Preparing songs</source>
+        <translation>Titel werden vorbereitet</translation>
+    </message>
+    <message>
+        <source>index.html</source>
+        <translation>index.de.html</translation>
     </message>
     <message>
         <source>E-Mail</source>
@@ -118,14 +122,6 @@
     <message>
         <source>This entry could not be deleted.</source>
         <translation>Dieser Eintrag konnte nicht gelöscht werden.</translation>
-    </message>
-    <message>
-        <source>Preparing songs</source>
-        <translation>Titel werden vorbereitet</translation>
-    </message>
-    <message>
-        <source>index.html</source>
-        <translation>index.de.html</translation>
     </message>
     <message>
         <source>The documents folder cannot be used: %1</source>
@@ -254,6 +250,10 @@
     <message>
         <source>The mail could not be sent: "%1" ended with status %2.</source>
         <translation>Die E-Mail konnte nicht gesendet werden: „%1“ endete mit Status %2.</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
     </message>
     <message>
         <source>Progress</source>

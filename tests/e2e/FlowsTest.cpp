@@ -154,6 +154,15 @@ protected:
     }
 
     const Texts& t() const { return textsFor(GetParam()); }
+    // With RIPWELL_SHOT_DIR set, the window as it is now, for looking at.
+    void shoot(const char* name) const
+    {
+        if (qEnvironmentVariableIsEmpty("RIPWELL_SHOT_DIR"))
+            return;
+        window()->grab().save(QStringLiteral("%1/e2e-%2-%3.png")
+                                  .arg(qEnvironmentVariable("RIPWELL_SHOT_DIR"), QLatin1String(name),
+                                       QString::fromStdString(GetParam())));
+    }
     QString documents() const { return home_.file("Documents/Ripwell"); }
     ui::Window* window() const { return delegate_->window(); }
 
@@ -407,6 +416,8 @@ TEST_P(Flows, PickConvertBrowseAndDelete)
     ASSERT_TRUE(pick({mp3.title, locked.title, m4a.title}));
 
     ASSERT_TRUE(waitForAlert());
+    processEventsUntil([&] { return still(); });
+    shoot("skipped-alert");
     EXPECT_EQ(alertText(), L("Cannot handle DRM protected media. For details see error.log in iTunes File Sharing.")
                                + "\n" + L("Skipped files") + ": 1");
     ASSERT_TRUE(press(t().ok));
@@ -423,6 +434,8 @@ TEST_P(Flows, PickConvertBrowseAndDelete)
     EXPECT_EQ(alertText().toStdString(), "");
     EXPECT_NE(button(t().transfer), nullptr);
     EXPECT_EQ(button(t().playback), nullptr); // two songs: the menu without playback
+    processEventsUntil([&] { return still(); });
+    shoot("completion-menu");
     ASSERT_TRUE(press(t().fileManager));
 
     ASSERT_TRUE(processEventsUntil([&] { return row(mp3.artist) != nullptr; }));
