@@ -13,22 +13,11 @@ using testsupport::TempDir;
 
 namespace {
 
-// Without a sound server Qt Multimedia warns at every player; those lines are
-// expected here and kept out of the test output.
-QtMessageHandler g_previousHandler = nullptr;
-void quietMultimedia(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    const bool expected = (context.category && QByteArray(context.category).startsWith("qt.multimedia"))
-        || message.startsWith(QLatin1String("PulseAudioService"));
-    if (!expected && g_previousHandler)
-        g_previousHandler(type, context, message);
-}
-
 class PreviewPlayer : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        g_previousHandler = qInstallMessageHandler(quietMultimedia);
+        testsupport::silencePlatformMessages();
         library = new TempDir;
         const std::pair<songgen::Format, const char*> songs[] = {
             {songgen::Format::Mp3Cbr, "Morning Tide.mp3"},
@@ -49,7 +38,7 @@ protected:
         AudioPlayerHelper::sharedInstance()->stopPlayback();
         delete library;
         library = nullptr;
-        qInstallMessageHandler(g_previousHandler);
+        testsupport::restorePlatformMessages();
     }
     void TearDown() override { AudioPlayerHelper::sharedInstance()->stopPlayback(); }
 

@@ -34,18 +34,6 @@ const QString kWelcome[] = {
     "Synchronize the extracted media files with iTunes File Sharing.",
 };
 
-// Without a sound server Qt Multimedia warns at every player, and the
-// offscreen platform at every raise(): expected here, kept out of the output.
-QtMessageHandler g_previousHandler = nullptr;
-void quietPlatform(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    const bool expected = (context.category && QByteArray(context.category).startsWith("qt.multimedia"))
-        || message.startsWith(QLatin1String("PulseAudioService"))
-        || message == QLatin1String("This plugin does not support raise()");
-    if (!expected && g_previousHandler)
-        g_previousHandler(type, context, message);
-}
-
 // Notes every welcome panel that the main screen puts into its view.
 class PanelRecorder : public QObject {
 public:
@@ -69,7 +57,7 @@ class ChooseSongTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        g_previousHandler = qInstallMessageHandler(quietPlatform);
+        testsupport::silencePlatformMessages();
         dir_ = new testsupport::TempDir;
         songgen::Options options;
         options.songs = 60; // 40 that the library hands over, 20 protected ones
@@ -83,7 +71,7 @@ protected:
     {
         delete dir_;
         dir_ = nullptr;
-        qInstallMessageHandler(g_previousHandler);
+        testsupport::restorePlatformMessages();
     }
 
     void SetUp() override

@@ -82,15 +82,7 @@ class CompletedWorkTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // The offscreen platform cannot raise windows and says so at every
-        // presentation; without a sound server Qt Multimedia warns at every player.
-        previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            const bool expected = text == QLatin1String("This plugin does not support raise()") ||
-                                  text.startsWith(QLatin1String("PulseAudioService")) ||
-                                  (context.category && QByteArray(context.category).startsWith("qt.multimedia"));
-            if (!expected)
-                previousHandler(type, context, text);
-        });
+        testsupport::silencePlatformMessages();
         library = new TempDir;
         const struct {
             songgen::Format format;
@@ -115,7 +107,7 @@ protected:
     {
         medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
         delete library;
-        qInstallMessageHandler(previousHandler);
+        testsupport::restorePlatformMessages();
     }
 
     void SetUp() override
@@ -202,7 +194,6 @@ protected:
         return processEventsUntil([&] { return sheet->isVisible() && visibleSheet() == sheet; });
     }
 
-    static inline QtMessageHandler previousHandler = nullptr;
     static TempDir* library;
     TempDir docs;
     testsupport::LogCapture log;

@@ -32,18 +32,6 @@ namespace {
 
 constexpr quint32 kNone = FileManagerViewController::kNoPlayingIndex;
 
-// Without a sound server Qt Multimedia warns at every player.
-QtMessageHandler g_previousHandler = nullptr;
-void quietMultimedia(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    const bool expected = (context.category && QByteArray(context.category).startsWith("qt.multimedia"))
-        || message.startsWith(QLatin1String("PulseAudioService"))
-        || message.contains(QLatin1String("does not support raise()"))
-        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"));
-    if (!expected && g_previousHandler)
-        g_previousHandler(type, context, message);
-}
-
 // Makes a file or folder impossible to remove: a read-only parent for a
 // normal user, the immutable flag for root. Undone on destruction.
 class Undeletable {
@@ -86,8 +74,8 @@ private:
 
 class Browser : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { g_previousHandler = qInstallMessageHandler(quietMultimedia); }
-    static void TearDownTestSuite() { qInstallMessageHandler(g_previousHandler); }
+    static void SetUpTestSuite() { testsupport::silencePlatformMessages(); }
+    static void TearDownTestSuite() { testsupport::restorePlatformMessages(); }
 
     void SetUp() override
     {

@@ -56,19 +56,6 @@ const Texts& textsFor(const std::string& language)
     return language == "de" ? german : english;
 }
 
-// Without a sound server Qt Multimedia warns at every player, and the
-// offscreen platform at every raise(): expected here, kept out of the output.
-QtMessageHandler g_previousHandler = nullptr;
-void quietPlatform(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    const bool expected = (context.category && QByteArray(context.category).startsWith("qt.multimedia"))
-        || message.startsWith(QLatin1String("PulseAudioService"))
-        || message.contains(QLatin1String("does not support raise()"))
-        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"));
-    if (!expected && g_previousHandler)
-        g_previousHandler(type, context, message);
-}
-
 // Notes the message of every welcome panel that comes into the main screen.
 class PanelRecorder : public QObject {
 public:
@@ -102,7 +89,7 @@ class Flows : public ::testing::TestWithParam<std::string> {
 protected:
     static void SetUpTestSuite()
     {
-        g_previousHandler = qInstallMessageHandler(quietPlatform);
+        testsupport::silencePlatformMessages();
         library_ = new testsupport::TempDir;
         songgen::Options options;
         options.songs = 48; // 32 that the library hands over, 16 protected
@@ -117,7 +104,7 @@ protected:
     {
         delete library_;
         library_ = nullptr;
-        qInstallMessageHandler(g_previousHandler);
+        testsupport::restorePlatformMessages();
     }
 
     // Starts the application as the program does, in a home of its own.

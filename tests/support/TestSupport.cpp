@@ -59,6 +59,37 @@ QStringList LogCapture::lines() const
 
 TempDir::TempDir() : dir_(QDir::tempPath() + QStringLiteral("/ripwell-test-XXXXXX")) {}
 
+namespace {
+QtMessageHandler g_previousHandler = nullptr;
+bool g_silenced = false;
+
+void quietPlatform(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const bool expected = (context.category && QByteArray(context.category).startsWith("qt.multimedia"))
+        || message.startsWith(QLatin1String("PulseAudioService"))
+        || message.contains(QLatin1String("does not support raise()"))
+        || message.startsWith(QLatin1String("QStandardPaths: "));
+    if (!expected && g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+} // namespace
+
+void silencePlatformMessages()
+{
+    if (g_silenced)
+        return;
+    g_silenced = true;
+    g_previousHandler = qInstallMessageHandler(quietPlatform);
+}
+
+void restorePlatformMessages()
+{
+    if (!g_silenced)
+        return;
+    g_silenced = false;
+    qInstallMessageHandler(g_previousHandler);
+}
+
 bool writeFile(const QString& path, const QByteArray& content)
 {
     QFile f(path);

@@ -37,6 +37,13 @@ private:
     QTemporaryDir dir_;
 };
 
+// Keeps the platform's expected chatter off the test output until restored:
+// Qt Multimedia's warnings without a sound server, the offscreen platform's
+// "does not support raise()" and Qt's notes on the runtime folder. Anything
+// else still reaches the previous handler.
+void silencePlatformMessages();
+void restorePlatformMessages();
+
 bool writeFile(const QString& path, const QByteArray& content);
 QByteArray readFile(const QString& path);
 
