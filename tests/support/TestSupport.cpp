@@ -22,9 +22,15 @@ std::vector<LogCapture*> g_captures;
 
 LogCapture::LogCapture()
 {
-    std::lock_guard lock(g_capturesMutex);
-    g_captures.push_back(this);
-    if (g_captures.size() == 1) {
+    bool first = false;
+    {
+        std::lock_guard lock(g_capturesMutex);
+        g_captures.push_back(this);
+        first = g_captures.size() == 1;
+    }
+    // Outside our lock: the log calls the sink under its own lock, and the
+    // sink takes ours, so ours must never be held while the log's is taken.
+    if (first) {
         applog::setSink([](const QString& line) {
             std::lock_guard capturesLock(g_capturesMutex);
             for (LogCapture* capture : g_captures)
