@@ -93,49 +93,57 @@ void afterDelay(double seconds, QObject* context, std::function<void()> fn)
 namespace {
 
 // The hand-over to the main thread. The callables pass through a queue under
-// our own mutex, and Qt is only asked to post an empty event that makes the
-// main thread take the next one: what crosses threads is then ordered by a
-// lock that ThreadSanitizer sees, not by Qt's event queue, which it cannot.
+// our own mutex, and Qt is only asked to post an event that makes the main
+// thread take the next one: what crosses threads is then ordered by a lock
+// that ThreadSanitizer sees, not by Qt's event queue, which it cannot. The
+// wake-up event itself is made under that lock and only looked at under it,
+// for the same reason. The lock and the queue are static, not members: the
+// queue object may be made on a worker thread, by the first hand-over. Like
+// that object they last as long as the process: what is still queued at exit
+// is never run nor destroyed after Qt has gone.
+std::mutex queueMutex;
+auto& queue = *new std::deque<std::pair<QPointer<QObject>, std::function<void()>>>;
+
 class MainThreadQueue : public QObject {
 public:
     MainThreadQueue() { moveToThread(QCoreApplication::instance()->thread()); }
 
     void push(QObject* context, std::function<void()> fn)
     {
+        QEvent* wake = nullptr;
         {
-            std::lock_guard lock(mutex_);
-            queue_.emplace_back(QPointer<QObject>(context), std::move(fn));
+            std::lock_guard lock(queueMutex);
+            queue.emplace_back(QPointer<QObject>(context), std::move(fn));
+            wake = new QEvent(QEvent::User);
         }
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        QCoreApplication::postEvent(this, wake);
     }
 
 protected:
     bool event(QEvent* e) override
     {
-        if (e->type() != QEvent::User)
-            return QObject::event(e);
         std::pair<QPointer<QObject>, std::function<void()>> next;
         {
-            std::lock_guard lock(mutex_);
-            if (queue_.empty())
+            std::unique_lock lock(queueMutex);
+            if (e->type() != QEvent::User) {
+                lock.unlock();
+                return QObject::event(e);
+            }
+            if (queue.empty())
                 return true;
-            next = std::move(queue_.front());
-            queue_.pop_front();
+            next = std::move(queue.front());
+            queue.pop_front();
         }
         if (next.first && next.second)
             next.second();
         return true;
     }
-
-private:
-    std::mutex mutex_;
-    std::deque<std::pair<QPointer<QObject>, std::function<void()>>> queue_;
 };
 
 MainThreadQueue* mainThreadQueue()
 {
-    static MainThreadQueue* queue = new MainThreadQueue; // lives as long as the process
-    return queue;
+    static MainThreadQueue* object = new MainThreadQueue; // lives as long as the process
+    return object;
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 #include "platform/mail/MailComposeViewController.h"
 
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/Timing.h"
 #include "platform/ui/Style.h"
 
 #include "ui_MailComposeViewController.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
@@ -257,13 +257,10 @@ void MailComposeViewController::runInBackground(std::function<MailOutcome(const 
         const MailOutcome outcome = job(d);
         // A composer that is gone meanwhile needs no answer: the message is
         // sent, or kept as a draft.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, done, outcome] {
-                if (self)
-                    (self.data()->*done)(outcome);
-            },
-            Qt::QueuedConnection);
+        timing::onMainThread(nullptr, [self, done, outcome] {
+            if (self)
+                (self.data()->*done)(outcome);
+        });
     });
 }
 

@@ -488,6 +488,7 @@ TEST_F(Run, ProgressTicksFollowTheItemsStatus)
     ASSERT_EQ(ticks.seen.last(), "ended") << ticks.seen.join(" | ").toStdString();
 
     QSet<QString> ended;
+    QSet<QString> completed;
     std::map<QString, float> last;
     for (qsizetype k = 0; k < ticks.seen.size(); ++k) {
         const QStringList parts = ticks.seen[k].split(' ');
@@ -507,10 +508,18 @@ TEST_F(Run, ProgressTicksFollowTheItemsStatus)
         }
         const float p = parts[2].toFloat();
         EXPECT_GE(p, last.count(index) ? last[index] : 0.0f) << "progress never goes back";
-        EXPECT_NE(last.count(index) ? last[index] : 0.0f, 1.0f) << "nothing after a whole item";
+        EXPECT_FALSE(completed.contains(index)) << "nothing after the tick that saw the item completed";
+        // A tick of an exporting item is followed by the current item; the
+        // tick that reads "completed" shows 1.0 alone. (An export may report
+        // 1.0 while still finishing its file: that tick is an exporting one.)
+        const bool exporting = k + 1 < ticks.seen.size() && ticks.seen[k + 1] == "c " + index;
+        if (!exporting) {
+            EXPECT_EQ(p, 1.0f) << "a completed item shows the whole bar";
+            completed.insert(index);
+        }
         last[index] = p;
     }
-    EXPECT_EQ(last.count("1"), 0u) << "an item that fails at once shows no progress";
+    EXPECT_FALSE(completed.contains("1")) << "a failed item is never shown completed";
 }
 
 } // namespace

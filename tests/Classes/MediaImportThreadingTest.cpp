@@ -33,7 +33,11 @@ protected:
             sources.push_back(Url::fileURLWithPath(s.path));
         ASSERT_EQ(sources.size(), 8u); // four songs, four broken files
     }
-    static void TearDownTestSuite() { delete library; }
+    static void TearDownTestSuite()
+    {
+        delete library;
+        sources.clear();
+    }
 
     static TempDir* library;
     static std::vector<Url> sources;
