@@ -17,10 +17,10 @@
 #include "platform/ui/Style.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UrlCatcher.h"
 #include "tools/make_library/SongGenerator.h"
 
 #include <QAbstractButton>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPointer>
 #include <QProcess>
@@ -62,14 +62,6 @@ public:
         if (afterItem)
             QMetaObject::invokeMethod(this, [this, index] { afterItem(index); }, Qt::QueuedConnection);
     }
-};
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
 };
 
 void click(QAbstractButton* button)
@@ -334,8 +326,7 @@ TEST_F(CompletedWorkTest, TransferInstructionsReturnToTheMenuAndWwwOpensTheHelpP
 {
     // The page is written under the data folder: keep it in the test's own.
     qputenv("XDG_DATA_HOME", docs.file("data").toUtf8());
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    testsupport::UrlCatcher catcher("file");
     CompletedWorkViewController* s = convert({song("Morning Tide"), song("Copper Sky")});
 
     press(s->actionSheetMulti(), 1); // Transfer to computer
@@ -348,7 +339,6 @@ TEST_F(CompletedWorkTest, TransferInstructionsReturnToTheMenuAndWwwOpensTheHelpP
     press(s->actionSheetMulti(), 1);
     press(s->alertInstructions(), 1); // WWW
     ASSERT_TRUE(waitForMenu(s->actionSheetMulti()));
-    QDesktopServices::unsetUrlHandler("file");
     ASSERT_EQ(catcher.opened.size(), 1);
     const QUrl page = catcher.opened.front();
     ASSERT_TRUE(page.isLocalFile());
@@ -360,11 +350,9 @@ TEST_F(CompletedWorkTest, TransferInstructionsReturnToTheMenuAndWwwOpensTheHelpP
 
     // In German the page is the German one.
     ASSERT_TRUE(localization::install("de"));
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
     press(s->actionSheetMulti(), 1);
     press(s->alertInstructions(), 1);
     ASSERT_TRUE(waitForMenu(s->actionSheetMulti()));
-    QDesktopServices::unsetUrlHandler("file");
     localization::install("en");
     ASSERT_EQ(catcher.opened.size(), 2);
     const QString german = QString::fromUtf8(testsupport::readFile(catcher.opened.back().toLocalFile()));
@@ -498,5 +486,3 @@ TEST_F(CompletedWorkTest, NextClosesTheScreenAnimated)
 }
 
 } // namespace
-
-#include "CompletedWorkViewControllerTest.moc"

@@ -17,13 +17,13 @@
 #include "platform/ui/Window.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UrlCatcher.h"
 #include "tools/make_library/SongGenerator.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDirIterator>
 #include <QLabel>
 #include <QListView>
@@ -70,14 +70,6 @@ public:
         return false;
     }
     QStringList messages;
-};
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
 };
 
 void click(QWidget* w)
@@ -490,13 +482,11 @@ TEST_P(Flows, OneSongPlayMailTransferAndNext)
     EXPECT_EQ(attachment->text(), QFileInfo(out).fileName());
     ASSERT_TRUE(press(t().cancel));
 
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    testsupport::UrlCatcher catcher("file");
     ASSERT_TRUE(press(t().transfer));
     ASSERT_TRUE(waitForAlert());
     ASSERT_TRUE(press("WWW"));
     ASSERT_TRUE(processEventsUntil([&] { return button(t().next) != nullptr; }));
-    QDesktopServices::unsetUrlHandler("file");
     ASSERT_EQ(catcher.opened.size(), 1);
     const QByteArray page = testsupport::readFile(catcher.opened.front().toLocalFile());
     EXPECT_TRUE(catcher.opened.front().toLocalFile().startsWith(home_.file(".local/share")));
@@ -715,5 +705,3 @@ INSTANTIATE_TEST_SUITE_P(Languages, Flows, ::testing::Values("en", "de"),
                          [](const ::testing::TestParamInfo<std::string>& param) { return param.param; });
 
 } // namespace
-
-#include "FlowsTest.moc"

@@ -3,8 +3,8 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Image.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/UrlCatcher.h"
 
-#include <QDesktopServices>
 #include <gtest/gtest.h>
 
 namespace {
@@ -41,24 +41,12 @@ TEST(ActivityIndicatorTest, ShowsWhileAnimatingAndTurns)
     timing::setScale(1.0);
 }
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
 TEST(ApplicationTest, OpenURLGoesToTheDesktopsHandler)
 {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    testsupport::UrlCatcher catcher("https");
     EXPECT_TRUE(ui::Application::sharedApplication()->openURL(QUrl("https://example.org/ripwell")));
-    QDesktopServices::unsetUrlHandler("https");
     ASSERT_EQ(catcher.opened.size(), 1);
     EXPECT_EQ(catcher.opened[0], QUrl("https://example.org/ripwell"));
 }
 
 } // namespace
-
-#include "PlatformServicesTest.moc"
