@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -23,7 +24,9 @@ std::atomic<quint64> g_sequence{0};
 
 bool processIsRunning(qint64 pid)
 {
-    if (pid <= 0)
+    // Beyond pid_t no process can run, and a negative pid_t would ask about a
+    // process group (or, as -1, every process) instead.
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
         return false;
     if (pid == ::getpid())
         return true;
@@ -72,6 +75,22 @@ int removeStaleTemporaries(const QString& root)
     return removed;
 }
 
+int syncToDisk(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    while (::fdatasync(fd) != 0) {
+        if (errno != EINTR) {
+            error = errno;
+            break;
+        }
+    }
+    ::close(fd);
+    return error;
+}
+
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why)
 {
     auto fail = [why](int error) {
@@ -98,6 +117,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         at += n;
         left -= n;
     }
+    if (error == 0 && ::fdatasync(fd) != 0)
+        error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(native.constData(), QFile::encodeName(path).constData()) != 0)
