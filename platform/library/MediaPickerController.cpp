@@ -293,6 +293,7 @@ void MediaPickerController::fillIn()
         model_->setFilter(search_->text());
         list_->verticalScrollBar()->setValue(scrolled);
     }
+    updateEmptyHint();
 }
 
 MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
@@ -353,7 +354,10 @@ void MediaPickerController::loadView()
     search_->setGeometry(10, 70, w - 20, 34);
     search_->setPlaceholderText(L("Search"));
     search_->setClearButtonEnabled(true);
-    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { model_->setFilter(text); });
+    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        model_->setFilter(text);
+        updateEmptyHint();
+    });
 
     model_ = new PickerModel(this);
     list_ = new QListView(root);
@@ -372,7 +376,43 @@ void MediaPickerController::loadView()
     // Rows scrolled past before their turn are dropped from the queue.
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { pumpArtwork(); });
 
+    emptyHint_ = new QLabel(root);
+    emptyHint_->setObjectName(QStringLiteral("emptyHint"));
+    emptyHint_->setGeometry(20, 150, w - 40, 200);
+    emptyHint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    emptyHint_->setWordWrap(true);
+    emptyHint_->setTextFormat(Qt::PlainText);
+    emptyHint_->setFont(ui::theme::systemFont(14));
+    emptyHint_->setStyleSheet(QStringLiteral("color: rgb(190, 190, 195);"));
+    emptyHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
     setView(root);
+    updateEmptyHint();
+}
+
+// An empty list says why: the library is still being read, it holds no
+// songs (and where they are looked for), or the search matches none.
+void MediaPickerController::updateEmptyHint()
+{
+    if (!emptyHint_)
+        return;
+    QString hint;
+    if (model_->rowCount() > 0) {
+        // rows to show: no hint
+    } else if (scan_) {
+        hint = L("Reading the music library…");
+    } else if (all_.empty()) {
+        hint = L("No songs in the music library.");
+        QString root = library_ ? library_->root() : QString();
+        // A long path may break after any of its slashes.
+        root.replace(u'/', QStringLiteral("/\u200B"));
+        if (!root.isEmpty())
+            hint += QStringLiteral("\n\n") + L("Songs are read from %1 and the folders in it.").arg(root);
+    } else {
+        hint = L("No song matches the search.");
+    }
+    emptyHint_->setText(hint);
+    emptyHint_->setVisible(!hint.isEmpty());
 }
 
 bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)

@@ -114,6 +114,7 @@ private:
     void setItems(std::vector<MediaItem> items);
     static QString searchKey(const MediaItem& item);
     void fillIn();
+    void updateEmptyHint();
     MediaItem itemWithPersistentID(quint64 id) const;
 
     unsigned mediaTypes_;
@@ -132,6 +133,7 @@ private:
     QLineEdit* search_ = nullptr;
     QLabel* promptLabel_ = nullptr;
     QLabel* countLabel_ = nullptr;
+    QLabel* emptyHint_ = nullptr; // over the list while it has no rows: why
 
     QHash<quint64, QImage> thumbnails_;
     std::vector<quint64> thumbnailOrder_; // oldest first, for trimming the cache

@@ -92,6 +92,22 @@
         <translation>Titel</translation>
     </message>
     <message>
+        <source>Reading the music library…</source>
+        <translation>Die Musikbibliothek wird gelesen…</translation>
+    </message>
+    <message>
+        <source>No songs in the music library.</source>
+        <translation>Keine Titel in der Musikbibliothek.</translation>
+    </message>
+    <message>
+        <source>Songs are read from %1 and the folders in it.</source>
+        <translation>Titel werden aus %1 und den Ordnern darin gelesen.</translation>
+    </message>
+    <message>
+        <source>No song matches the search.</source>
+        <translation>Kein Titel passt zur Suche.</translation>
+    </message>
+    <message>
         <source>Search</source>
         <translation>Suchen</translation>
     </message>

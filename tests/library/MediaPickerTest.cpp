@@ -6,6 +6,7 @@
 #include "tools/make_library/SongGenerator.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QListView>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -202,6 +203,36 @@ TEST_F(MediaPickerTest, AStoppedScanLeavesThePickerWithWhatWasRead)
     scan->cancel();
     ASSERT_TRUE(testsupport::processEventsUntil([&] { return !picker.isFillingIn(); }));
     EXPECT_EQ(std::size_t(picker.numberOfRows()), scan->count());
+}
+
+// An empty list says why: still reading, no songs (and where they are looked
+// for), or nothing matches the search.
+TEST_F(MediaPickerTest, AnEmptyListSaysWhy)
+{
+    auto hint = [](MediaPickerController& p) { return p.view()->findChild<QLabel*>("emptyHint"); };
+
+    picker_->setSearchText("no such song anywhere");
+    ASSERT_EQ(picker_->numberOfRows(), 0);
+    ASSERT_NE(hint(*picker_), nullptr);
+    EXPECT_TRUE(hint(*picker_)->isVisible());
+    EXPECT_EQ(hint(*picker_)->text(), "No song matches the search.");
+    picker_->setSearchText("kestrel");
+    EXPECT_FALSE(hint(*picker_)->isVisible()) << "rows to show, no hint";
+
+    testsupport::TempDir empty;
+    const auto scan = medialibrary::LibraryScan::start(empty.path());
+    MediaPickerController picker(medialibrary::MediaTypeAnyAudio, scan);
+    ui::Window window;
+    window.addSubview(picker.view());
+    window.makeKeyAndVisible();
+    ASSERT_NE(hint(picker), nullptr);
+    if (picker.isFillingIn()) {
+        EXPECT_EQ(hint(picker)->text(), QString::fromUtf8("Reading the music library…"));
+    }
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return !picker.isFillingIn(); }));
+    EXPECT_TRUE(hint(picker)->isVisible());
+    EXPECT_TRUE(hint(picker)->text().startsWith("No songs in the music library.")) << hint(picker)->text().toStdString();
+    EXPECT_TRUE(hint(picker)->text().remove(QChar(0x200B)).contains(empty.path())) << "where the songs are looked for";
 }
 
 } // namespace

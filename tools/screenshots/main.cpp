@@ -385,8 +385,24 @@ int main(int argc, char** argv)
     picker->setSearchText(QStringLiteral("mira"));
     settle(600);
     shoot(window, "picker-search");
+    picker->setSearchText(QStringLiteral("no such song"));
+    settle(300);
+    shoot(window, "picker-no-match");
     picker->cancel();
     settle(300);
+
+    // A picker over an empty library says where the songs are looked for.
+    {
+        const QString emptyLibrary = work.filePath(QStringLiteral("Empty Music"));
+        QDir().mkpath(emptyLibrary);
+        medialibrary::MediaPickerController empty(medialibrary::MediaTypeAnyAudio,
+                                                  medialibrary::MediaLibrary::scan(emptyLibrary));
+        empty.setPrompt(L("Select media for extraction"));
+        ui::Window emptyWindow;
+        emptyWindow.addSubview(empty.view());
+        emptyWindow.makeKeyAndVisible();
+        shoot(&emptyWindow, "picker-empty");
+    }
 
     NoDelegate none;
     ui::ActionSheet sheet(L("Conversion completed"), &none, QString(), QString(),
