@@ -439,8 +439,6 @@ bool MediaImport::publish(const QString& temporary, const Url& destinationURL, c
     }
     if (const std::optional<QString> reason = reasonNotToReplace(destination, sourcePath)) {
         why = *reason;
-    } else if (const int error = tempfiles::syncToDisk(temporary); error != 0) {
-        why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(error)));
     } else if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
         why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(errno)));
     } else {

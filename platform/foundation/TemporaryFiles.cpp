@@ -75,22 +75,6 @@ int removeStaleTemporaries(const QString& root)
     return removed;
 }
 
-int syncToDisk(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return errno;
-    int error = 0;
-    while (::fdatasync(fd) != 0) {
-        if (errno != EINTR) {
-            error = errno;
-            break;
-        }
-    }
-    ::close(fd);
-    return error;
-}
-
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why)
 {
     auto fail = [why](int error) {

@@ -22,14 +22,11 @@ bool isTemporaryName(const QString& fileName, qint64* pid = nullptr);
 // temporary files whose writer is no longer running. Returns how many went.
 int removeStaleTemporaries(const QString& root);
 
-// Puts the content of the file at `path` on the disk (fdatasync), so that a
-// crash right after it is renamed into place never leaves an empty or partial
-// file under the final name. Returns 0, or the errno of what failed.
-int syncToDisk(const QString& path);
-
 // Writes `bytes` as the whole content of `path`: into a temporary file beside
-// it, then renamed over it. On failure the file at `path` is untouched, the
-// temporary is gone and `why` (when given) says what went wrong.
+// it, put on the disk (fdatasync), then renamed over it, so that not even a
+// crash of the machine leaves an empty file in place of the earlier one. On
+// failure the file at `path` is untouched, the temporary is gone and `why`
+// (when given) says what went wrong.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why = nullptr);
 
 } // namespace tempfiles

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <unistd.h>
 
 namespace {
@@ -40,17 +39,6 @@ TEST(TemporaryFiles, WholeFilesReplaceTheEarlierOneAndFailuresLeaveItAsItWas)
     EXPECT_FALSE(tempfiles::writeFileAtomically(dir.file("busy"), "x", &why));
     EXPECT_TRUE(QDir(dir.file("busy/inside")).exists());
     EXPECT_EQ(entries(dir.path()), QStringList{"error.log"});
-}
-
-TEST(TemporaryFiles, SyncingReachesOnlyTheFileItself)
-{
-    TempDir dir;
-    ASSERT_TRUE(writeFile(dir.file("song.wav"), "RIFF"));
-    EXPECT_EQ(tempfiles::syncToDisk(dir.file("song.wav")), 0);
-    EXPECT_EQ(tempfiles::syncToDisk(dir.file("nothing.wav")), ENOENT);
-    ASSERT_EQ(::symlink(QFile::encodeName(dir.file("song.wav")).constData(),
-                        QFile::encodeName(dir.file("link.wav")).constData()), 0);
-    EXPECT_EQ(tempfiles::syncToDisk(dir.file("link.wav")), ELOOP) << "a link is never followed";
 }
 
 TEST(TemporaryFiles, NamesCarryTheWriterAndOnlyDeadWritersLeftoversAreRemoved)
