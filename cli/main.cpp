@@ -287,6 +287,13 @@ int main(int argc, char** argv)
             printErr(L("left out (%1): %2").arg(cli::leftOutReasonText(reason), TerminalDisplay::nameOf(item)) + u'\n');
     }
 
+    // Nothing to do is said, not only counted: the wrong folder or a filter
+    // with a typo would otherwise look like a run that went well.
+    if (library->items().empty())
+        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("no songs in the music library %1").arg(root)));
+    else if (listed.empty())
+        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("no song matches %1").arg(cli::printable(options.filters.join(u' ')))));
+
     QTextStream out(stdout);
     if (options.list) {
         for (const auto& item : listed)

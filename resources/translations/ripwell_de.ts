@@ -108,6 +108,14 @@
         <translation>Kein Titel passt zur Suche.</translation>
     </message>
     <message>
+        <source>no songs in the music library %1</source>
+        <translation>keine Titel in der Musikbibliothek %1</translation>
+    </message>
+    <message>
+        <source>no song matches %1</source>
+        <translation>kein Titel passt zu %1</translation>
+    </message>
+    <message>
         <source>Search</source>
         <translation>Suchen</translation>
     </message>

@@ -69,6 +69,16 @@ TEST_F(Cli, HelpAndBadUsage)
     const Result missing = cli({"--library", docs.file("no such folder"), "--documents", docs.path()});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(missing.err.contains("cannot read the music library"));
+
+    // Nothing to convert is said, and is no error.
+    TempDir empty;
+    const Result none = cli({"--yes", "--library", empty.path(), "--documents", docs.path()});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_TRUE(none.err.contains("no songs in the music library " + empty.path())) << none.err.toStdString();
+    const Result typo = cli({"--yes", "--library", library->path(), "--documents", docs.path(), "harbuor"});
+    EXPECT_EQ(typo.exitCode, 0);
+    EXPECT_TRUE(typo.err.contains("no song matches harbuor")) << typo.err.toStdString();
+    EXPECT_TRUE(typo.out.contains("Converted: 0, skipped: 0")) << typo.out.toStdString();
 }
 
 TEST_F(Cli, ListShowsTheSelectionWithFormats)
