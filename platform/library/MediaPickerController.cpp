@@ -392,27 +392,30 @@ void MediaPickerController::loadView()
 
 // An empty list says why: the library is still being read, it holds no
 // songs (and where they are looked for), or the search matches none.
+QString MediaPickerController::emptyListReason() const
+{
+    if (model_->rowCount() > 0)
+        return {};
+    if (scan_)
+        return L("Reading the music library…");
+    if (!all_.empty())
+        return L("No song matches the search.");
+    QString reason = L("No songs in the music library.");
+    if (library_ && !library_->root().isEmpty()) {
+        QString root = library_->root();
+        root.replace(u'/', QStringLiteral("/\u200B")); // a long path may break after any slash
+        reason += QStringLiteral("\n\n") + L("Songs are read from %1 and the folders in it.").arg(root);
+    }
+    return reason;
+}
+
 void MediaPickerController::updateEmptyHint()
 {
     if (!emptyHint_)
         return;
-    QString hint;
-    if (model_->rowCount() > 0) {
-        // rows to show: no hint
-    } else if (scan_) {
-        hint = L("Reading the music library…");
-    } else if (all_.empty()) {
-        hint = L("No songs in the music library.");
-        QString root = library_ ? library_->root() : QString();
-        // A long path may break after any of its slashes.
-        root.replace(u'/', QStringLiteral("/\u200B"));
-        if (!root.isEmpty())
-            hint += QStringLiteral("\n\n") + L("Songs are read from %1 and the folders in it.").arg(root);
-    } else {
-        hint = L("No song matches the search.");
-    }
-    emptyHint_->setText(hint);
-    emptyHint_->setVisible(!hint.isEmpty());
+    const QString reason = emptyListReason();
+    emptyHint_->setText(reason);
+    emptyHint_->setVisible(!reason.isEmpty());
 }
 
 bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)

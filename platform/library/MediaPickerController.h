@@ -114,6 +114,7 @@ private:
     void setItems(std::vector<MediaItem> items);
     static QString searchKey(const MediaItem& item);
     void fillIn();
+    QString emptyListReason() const; // empty while there are rows
     void updateEmptyHint();
     MediaItem itemWithPersistentID(quint64 id) const;
 
