@@ -821,6 +821,9 @@ void TableView::recycle(TableViewCell* cell)
         cell->deleteLater();
         return;
     }
+    // Emptied now, not only when taken again: a hidden cell still tells a
+    // screen reader its text, which would name a row that is gone.
+    cell->prepareForReuse();
     auto& cells = pool_[cell->reuseIdentifier()];
     if (std::find(cells.begin(), cells.end(), cell) == cells.end())
         cells.push_back(cell);
