@@ -133,11 +133,26 @@ def main():
                     out.append((e.x, b))
             return sorted(out, key=lambda t: t[0])
 
-        first = s.wait_for(lambda: controls_in_row() or None, "the row's delete control", 10)
-        first[0][1].queryAction().doAction(0)
-        confirm = s.wait_for(lambda: controls_in_row()[1:] or None, "the row's Delete button", 10)
-        confirm[-1][1].queryAction().doAction(0)
-        s.wait_for(lambda: not s.find_all("label", "Morning Tide"), "the row to go", 10)
+        song = os.path.join(documents, "The Lanterns", "Harbour Lights", "Morning Tide.mp3")
+        # Under a loaded machine a press sent over AT-SPI is now and then not
+        # followed by the row going (seen twice in many runs, under
+        # AddressSanitizer in the full suite): a screen-reader user would press
+        # again, and so does the flow, saying so, at most twice more.
+        for attempt in range(3):
+            controls = s.wait_for(lambda: controls_in_row() or None, "the row's delete control", 10)
+            if len(controls) < 2:  # not already asking for the confirmation
+                controls[0][1].queryAction().doAction(0)
+            confirm = s.wait_for(lambda: controls_in_row()[1:] or None, "the row's Delete button", 10)
+            confirm[-1][1].queryAction().doAction(0)
+            try:
+                s.wait_for(lambda: not s.find_all("label", "Morning Tide"), "the row to go", 10)
+                break
+            except AssertionError:
+                if attempt == 2:
+                    raise
+                if not os.path.exists(song):
+                    fail("the song is gone from disk, but its row is still listed")
+                print("accessibility flow: the row and the song stayed after Delete; pressing again", file=sys.stderr)
 
         # Quit: back on the main screen, welcome message 1.
         step("quit")
