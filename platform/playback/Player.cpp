@@ -10,11 +10,19 @@
 #include <QMediaPlayer>
 #include <QUrl>
 
+#include <algorithm>
+#include <vector>
+
 namespace playback {
 
 namespace {
 
 bool g_sessionSetUp = false;
+
+// The players that exist, so that they can be released when the application
+// ends; and whether that release is registered with the current application.
+std::vector<Player*> g_players;
+bool g_releaseRegistered = false;
 
 // Qt Multimedia picks its backend from QT_MEDIA_BACKEND when the first media
 // object is made. Qt 6.4 dereferences a missing backend, so the plugin's file
@@ -72,6 +80,11 @@ Player::Player(const Url& url, QObject* parent) : QObject(parent), url_(url)
     filePath_ = medialibrary::fileForAssetURL(url);
     if (!backendAvailable())
         return;
+    g_players.push_back(this);
+    if (!g_releaseRegistered && QCoreApplication::instance()) {
+        qAddPostRoutine(&Player::releaseAll);
+        g_releaseRegistered = true;
+    }
     player_ = new QMediaPlayer(this);
     output_ = new QAudioOutput(this);
     player_->setAudioOutput(output_);
@@ -82,8 +95,28 @@ Player::Player(const Url& url, QObject* parent) : QObject(parent), url_(url)
 
 Player::~Player()
 {
-    if (player_)
-        player_->stop();
+    g_players.erase(std::remove(g_players.begin(), g_players.end(), this), g_players.end());
+    release();
+}
+
+void Player::release()
+{
+    if (!player_)
+        return;
+    player_->stop();
+    // Deleting the media player takes its pipeline down to the null state,
+    // which waits for the streaming threads to stop.
+    delete player_;
+    delete output_;
+    player_ = nullptr;
+    output_ = nullptr;
+}
+
+void Player::releaseAll()
+{
+    g_releaseRegistered = false;
+    for (Player* player : g_players)
+        player->release();
 }
 
 void Player::play()

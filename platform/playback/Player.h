@@ -9,6 +9,11 @@
 // or GStreamer's elements are missing) the player stays silent too, instead of
 // creating a QMediaPlayer that would crash.
 //
+// Every player lets go of its media when the QCoreApplication ends: GStreamer's
+// streaming threads are stopped then, before the process runs its exit
+// handlers (a streaming thread that loads a decoder while the libraries are
+// being finalized starts their initializers a second time).
+//
 // Main thread only.
 
 #include "platform/foundation/Url.h"
@@ -55,6 +60,12 @@ public:
     QMediaPlayer* mediaPlayer() const { return player_; }
 
 private:
+    // Stops and deletes the media player and its output; the player is silent
+    // from then on.
+    void release();
+    // Releases every player that exists; run as the application ends.
+    static void releaseAll();
+
     Url url_;
     QString filePath_;
     QMediaPlayer* player_ = nullptr;

@@ -3,15 +3,53 @@
 // prints "available=0|1 playing=0|1 position=MS". The player tests run it in
 // environments that a test process cannot change for itself once Qt
 // Multimedia is loaded (no GStreamer plugins, no backend plugin).
+//
+// player-probe --end-at-once FILE: starts playing FILE, ends the application
+// at once (the player outlives it, as the application's shared player does),
+// then waits half a second and prints "released=0|1 loaded-after-end=N": whether
+// the player let go of its media, and how many shared objects were loaded
+// after the application had ended (a streaming thread still at work loads its
+// decoders then).
 #include "platform/playback/Player.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <link.h>
+#include <memory>
+#include <thread>
+
+namespace {
+
+int loadedObjects()
+{
+    int count = 0;
+    dl_iterate_phdr([](dl_phdr_info*, size_t, void* data) { return ++*static_cast<int*>(data), 0; }, &count);
+    return count;
+}
+
+int endAtOnce(int argc, char** argv)
+{
+    auto app = std::make_unique<QCoreApplication>(argc, argv);
+    playback::Player player(Url::fileURLWithPath(QString::fromLocal8Bit(argv[2])));
+    player.play();
+    QCoreApplication::processEvents();
+    app.reset();
+    const int atEnd = loadedObjects();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::printf("released=%d loaded-after-end=%d\n", player.mediaPlayer() ? 0 : 1, loadedObjects() - atEnd);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--end-at-once") == 0)
+        return endAtOnce(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;

@@ -11,14 +11,14 @@ namespace {
 
 // Runs the probe on `file` with `env` added to the environment; returns its
 // output line, or a description of how it ended when it did not end well.
-QString probe(const QString& file, const QStringList& env)
+QString probe(const QString& file, const QStringList& env, const QStringList& options = {})
 {
     QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (const QString& kv : env)
         e.insert(kv.section('=', 0, 0), kv.section('=', 1));
     p.setProcessEnvironment(e);
-    p.start(QStringLiteral(RIPWELL_PLAYER_PROBE), {file});
+    p.start(QStringLiteral(RIPWELL_PLAYER_PROBE), options + QStringList{file});
     if (!p.waitForFinished(60000))
         return QStringLiteral("hangs");
     if (p.exitStatus() != QProcess::NormalExit)
@@ -44,6 +44,15 @@ TEST_F(PlayerBackend, PlaysWithTheInstalledPlugins)
     const QString out = probe(song_, {});
     EXPECT_TRUE(out.startsWith("available=1 playing=1 position=")) << out.toStdString();
     EXPECT_GT(out.section('=', -1).toLongLong(), 0) << out.toStdString();
+}
+
+// A player that outlives the application (the shared one does) must not leave
+// GStreamer at work: a streaming thread that loads a decoder while the process
+// finalizes its libraries runs their initializers twice, and libgomp aborts.
+TEST_F(PlayerBackend, EndingTheApplicationStopsThePlayersStreamingThreads)
+{
+    for (int round = 0; round < 3; ++round)
+        EXPECT_EQ(probe(song_, {}, {"--end-at-once"}).toStdString(), "released=1 loaded-after-end=0") << "round " << round;
 }
 
 TEST_F(PlayerBackend, MissingPluginsLeaveASilentPlayerInsteadOfACrash)
