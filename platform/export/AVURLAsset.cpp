@@ -2,7 +2,12 @@
 
 #include "platform/library/AssetURL.h"
 
-#include <QFileInfo>
+#include "platform/foundation/PathString.h"
+
+#include <QDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const Url& url, const QVariantMap& /*options*/)
 {
@@ -11,8 +16,11 @@ std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const Url& url, const QV
     const QString file = medialibrary::fileForAssetURL(url);
     if (file.isEmpty())
         return nullptr;
-    const QFileInfo info(file);
-    if (!info.isFile() || !info.isReadable())
+    // By the file's own bytes, which need not be UTF-8.
+    const QString absolute = QDir::isAbsolutePath(file) ? file : QDir::current().absoluteFilePath(file);
+    const QByteArray native = path::native(absolute);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode) || ::access(native.constData(), R_OK) != 0)
         return nullptr;
-    return std::make_shared<AVURLAsset>(url, info.absoluteFilePath());
+    return std::make_shared<AVURLAsset>(url, absolute);
 }

@@ -1,6 +1,7 @@
 #include "platform/export/Remux.h"
 
 #include "platform/export/MpegAudio.h"
+#include "platform/foundation/PathString.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -137,7 +138,7 @@ std::optional<ExportError> tagWave(const QString& path, const Tags& tags)
 {
     if (tags.title.isEmpty() && tags.artist.isEmpty() && tags.album.isEmpty() && tags.cover.isEmpty())
         return std::nullopt;
-    const QByteArray file = QFile::encodeName(path);
+    const QByteArray file = path::native(path);
     TagLib::RIFF::WAV::File wav(file.constData(), false);
     if (!wav.isValid())
         return ExportError(QStringLiteral("TagLib::RIFF::WAV::File"), -1, QStringLiteral("the written file cannot be read back"));
@@ -240,7 +241,7 @@ RemuxResult Remuxer::copy()
 
 RemuxResult Remuxer::openInput()
 {
-    const QByteArray source = QFile::encodeName(job_.source);
+    const QByteArray source = path::native(job_.source);
     const int fd = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return fail("open", AVERROR(errno));
@@ -304,7 +305,7 @@ RemuxResult Remuxer::openInput()
 
 RemuxResult Remuxer::openOutput()
 {
-    const QByteArray destination = QFile::encodeName(job_.destination);
+    const QByteArray destination = path::native(job_.destination);
     AVFormatContext* oc = nullptr;
     int err = avformat_alloc_output_context2(&oc, nullptr, muxerName(job_.container), destination.constData());
     if (err < 0 || !oc)
@@ -383,7 +384,7 @@ RemuxResult Remuxer::openOutput()
 // the frame that ends where the first packet begins.
 void Remuxer::readXingFrame(std::int64_t firstPacketPos)
 {
-    const QByteArray source = QFile::encodeName(job_.source);
+    const QByteArray source = path::native(job_.source);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(source.constData(), "rb"), &std::fclose);
     if (!f)
         return;

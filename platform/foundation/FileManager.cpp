@@ -1,5 +1,7 @@
 #include "platform/foundation/FileManager.h"
 
+#include "platform/foundation/PathString.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +15,7 @@ namespace filemanager {
 
 std::optional<QStringList> contentsOfDirectoryAtPath(const QString& folder)
 {
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = ::opendir(path::native(folder).constData());
     if (!dir)
         return std::nullopt;
     QStringList names;
@@ -21,7 +23,7 @@ std::optional<QStringList> contentsOfDirectoryAtPath(const QString& folder)
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
-            names.append(QFile::decodeName(name));
+            names.append(path::fromNative(name));
     }
     ::closedir(dir);
     return names;
@@ -30,7 +32,7 @@ std::optional<QStringList> contentsOfDirectoryAtPath(const QString& folder)
 bool fileExistsAtPath(const QString& path, bool* isDirectory)
 {
     struct stat st {};
-    const bool exists = !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    const bool exists = !path.isEmpty() && ::stat(path::native(path).constData(), &st) == 0;
     if (isDirectory)
         *isDirectory = exists && S_ISDIR(st.st_mode);
     return exists;
@@ -58,7 +60,7 @@ int removeOne(const char* path, const struct stat*, int type, struct FTW*)
 
 bool removeItemAtPath(const QString& path, QString* error)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = path::native(path);
     struct stat st {};
     if (path.isEmpty() || ::lstat(native.constData(), &st) != 0) {
         if (error)
@@ -79,7 +81,7 @@ bool removeItemAtPath(const QString& path, QString* error)
         const int code = t_firstError ? t_firstError : EIO;
         *error = QString::fromLocal8Bit(std::strerror(code));
         if (!t_failedPath.isEmpty() && t_failedPath != native)
-            *error += QStringLiteral(": ") + QFile::decodeName(t_failedPath);
+            *error += QStringLiteral(": ") + path::fromNative(t_failedPath);
     }
     return gone;
 }

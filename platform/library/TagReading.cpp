@@ -39,7 +39,7 @@ enum class Container { Unknown, Mpeg, Mp4, Wav, Aiff, Flac };
 // read from it. nullptr when the file is not a readable regular file.
 std::unique_ptr<TagLib::IOStream> openSong(const QString& path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = path::native(path);
     const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return nullptr;

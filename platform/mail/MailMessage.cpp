@@ -1,6 +1,7 @@
 #include "platform/mail/MailMessage.h"
 
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/PathString.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -207,7 +208,7 @@ bool writeMessage(const MailDraft& draft, const QString& path, QString* error)
         g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(body.get()));
     } else {
         GError* openError = nullptr;
-        attachmentStream.p = g_mime_stream_fs_open(QFile::encodeName(draft.attachmentPath).constData(), O_RDONLY,
+        attachmentStream.p = g_mime_stream_fs_open(path::native(draft.attachmentPath).constData(), O_RDONLY,
                                                    0, &openError);
         if (!attachmentStream.get()) {
             g_clear_error(&openError);
@@ -231,7 +232,7 @@ bool writeMessage(const MailDraft& draft, const QString& path, QString* error)
     }
 
     GError* createError = nullptr;
-    Ref<GMimeStream> out(g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL,
+    Ref<GMimeStream> out(g_mime_stream_fs_open(path::native(path).constData(), O_WRONLY | O_CREAT | O_EXCL,
                                                0600, &createError));
     if (!out.get()) {
         const QString why = QString::fromUtf8(createError ? createError->message : "");

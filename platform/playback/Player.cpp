@@ -1,12 +1,12 @@
 #include "platform/playback/Player.h"
 
+#include "platform/foundation/PathString.h"
 #include "platform/library/AssetURL.h"
 #include "platform/playback/GStreamerCheck.h"
 
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QUrl>
 
@@ -16,6 +16,15 @@
 namespace playback {
 
 namespace {
+
+// A file URL that carries the path's own bytes, also where they are not UTF-8
+// (percent-encoded, as GStreamer reads them back).
+QUrl localFileUrl(const QString& absolutePath)
+{
+    if (!path::hasUndecodableBytes(absolutePath))
+        return QUrl::fromLocalFile(absolutePath);
+    return QUrl::fromEncoded("file://" + path::native(absolutePath).toPercentEncoding("/"), QUrl::StrictMode);
+}
 
 bool g_sessionSetUp = false;
 
@@ -90,7 +99,7 @@ Player::Player(const Url& url, QObject* parent) : QObject(parent), url_(url)
     player_->setAudioOutput(output_);
     // An empty source for a URL that resolves to nothing: silence, no error.
     if (!filePath_.isEmpty())
-        player_->setSource(QUrl::fromLocalFile(QFileInfo(filePath_).absoluteFilePath()));
+        player_->setSource(localFileUrl(QDir::isAbsolutePath(filePath_) ? filePath_ : QDir::current().absoluteFilePath(filePath_)));
 }
 
 Player::~Player()
