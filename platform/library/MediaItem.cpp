@@ -45,13 +45,29 @@ int MediaItem::albumTrackNumber() const { return d_ ? d_->albumTrackNumber : 0; 
 bool MediaItem::isProtected() const { return d_ && d_->isProtected; }
 bool MediaItem::isReadable() const { return d_ && d_->isReadable; }
 
+LeftOutReason MediaItem::leftOutReason() const
+{
+    if (!d_ || !d_->assetURL.isEmpty())
+        return LeftOutReason::None;
+    if (d_->leftOut != LeftOutReason::None)
+        return d_->leftOut;
+    if (d_->isProtected)
+        return LeftOutReason::Protected;
+    return LeftOutReason::Unreadable;
+}
+
+QString MediaItem::fileStem() const
+{
+    return d_ ? path::deletingExtension(path::lastComponent(d_->filePath)) : QString();
+}
+
 QString MediaItem::displayTitle() const
 {
     if (!d_)
         return {};
     if (!d_->title.trimmed().isEmpty())
         return d_->title;
-    return path::deletingExtension(path::lastComponent(d_->filePath));
+    return path::displayed(fileStem());
 }
 
 } // namespace medialibrary

@@ -17,6 +17,16 @@ namespace medialibrary {
 // Where a song file keeps its pictures.
 enum class PictureSource { None, Id3v2, Mp4, Flac };
 
+// Why the library does not hand a song over (it then has no asset URL).
+enum class LeftOutReason : quint8 {
+    None,        // handed over
+    Protected,   // copy-protected (encrypted MP4 sample entry)
+    Unreadable,  // could not be read as audio
+    BrokenLink,  // a symbolic link that leads to nothing
+    LinkLoop,    // a symbolic link that leads to itself, around a loop
+    NotAFile,    // a FIFO, device or socket behind a song's name
+};
+
 // The front cover of a song. The picture stays in the song file and is read
 // and decoded on each imageWithSize() call; any thread may call it.
 class MediaItemArtwork {
@@ -40,7 +50,7 @@ class MediaItem {
 public:
     struct Data {
         quint64 persistentID = 0;
-        QString filePath;   // absolute; for a name that is not UTF-8, its bytes escaped (\xFF) and unreadable
+        QString filePath;   // absolute; bytes that are not UTF-8 as path::fromNative() keeps them
         QString title;      // null when absent
         QString artist;
         QString albumTitle;
@@ -49,6 +59,7 @@ public:
         PictureSource pictureSource = PictureSource::None;
         bool isProtected = false; // encrypted MP4 sample entry
         bool isReadable = false;  // the file could be read as audio
+        LeftOutReason leftOut = LeftOutReason::None; // set where the file is no song at all
     };
 
     MediaItem() = default;
@@ -69,9 +80,14 @@ public:
     int albumTrackNumber() const;
     bool isProtected() const;
     bool isReadable() const;
+    // Why the song is not handed over; None when it has an asset URL.
+    LeftOutReason leftOutReason() const;
 
     // Title, else (absent or blank) the file name without its extension: what a list shows.
     QString displayTitle() const;
+    // The file name without its extension (bytes that are not UTF-8 as
+    // path::fromNative() keeps them): what names a song without a title.
+    QString fileStem() const;
 
     friend bool operator==(const MediaItem& a, const MediaItem& b) { return a.persistentID() == b.persistentID(); }
 

@@ -10,7 +10,6 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
-#include <QStringDecoder>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
@@ -18,6 +17,7 @@
 #include <mutex>
 #include <thread>
 
+#include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -37,41 +37,10 @@ quint64 idForRelativePath(const QByteArray& relative)
     return id == 0 ? 1 : id;
 }
 
-quint64 idForRelativePath(const QString& relative)
-{
-    return idForRelativePath(relative.toUtf8());
-}
-
 QString canonical(const QString& path)
 {
     const QString c = QFileInfo(path).canonicalFilePath();
     return c.isEmpty() ? path::standardizedSlashes(QDir::cleanPath(QDir(path).absolutePath())) : c;
-}
-
-bool isValidUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(bytes);
-    return !decoder.hasError();
-}
-
-// The name with every byte that is not part of valid UTF-8 written as \xNN.
-QString escapedName(const QByteArray& bytes)
-{
-    QString out;
-    qsizetype i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const qsizetype len = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        if (len > 0 && i + len <= bytes.size() && isValidUtf8(bytes.mid(i, len))) {
-            out += QString::fromUtf8(bytes.mid(i, len));
-            i += len;
-        } else {
-            out += QString::asprintf("\\x%02X", unsigned(lead));
-            ++i;
-        }
-    }
-    return out;
 }
 
 bool isAudioFileName(const QByteArray& name)
@@ -80,14 +49,34 @@ bool isAudioFileName(const QByteArray& name)
     return dot > 0 && MediaLibrary::isAudioFileName(QStringLiteral("x") + QString::fromLatin1(name.mid(dot)));
 }
 
-// Every audio file under `root` that is a regular file once links are
-// followed, hidden entries and excluded folders left out, sorted by path.
-// Paths are the bytes as stored; folders reached through links are not
-// entered (no loops). Stops early, with what it has, when `cancelled` is set.
-std::vector<QByteArray> collectFiles(const QByteArray& root, const QSet<QString>& excluded,
-                                     const std::atomic<bool>& cancelled)
+// A file found by the walk: a song to read, or an entry with a song's name
+// that is no song file (`problem` says what it is instead).
+struct FoundFile {
+    QByteArray path; // the bytes as stored
+    LeftOutReason problem = LeftOutReason::None;
+    friend bool operator<(const FoundFile& a, const FoundFile& b) { return a.path < b.path; }
+};
+
+// What an entry with an audio file's name is once links are followed.
+LeftOutReason problemOf(const QByteArray& path, bool* isFolder)
 {
-    std::vector<QByteArray> files;
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return errno == ELOOP ? LeftOutReason::LinkLoop : LeftOutReason::BrokenLink;
+    *isFolder = S_ISDIR(st.st_mode);
+    return S_ISREG(st.st_mode) || *isFolder ? LeftOutReason::None : LeftOutReason::NotAFile;
+}
+
+// Every audio file under `root`, hidden entries and excluded folders left
+// out, sorted by path: regular files once links are followed, and, as left
+// out with their reason, links to nothing, link loops and FIFOs, devices or
+// sockets with a song's name. Paths are the bytes as stored; folders reached
+// through links are not entered (no loops). Stops early, with what it has,
+// when `cancelled` is set.
+std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>& excluded,
+                                    const std::atomic<bool>& cancelled)
+{
+    std::vector<FoundFile> files;
     std::vector<QByteArray> pending{root};
     while (!pending.empty() && !cancelled.load(std::memory_order_relaxed)) {
         const QByteArray dir = pending.back();
@@ -102,23 +91,31 @@ std::vector<QByteArray> collectFiles(const QByteArray& root, const QSet<QString>
             if (name.startsWith('.'))
                 continue; // hidden, and "." and ".."
             const QByteArray path = dir + '/' + name;
-            unsigned char type = entry->d_type;
-            if (type == DT_LNK || type == DT_UNKNOWN) {
-                struct stat st {};
-                if (::stat(path.constData(), &st) != 0)
-                    continue; // a broken link
-                if (S_ISDIR(st.st_mode))
-                    type = entry->d_type == DT_LNK ? DT_LNK : DT_DIR; // no loops through links
-                else
-                    type = S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-            }
+            const unsigned char type = entry->d_type;
             if (type == DT_DIR) {
-                if (!excluded.isEmpty() && excluded.contains(canonical(QFile::decodeName(path))))
+                if (!excluded.isEmpty() && excluded.contains(canonical(path::fromNative(path))))
                     continue;
                 pending.push_back(path);
-            } else if (type == DT_REG && isAudioFileName(name)) {
-                files.push_back(path);
+                continue;
             }
+            if (type == DT_REG) {
+                if (isAudioFileName(name))
+                    files.push_back({path});
+                continue;
+            }
+            // A link, a special file or a file system that does not say.
+            bool isFolder = false;
+            const LeftOutReason problem = problemOf(path, &isFolder);
+            if (isFolder) {
+                if (type == DT_UNKNOWN && !excluded.contains(canonical(path::fromNative(path)))) {
+                    struct stat own {};
+                    if (::lstat(path.constData(), &own) == 0 && S_ISDIR(own.st_mode))
+                        pending.push_back(path); // a real folder; one behind a link is not entered
+                }
+                continue;
+            }
+            if (isAudioFileName(name))
+                files.push_back({path, problem});
         }
         ::closedir(d);
     }
@@ -151,21 +148,20 @@ MediaItem::Data readData(const QString& filePath, QString* format)
     return d;
 }
 
-// Reads the file at `path` (bytes as stored) into an item with its id.
-MediaItem readFoundFile(const QByteArray& path, qsizetype rootLength)
+// Reads the file found by the walk into an item with its id, the hash of its
+// path relative to the library's root.
+MediaItem readFoundFile(const FoundFile& found, const QByteArray& relative)
 {
-    const QByteArray relative = path.mid(rootLength + 1);
     const quint64 id = idForRelativePath(relative);
-    if (!isValidUtf8(path)) {
-        // No text names this file for the rest of the system: list it as
-        // unreadable, under its escaped name, so that it is counted.
+    if (found.problem != LeftOutReason::None) {
         MediaItem::Data d;
-        d.filePath = escapedName(path);
+        d.filePath = path::fromNative(found.path);
         d.persistentID = id;
+        d.leftOut = found.problem;
         return MediaItem(std::move(d));
     }
     QString format;
-    MediaItem::Data d = readData(QFile::decodeName(path), &format);
+    MediaItem::Data d = readData(path::fromNative(found.path), &format);
     d.persistentID = id;
     if (d.isReadable && !d.isProtected)
         d.assetURL = makeAssetURL(format, id);
@@ -183,6 +179,7 @@ MediaItem withId(const MediaItem& item, quint64 id)
     d.albumTrackNumber = item.albumTrackNumber();
     d.isProtected = item.isProtected();
     d.isReadable = item.isReadable();
+    d.leftOut = item.leftOutReason();
     d.pictureSource = item.artwork() ? tagreading::readFile(item.filePath()).pictureSource : PictureSource::None;
     if (!item.assetURL().isEmpty())
         d.assetURL = makeAssetURL(item.assetURL().pathExtension(), id);
@@ -233,8 +230,8 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
         excluded.insert(canonical(dir));
     if (excluded.contains(root))
         return library;
-    const QByteArray rootBytes = QFile::encodeName(root);
-    const std::vector<QByteArray> files = collectFiles(rootBytes, excluded, state.cancelled);
+    const QByteArray rootBytes = path::native(root);
+    const std::vector<FoundFile> files = collectFiles(rootBytes, excluded, state.cancelled);
 
     // Read the files on a few threads; each reads its own files.
     std::vector<MediaItem> items(files.size());
@@ -244,7 +241,7 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
         for (std::size_t i = next++; i < items.size(); i = next++) {
             if (state.cancelled.load(std::memory_order_relaxed))
                 return;
-            items[i] = readFoundFile(files[i], rootBytes.size());
+            items[i] = readFoundFile(files[i], files[i].path.mid(rootBytes.size() + 1));
             state.add(items[i]);
         }
     };
@@ -308,12 +305,12 @@ bool MediaLibrary::isAudioFileName(const QString& fileName)
 
 MediaItem MediaLibrary::readItem(const QString& filePath, const QString& root)
 {
-    QString format;
-    MediaItem::Data d = readData(filePath, &format);
-    d.persistentID = idForRelativePath(QDir(canonical(root)).relativeFilePath(filePath));
-    if (d.isReadable && !d.isProtected)
-        d.assetURL = makeAssetURL(format, d.persistentID);
-    return MediaItem(std::move(d));
+    FoundFile found{path::native(filePath)};
+    bool isFolder = false;
+    found.problem = problemOf(found.path, &isFolder);
+    if (isFolder)
+        found.problem = LeftOutReason::NotAFile;
+    return readFoundFile(found, path::native(QDir(canonical(root)).relativeFilePath(filePath)));
 }
 
 std::shared_ptr<const MediaLibrary> MediaLibrary::scan(const QString& rootPath, const QStringList& excludedDirectories)

@@ -1,10 +1,13 @@
 #include "platform/library/AssetURL.h"
+#include "platform/foundation/PathString.h"
 #include "platform/library/MediaLibrary.h"
 #include "tests/support/TestSupport.h"
 #include "tools/make_library/SongGenerator.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -215,8 +218,9 @@ TEST_F(MediaLibraryTest, EmptyTagsArePresentAbsentOnesAbsent)
 }
 
 // Devices, FIFOs and sockets behind an audio name (or behind a link with one)
-// are neither read nor listed: reading one would block or never end.
-TEST_F(MediaLibraryTest, OnlyRegularFilesAreReadAndNothingBlocks)
+// are never read: reading one would block or never end. They are listed, as
+// are links to nothing and link loops, with the reason they are left out.
+TEST_F(MediaLibraryTest, OnlyRegularFilesAreReadAndTheRestSayWhy)
 {
     testsupport::TempDir dir;
     const QByteArray root = QFile::encodeName(dir.path());
@@ -227,24 +231,34 @@ TEST_F(MediaLibraryTest, OnlyRegularFilesAreReadAndNothingBlocks)
     ASSERT_EQ(::mkfifo((root + "/pipe.wav").constData(), 0600), 0);
     ASSERT_EQ(::symlink("Real.mp3", (root + "/Link.mp3").constData()), 0);
     ASSERT_EQ(::symlink("Missing.mp3", (root + "/Broken.mp3").constData()), 0);
+    ASSERT_EQ(::symlink("Loop.mp3", (root + "/Loop.mp3").constData()), 0);
+    ASSERT_EQ(::mkfifo((root + "/notes.txt").constData(), 0600), 0); // no song's name: not listed
 
-    const auto lib = MediaLibrary::scan(dir.path());
-    QStringList names;
-    for (const MediaItem& item : lib->items())
-        names << QFileInfo(item.filePath()).fileName();
-    names.sort();
-    EXPECT_EQ(names, QStringList({"Link.mp3", "Real.mp3"})); // a link to a song is a song
+    using medialibrary::LeftOutReason;
+    const QMap<QString, LeftOutReason> expected = {
+        {"Broken.mp3", LeftOutReason::BrokenLink}, {"Link.mp3", LeftOutReason::None}, // a link to a song is a song
+        {"Loop.mp3", LeftOutReason::LinkLoop},     {"Real.mp3", LeftOutReason::None},
+        {"fifo.mp3", LeftOutReason::NotAFile},     {"pipe.wav", LeftOutReason::NotAFile},
+        {"zero.mp3", LeftOutReason::NotAFile},
+    };
+    QMap<QString, LeftOutReason> listed;
+    const auto library = MediaLibrary::scan(dir.path());
+    for (const MediaItem& item : library->items())
+        listed.insert(QFileInfo(item.filePath()).fileName(), item.leftOutReason());
+    EXPECT_EQ(listed, expected);
 
-    // Read one by one, as the artwork and a rescan do, they are unreadable.
-    for (const char* name : {"zero.mp3", "fifo.mp3", "pipe.wav"}) {
-        SCOPED_TRACE(name);
-        const MediaItem item = MediaLibrary::readItem(dir.file(name), dir.path());
-        EXPECT_FALSE(item.isReadable());
-        EXPECT_TRUE(item.assetURL().isEmpty());
+    // Read one by one, as a rescan does, they say the same.
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        const MediaItem item = MediaLibrary::readItem(dir.file(it.key()), dir.path());
+        EXPECT_EQ(item.leftOutReason(), it.value());
+        EXPECT_EQ(item.assetURL().isEmpty(), it.value() != LeftOutReason::None);
     }
 }
 
-TEST_F(MediaLibraryTest, ANameThatIsNotUtf8IsListedEscapedAndUnreadable)
+// A file name is bytes: one that is not UTF-8 is read, tagged and handed over
+// like any other, and the bytes lead back to the file.
+TEST_F(MediaLibraryTest, ANameThatIsNotUtf8IsASongLikeAnyOther)
 {
     testsupport::TempDir dir;
     const QByteArray root = QFile::encodeName(dir.path());
@@ -255,13 +269,17 @@ TEST_F(MediaLibraryTest, ANameThatIsNotUtf8IsListedEscapedAndUnreadable)
 
     const auto lib = MediaLibrary::scan(dir.path());
     ASSERT_EQ(lib->items().size(), 2u);
+    for (const MediaItem& item : lib->items()) {
+        EXPECT_TRUE(item.isReadable());
+        EXPECT_EQ(item.title(), songs_.front().title);
+        EXPECT_FALSE(item.assetURL().isEmpty());
+    }
     const auto it = std::find_if(lib->items().begin(), lib->items().end(),
-                                 [](const MediaItem& i) { return !i.isReadable(); });
+                                 [](const MediaItem& i) { return !i.filePath().endsWith("/Good.mp3"); });
     ASSERT_NE(it, lib->items().end());
-    EXPECT_EQ(it->displayTitle(), "bad\\xFFname");
-    EXPECT_TRUE(it->filePath().endsWith("/bad\\xFFname.mp3"));
-    EXPECT_TRUE(it->assetURL().isEmpty());
-    EXPECT_NE(it->persistentID(), 0u);
+    EXPECT_EQ(path::native(it->filePath()), bad);
+    EXPECT_EQ(path::native(lib->fileForAssetURL(it->assetURL())), bad);
+    EXPECT_EQ(path::displayed(it->fileStem()), "bad\\xFFname");
     EXPECT_EQ(MediaLibrary::scan(dir.path())->items(), lib->items()); // same ids again
     ::unlink(bad.constData()); // a name the temporary folder's own clean-up cannot spell
 }
