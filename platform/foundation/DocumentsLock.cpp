@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -60,14 +61,27 @@ std::shared_ptr<DocumentsLock> DocumentsLock::tryAcquire(const QString& folder, 
     if (const std::shared_ptr<DocumentsLock> held = g_held.value(key).lock())
         return held;
 
-    const QByteArray lockPath = QFile::encodeName(path::appendingComponent(key, lockFileName()));
-    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    const QByteArray lockPath = path::native(path::appendingComponent(key, lockFileName()));
+    // Never through a link placed at the lock's name, and never into a file
+    // that has other names too: the lock file is truncated and written below,
+    // and that must not reach any file outside the documents folder.
+    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const auto refuse = [&](const QString& reason) {
         if (holder)
             holder->clear();
         if (why)
-            *why = QString::fromLocal8Bit(std::strerror(errno));
+            *why = reason;
         return nullptr;
+    };
+    if (fd < 0) {
+        const int error = errno;
+        return refuse(error == ELOOP ? QStringLiteral("%1 is a symbolic link").arg(path::fromNative(lockPath))
+                                     : QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        ::close(fd);
+        return refuse(QStringLiteral("%1 is not a plain file of its own").arg(path::fromNative(lockPath)));
     }
     int result;
     do {

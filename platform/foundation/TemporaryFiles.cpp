@@ -4,13 +4,12 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <limits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,41 +21,33 @@ const QString kPrefix = QStringLiteral(".ripwell-tmp-");
 
 std::atomic<quint64> g_sequence{0};
 
-bool processIsRunning(qint64 pid)
+// Sixteen hex digits from the system's random source, drawn once.
+const QString& processToken()
 {
-    // Beyond pid_t no process can run, and a negative pid_t would ask about a
-    // process group (or, as -1, every process) instead.
-    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
-        return false;
-    if (pid == ::getpid())
-        return true;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
+    static const QString token =
+        QStringLiteral("%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    return token;
 }
 
 } // namespace
 
 QString temporaryPath(const QString& folder, const QString& extension)
 {
-    QString name = kPrefix + QString::number(::getpid()) + u'-' + QString::number(++g_sequence);
+    QString name = kPrefix + processToken() + u'-' + QString::number(++g_sequence);
     if (!extension.isEmpty())
         name += u'.' + extension;
     return path::appendingComponent(folder, name);
 }
 
-bool isTemporaryName(const QString& fileName, qint64* pid)
+bool isTemporaryName(const QString& fileName)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\.ripwell-tmp-([0-9]{1,10})-[0-9]{1,20}(\\.[^./]*)?$"));
-    const QRegularExpressionMatch m = pattern.match(fileName);
-    if (!m.hasMatch())
-        return false;
-    if (pid)
-        *pid = m.captured(1).toLongLong();
-    return true;
+    static const QRegularExpression pattern(QStringLiteral("^\\.ripwell-tmp-[0-9a-f]{1,16}-[0-9]{1,20}(\\.[^./]*)?$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+bool isOwnTemporaryName(const QString& fileName)
+{
+    return isTemporaryName(fileName) && fileName.startsWith(kPrefix + processToken() + u'-');
 }
 
 int removeStaleTemporaries(const QString& root)
@@ -66,10 +57,9 @@ int removeStaleTemporaries(const QString& root)
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString file = it.next();
-        qint64 pid = 0;
-        if (!isTemporaryName(it.fileName(), &pid) || processIsRunning(pid))
+        if (!isTemporaryName(it.fileName()) || isOwnTemporaryName(it.fileName()))
             continue;
-        if (::unlink(QFile::encodeName(file).constData()) == 0)
+        if (::unlink(path::native(file).constData()) == 0)
             ++removed;
     }
     return removed;
@@ -79,11 +69,11 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 {
     auto fail = [why](int error) {
         if (why)
-            *why = errnoText(error);
+            *why = QString::fromLocal8Bit(std::strerror(error));
         return false;
     };
     const QString temporary = temporaryPath(path::deletingLastComponent(path), path::extension(path));
-    const QByteArray native = QFile::encodeName(temporary);
+    const QByteArray native = path::native(temporary);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return fail(errno);
@@ -105,7 +95,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(native.constData(), QFile::encodeName(path).constData()) != 0)
+    if (error == 0 && ::rename(native.constData(), path::native(path).constData()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(native.constData());

@@ -1,8 +1,10 @@
 #pragma once
 // Files written in place of the user's files go under a temporary name first,
 // in the same folder, and are renamed into place only once whole. The names
-// carry the writing process's id, so two processes never share one, and a
-// later run can tell the leftovers of a killed run from files in use.
+// carry a random token drawn once per process, so two processes never share
+// one, even where process ids repeat (containers, PID namespaces); what tells
+// a killed run's leftovers from files in use is the documents lock, not the
+// name: whoever holds it is the only writer.
 
 #include <QByteArray>
 #include <QString>
@@ -10,16 +12,21 @@
 namespace tempfiles {
 
 // A fresh name in `folder` for a file that will become a file with the
-// extension `extension`: ".ripwell-tmp-<pid>-<n>.<extension>". Unique within
-// the process; nothing is created.
+// extension `extension`: ".ripwell-tmp-<token>-<n>.<extension>". Unique within
+// the process, and not to be guessed by another; nothing is created.
 QString temporaryPath(const QString& folder, const QString& extension);
 
-// Whether `fileName` (no folder) follows the pattern of temporaryPath(); the
-// writer's process id goes to `pid`.
-bool isTemporaryName(const QString& fileName, qint64* pid = nullptr);
+// Whether `fileName` (no folder) follows the pattern of temporaryPath(), or
+// the older one with the writer's process id in place of the token.
+bool isTemporaryName(const QString& fileName);
 
-// Removes, under `root` and its subfolders (links are not followed), the
-// temporary files whose writer is no longer running. Returns how many went.
+// Whether `fileName` is a temporary name of this process.
+bool isOwnTemporaryName(const QString& fileName);
+
+// Removes, under `root` and its subfolders (links are not followed), every
+// temporary file that is not this process's own. Only for the holder of the
+// documents lock on `root`: no other process writes there then. Returns how
+// many went.
 int removeStaleTemporaries(const QString& root);
 
 // Writes `bytes` as the whole content of `path`: into a temporary file beside

@@ -41,26 +41,31 @@ TEST(TemporaryFiles, WholeFilesReplaceTheEarlierOneAndFailuresLeaveItAsItWas)
     EXPECT_EQ(entries(dir.path()), QStringList{"error.log"});
 }
 
-TEST(TemporaryFiles, NamesCarryTheWriterAndOnlyDeadWritersLeftoversAreRemoved)
+// Leftovers are told by the name's pattern alone, never by a process id: in a
+// PID namespace a killed run's id is that of every later run.
+TEST(TemporaryFiles, EveryOtherProcesssTemporaryIsALeftover)
 {
     TempDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("Artist/Album"));
     const QString mine = tempfiles::temporaryPath(dir.file("Artist/Album"), "m4a");
     EXPECT_NE(mine, tempfiles::temporaryPath(dir.file("Artist/Album"), "m4a")) << "each call a fresh name";
-    qint64 pid = 0;
-    ASSERT_TRUE(tempfiles::isTemporaryName(mine.section('/', -1), &pid));
-    EXPECT_EQ(pid, ::getpid());
+    EXPECT_FALSE(mine.contains(QString::number(::getpid()))) << "no process id to guess the name by";
+    ASSERT_TRUE(tempfiles::isOwnTemporaryName(mine.section('/', -1)));
     EXPECT_FALSE(tempfiles::isTemporaryName("Morning Tide.m4a"));
     EXPECT_FALSE(tempfiles::isTemporaryName(".ripwell-tmp-12-3.m4a/x"));
 
-    // A process id no process can have: as a pid_t it would read -1, "every
-    // process", to kill().
-    const QString dead = dir.file("Artist/Album/.ripwell-tmp-4294967295-1.wav");
+    const QStringList leftovers = {
+        dir.file(QStringLiteral("Artist/Album/.ripwell-tmp-%1-7.mov").arg(::getpid())), // older names: the writer's id
+        dir.file("Artist/Album/.ripwell-tmp-4294967295-1.wav"),
+        dir.file("Artist/.ripwell-tmp-0123456789abcdef-2.mp3"),
+    };
+    for (const QString& f : leftovers)
+        ASSERT_TRUE(writeFile(f, "left by a killed run"));
     ASSERT_TRUE(writeFile(mine, "in use"));
-    ASSERT_TRUE(writeFile(dead, "left by a killed run"));
     ASSERT_TRUE(writeFile(dir.file("Artist/Album/Song.wav"), "the user's"));
-    EXPECT_EQ(tempfiles::removeStaleTemporaries(dir.path()), 1);
-    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_EQ(tempfiles::removeStaleTemporaries(dir.path()), 3);
+    for (const QString& f : leftovers)
+        EXPECT_FALSE(QFile::exists(f)) << f.toStdString();
     EXPECT_TRUE(QFile::exists(mine));
     EXPECT_TRUE(QFile::exists(dir.file("Artist/Album/Song.wav")));
 }
