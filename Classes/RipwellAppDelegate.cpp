@@ -51,8 +51,22 @@ bool RipwellAppDelegate::application(ui::Application* application, const QVarian
     window_->addSubview(ctrl_->view());
     window_->makeKeyAndVisible();
 
-    // Converted songs would land among the songs they come from.
-    if (documents::libraryIsInsideDocuments(documents::musicLibraryRoot(), documents::documentsDirectory())) {
+    const QString root = documents::musicLibraryRoot();
+    const QString docs = documents::documentsDirectory();
+    if (const QString problem = documents::locationProblem(); !problem.isEmpty()) {
+        // Started without a home folder: nothing is read or written until the
+        // folders are named.
+        libraryAlert_ = new ui::AlertView(L("No folders for Ripwell"), problem + u'.', nullptr, L("OK"), {}, window_.get());
+        libraryAlert_->show();
+    } else if (documents::isSameFolder(root, docs)) {
+        libraryAlert_ = new ui::AlertView(
+            L("Music library inside the documents folder"),
+            L("Your music library is Ripwell's documents folder itself, so it lists no songs. Choose another "
+              "documents folder (RIPWELL_DOCUMENTS) or another music library (RIPWELL_LIBRARY)."),
+            nullptr, L("OK"), {}, window_.get());
+        libraryAlert_->show();
+    } else if (documents::libraryIsInsideDocuments(root, docs)) {
+        // Converted songs would land among the songs they come from.
         libraryAlert_ = new ui::AlertView(
             L("Music library inside the documents folder"),
             L("Your music library lies inside Ripwell's documents folder. Converted songs are written among your "

@@ -1,5 +1,6 @@
 #include "platform/foundation/Documents.h"
 
+#include "platform/foundation/Localization.h"
 #include "platform/foundation/PathString.h"
 
 #include <QDir>
@@ -19,13 +20,33 @@ static QString fromEnvironment(const char* name)
     return value.isEmpty() ? QString() : absoluteClean(value);
 }
 
+static bool hasHome()
+{
+    const QString home = qEnvironmentVariable("HOME");
+    return !home.isEmpty() && QDir::isAbsolutePath(home);
+}
+
+// The desktop's folder of `kind`, or empty when there is no home to find it in
+// and `xdgVariable` does not name an absolute folder.
+static QString desktopFolder(QStandardPaths::StandardLocation kind, const char* xdgVariable, const char* inHome)
+{
+    if (!hasHome()) {
+        const QString xdg = qEnvironmentVariable(xdgVariable);
+        return QDir::isAbsolutePath(xdg) ? absoluteClean(xdg) : QString();
+    }
+    QString base = QStandardPaths::writableLocation(kind);
+    if (base.isEmpty())
+        base = QDir::homePath() + QLatin1Char('/') + QLatin1String(inHome);
+    return absoluteClean(base);
+}
+
 QString documentsDirectory()
 {
     QString dir = fromEnvironment("RIPWELL_DOCUMENTS");
     if (dir.isEmpty()) {
-        QString base = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        const QString base = desktopFolder(QStandardPaths::DocumentsLocation, "XDG_DOCUMENTS_DIR", "Documents");
         if (base.isEmpty())
-            base = QDir::homePath() + QStringLiteral("/Documents");
+            return {};
         dir = absoluteClean(path::appendingComponent(base, QStringLiteral("Ripwell")));
     }
     QDir().mkpath(dir);
@@ -34,22 +55,39 @@ QString documentsDirectory()
 
 QString musicLibraryRoot()
 {
-    QString dir = fromEnvironment("RIPWELL_LIBRARY");
-    if (dir.isEmpty()) {
-        QString base = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-        if (base.isEmpty())
-            base = QDir::homePath() + QStringLiteral("/Music");
-        dir = absoluteClean(base);
-    }
-    return dir;
+    const QString dir = fromEnvironment("RIPWELL_LIBRARY");
+    return dir.isEmpty() ? desktopFolder(QStandardPaths::MusicLocation, "XDG_MUSIC_DIR", "Music") : dir;
+}
+
+QString locationProblem()
+{
+    QStringList unknown;
+    if (fromEnvironment("RIPWELL_LIBRARY").isEmpty() && musicLibraryRoot().isEmpty())
+        unknown << L("the music library (set RIPWELL_LIBRARY)");
+    if (fromEnvironment("RIPWELL_DOCUMENTS").isEmpty() &&
+        desktopFolder(QStandardPaths::DocumentsLocation, "XDG_DOCUMENTS_DIR", "Documents").isEmpty())
+        unknown << L("the documents folder (set RIPWELL_DOCUMENTS)");
+    if (unknown.isEmpty())
+        return {};
+    return L("HOME is not set to an absolute folder, so there is no telling where %1 is")
+        .arg(unknown.join(L(" or ")));
+}
+
+static QString resolved(const QString& p)
+{
+    const QString canonical = QFileInfo(p).canonicalFilePath();
+    return canonical.isEmpty() ? absoluteClean(p) : canonical;
+}
+
+bool isSameFolder(const QString& a, const QString& b)
+{
+    return !a.isEmpty() && !b.isEmpty() && resolved(a) == resolved(b);
 }
 
 bool libraryIsInsideDocuments(const QString& libraryRoot, const QString& documentsDir)
 {
-    auto resolved = [](const QString& p) {
-        const QString canonical = QFileInfo(p).canonicalFilePath();
-        return canonical.isEmpty() ? absoluteClean(p) : canonical;
-    };
+    if (libraryRoot.isEmpty() || documentsDir.isEmpty())
+        return false;
     const QString root = resolved(libraryRoot);
     const QString docs = resolved(documentsDir);
     if (root.isEmpty() || docs.isEmpty())
