@@ -10,7 +10,7 @@
 #include "platform/foundation/TemporaryFiles.h"
 #include "platform/foundation/Timing.h"
 
-#include <QFile>
+#include <QDateTime>
 #include <optional>
 
 #include <cerrno>
@@ -22,11 +22,6 @@ namespace {
 
 constexpr const char* kLoopOp = "conversionLoop";
 
-std::optional<QString> tagValue(const QString& value)
-{
-    return value.isNull() ? std::nullopt : std::optional<QString>(value);
-}
-
 QString titleForLog(const QString& title)
 {
     return title.isNull() ? QStringLiteral("(null)") : title;
@@ -35,7 +30,7 @@ QString titleForLog(const QString& title)
 std::optional<QPair<quint64, quint64>> regularFileIdOf(const QString& path)
 {
     struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::lstat(path::native(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return qMakePair(quint64(info.st_dev), quint64(info.st_ino));
 }
@@ -46,6 +41,8 @@ struct ConversionRun::ItemContext {
     QString documentsDirectory; // as looked up for this item
     medialibrary::MediaItem item;
     Url outputURL;
+    QString output;         // the same, relative to the documents directory
+    FileStamp sourceStamp;  // of the song when its conversion began
     QString title; // null when the item has none
     std::uint32_t index = 0;
     QStringList createdFolders; // made for this item's output, deepest first
@@ -77,9 +74,12 @@ void ConversionRun::exportMedia(const SelectionMap& map)
         return; // one batch per run
     started_ = true;
 
-    const QString documentsDirectory = documents::documentsDirectory();
+    documentsDirectory_ = documents::documentsDirectory();
     QString holder, why;
-    lock_ = DocumentsLock::tryAcquire(documentsDirectory, &holder, &why);
+    if (documentsDirectory_.isEmpty())
+        why = documents::locationProblem();
+    else
+        lock_ = DocumentsLock::tryAcquire(documentsDirectory_, &holder, &why);
     if (!lock_) {
         refused_ = true;
         finished_ = true;
@@ -92,7 +92,13 @@ void ConversionRun::exportMedia(const SelectionMap& map)
             display_->runRefused(reason);
         return;
     }
-    tempfiles::removeStaleTemporaries(documentsDirectory);
+    // Holding the lock, this run is the folder's only writer: every temporary
+    // file there is a leftover of a run that was killed.
+    tempfiles::removeStaleTemporaries(documentsDirectory_);
+    record_ = OutputRecord::load(documentsDirectory_);
+    QString recordProblem;
+    if (!record_.compact(&recordProblem))
+        applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
 
     mediaItems_ = map;
     prevItemIndex_ = kNoItem;
@@ -101,10 +107,6 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     failedMediaItems_.clear();
     if (display_)
         display_->runStarted();
-    if (mediaItems_.isEmpty()) {
-        endRun(documentsDirectory);
-        return;
-    }
     conversionLoop();
 }
 
@@ -117,39 +119,52 @@ void ConversionRun::cancel()
         currentImport_->cancel();
 }
 
-Url ConversionRun::uniqueOutputURL(const Url& url)
+void ConversionRun::conversionLoop()
 {
-    // A file of an earlier run at this place is replaced; one written by this
-    // run is kept, and the later item gets " (2)", " (3)", … before the extension.
-    int& uses = nameUses_[url.path()];
-    Url candidate = url;
-    while (outputPaths_.contains(candidate.path()))
-        candidate = numberedOutputURL(url, ++uses + 1);
-    outputPaths_.insert(candidate.path());
-    return candidate;
+    // Items that are up to date end at once; the loop goes on to the first
+    // one that converts, or to the end of the run.
+    while (currentItemIndex_ < static_cast<std::uint32_t>(mediaItems_.count())) {
+        if (startItem())
+            return;
+        ++currentItemIndex_;
+    }
+    endRun();
 }
 
-void ConversionRun::conversionLoop()
+// Starts the item at currentItemIndex_; false when it is up to date instead.
+bool ConversionRun::startItem()
 {
     const Url assetURL = mediaItems_.allKeys().at(static_cast<qsizetype>(currentItemIndex_));
     ItemContext context;
     context.item = mediaItems_.objectForKey(assetURL);
     context.title = context.item.title();
     context.index = currentItemIndex_;
-    context.documentsDirectory = documents::documentsDirectory();
+    context.documentsDirectory = documentsDirectory_;
+
+    // The name it had in an earlier run, else one that no other song's output
+    // and no file of the user's holds.
+    const QString source = context.item.filePath();
+    context.sourceStamp = stampOf(source, true);
+    context.output = record_.outputFor(source, outputRelativePathOf(context.item, assetURL.pathExtension()));
+    context.outputURL = Url::fileURLWithPath(path::appendingComponent(documentsDirectory_, context.output));
+    if (skipsUpToDate_ && record_.isUpToDate(context.output, source, context.sourceStamp)) {
+        if (display_)
+            display_->itemEnded(context.index, ItemResult::UpToDate);
+        return false;
+    }
+
     QString folderFailure;
-    context.outputURL = uniqueOutputURL(outputURLForItem(assetURL, tagValue(context.title),
-                                                         tagValue(context.item.artist()),
-                                                         tagValue(context.item.albumTitle()),
-                                                         context.documentsDirectory, &folderFailure,
-                                                         &context.createdFolders));
-    if (!folderFailure.isEmpty())
+    if (!makeOutputFolder(documentsDirectory_, context.output, &folderFailure, &context.createdFolders))
         applog::error(kLoopOp, folderFailure); // the import's own error would only say the file is missing
     currentItemURL_ = context.outputURL;
     applog::debug(kLoopOp, QStringLiteral("Converting <%1> to <%2>")
                                .arg(assetURL.absoluteString(), context.outputURL.absoluteString()));
 
     auto worker = MediaImport::create();
+    // Only this song's own output is replaced; any other name is taken only
+    // while it is free.
+    worker->setReplacesExistingFile(record_.isOutputOf(context.output, source));
+    record_.claim(context.output, source, context.sourceStamp);
     currentImport_ = worker;
     currentTimer_ = timing::Timer::scheduledRepeating(kProgressInterval, this, [this, worker](timing::Timer* t) {
         progressTimer(t, worker);
@@ -166,6 +181,7 @@ void ConversionRun::conversionLoop()
                 (*self)->itemCompleted(context, status);
         });
     });
+    return true;
 }
 
 void ConversionRun::progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker)
@@ -197,13 +213,15 @@ void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t statu
     if (currentTimer_)
         currentTimer_->invalidate();
 
-    const bool converted = status == 3;
+    ItemResult result = ItemResult::Failed;
     const QString outputPath = context.outputURL.path();
-    if (converted) {
+    if (status == 3) {
+        result = ItemResult::Converted;
         if (const auto written = regularFileIdOf(outputPath))
             writtenFiles_.insert(*written);
+        record_.made(context.output, context.item.filePath(), context.sourceStamp, stampOf(outputPath, false));
     } else if (cancelled_ && status == 5) {
-        // Stopped by the user: not a failure of the song.
+        result = ItemResult::Cancelled; // stopped by the user: not a failure of the song
     } else {
         applog::error(kLoopOp, QStringLiteral("Import has failed: %1").arg(titleForLog(context.title)));
         // The import leaves nothing of its own behind; a file at the output
@@ -211,7 +229,7 @@ void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t statu
         // else in the way, stays.
         const auto atOutput = regularFileIdOf(outputPath);
         if (atOutput && writtenFiles_.contains(*atOutput)) {
-            if (::unlink(QFile::encodeName(outputPath).constData()) == 0)
+            if (::unlink(path::native(outputPath).constData()) == 0)
                 applog::debug(kLoopOp, QStringLiteral("Removed failed media file: %1").arg(context.outputURL.absoluteString()));
             else
                 applog::error(kLoopOp, QStringLiteral("Could not remove failed media file: %1: %2")
@@ -220,40 +238,48 @@ void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t statu
         failedMediaItems_.push_back(context.item);
         ++failedItemCount_;
     }
-    if (!converted) {
+    if (result != ItemResult::Converted) {
         // Folders made for this item alone and still empty go with it, so a
         // song that did not convert leaves no empty artist and album folders.
         for (const QString& folder : context.createdFolders)
-            ::rmdir(QFile::encodeName(folder).constData()); // only when empty
+            ::rmdir(path::native(folder).constData()); // only when empty
     }
     if (display_)
-        display_->itemEnded(context.index, converted);
+        display_->itemEnded(context.index, result);
 
     ++currentItemIndex_;
-    if (!cancelled_ && currentItemIndex_ < static_cast<std::uint32_t>(mediaItems_.count())) {
+    if (cancelled_)
+        endRun();
+    else
         conversionLoop();
-        return;
-    }
-    endRun(context.documentsDirectory);
 }
 
-void ConversionRun::endRun(const QString& documentsDirectory)
+void ConversionRun::endRun()
 {
     finished_ = true;
     if (display_)
         display_->runEnded(failedItemCount_);
     if (failedItemCount_ > 0)
-        writeErrorLog(documentsDirectory);
+        writeErrorLog();
+    QString recordProblem;
+    if (lock_ && !record_.compact(&recordProblem))
+        applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
     lock_.reset();
     if (display_)
         display_->completionOffered(failedItemCount_);
 }
 
-void ConversionRun::writeErrorLog(const QString& documentsDirectory)
+void ConversionRun::writeErrorLog()
 {
-    // One title a line, in the order the items failed, replacing what an
-    // earlier run wrote. An item without a title adds no line.
-    QByteArray text;
+    // When the run was, so that an earlier run's log is not taken for this
+    // one's; then one title a line, in the order the items failed, replacing
+    // what an earlier run wrote. An item without a title adds no line.
+    const QDateTime now = QDateTime::currentDateTime();
+    QByteArray text = QStringLiteral("Ripwell conversion of %1: %2 of %3 songs failed\n")
+                          .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate))
+                          .arg(failedItemCount_)
+                          .arg(mediaItems_.count())
+                          .toUtf8();
     for (const auto& item : failedMediaItems_) {
         QString title = item.title();
         if (title.isNull())
@@ -264,7 +290,7 @@ void ConversionRun::writeErrorLog(const QString& documentsDirectory)
     // Written whole or not at all: when it cannot be written, the earlier
     // error.log stays and the display is told why.
     QString why;
-    if (!tempfiles::writeFileAtomically(path::appendingComponent(documentsDirectory, QStringLiteral("error.log")), text, &why)) {
+    if (!tempfiles::writeFileAtomically(path::appendingComponent(documentsDirectory_, QStringLiteral("error.log")), text, &why)) {
         errorLogError_ = L("error.log could not be written: %1.").arg(why);
         applog::error(kLoopOp, errorLogError_);
     }

@@ -11,13 +11,13 @@
 // conversion screen, or the command-line front end) learns what to show
 // through ConversionDisplay; the run works without one.
 
+#include "Classes/OutputRecord.h"
 #include "Classes/SelectionMap.h"
 #include "platform/foundation/Url.h"
 #include "platform/library/MediaItem.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QHash>
 #include <QPair>
 #include <QString>
 #include <QSet>
@@ -30,6 +30,14 @@ class MediaImport;
 namespace timing {
 class Timer;
 }
+
+// How one item of a run ended.
+enum class ItemResult {
+    Converted,
+    Failed,
+    Cancelled, // stopped by cancel() while under way: not a failure of the song
+    UpToDate,  // left as it was: its output holds this song, unchanged (setSkipsUpToDate())
+};
 
 // What the run tells its display. Every call comes on the main thread.
 class ConversionDisplay {
@@ -45,8 +53,8 @@ public:
     virtual void progress(float itemFraction) { (void)itemFraction; }
     // A tick saw the current item exporting, right after progress().
     virtual void currentItem() {}
-    // An item has ended, converted or failed; `index` is its position.
-    virtual void itemEnded(std::uint32_t index, bool converted) { (void)index, (void)converted; }
+    // An item has ended; `index` is its position.
+    virtual void itemEnded(std::uint32_t index, ItemResult result) { (void)index, (void)result; }
     // The last item has ended (first of the end-of-run steps).
     virtual void runEnded(std::uint32_t failedItemCount) { (void)failedItemCount; }
     // The run is over and error.log written: the completion menu may open.
@@ -69,6 +77,11 @@ public:
     // and nothing is written. Temporary files that a killed run left in the
     // folder are removed first.
     void exportMedia(const SelectionMap& map);
+
+    // Whether an item whose output holds it, unchanged since it was made, is
+    // left as it is (ItemResult::UpToDate) instead of converted again. Off by
+    // default: what the user picks is converted. Before exportMedia().
+    void setSkipsUpToDate(bool skips) { skipsUpToDate_ = skips; }
 
     // Stops the run: the item under way is cancelled (its temporary files go,
     // nothing replaces its output), no further item starts, and the run ends
@@ -98,11 +111,11 @@ private:
     struct ItemContext; // what one item's completion carries
 
     void conversionLoop();
+    bool startItem();
     void progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker);
     void itemCompleted(const ItemContext& item, std::int32_t status);
-    void endRun(const QString& documentsDirectory);
-    Url uniqueOutputURL(const Url& url);
-    void writeErrorLog(const QString& documentsDirectory);
+    void endRun();
+    void writeErrorLog();
 
     ConversionDisplay* display_;
     // Lets completions that arrive after the run is gone find nothing to call.
@@ -119,11 +132,12 @@ private:
     bool refused_ = false;
     bool cancelled_ = false;
     QString errorLogError_;
+    bool skipsUpToDate_ = false;
+    QString documentsDirectory_; // as looked up when the run started
     std::shared_ptr<DocumentsLock> lock_;
+    OutputRecord record_; // which song each output of the folder was made from
 
     std::shared_ptr<MediaImport> currentImport_; // the run's own reference to the item's worker
     QPointer<timing::Timer> currentTimer_;
-    QSet<QString> outputPaths_;        // output files of this run, to keep two items apart
-    QHash<QString, int> nameUses_;     // how often each output name came up in this run
     QSet<QPair<quint64, quint64>> writtenFiles_; // device and inode of each output this run wrote
 };

@@ -2,6 +2,7 @@
 
 #include "Classes/AudioPlayerHelper.h"
 #include "Classes/EmailHelper.h"
+#include "Classes/OutputRecord.h"
 #include "platform/foundation/Documents.h"
 #include "platform/foundation/DocumentsLock.h"
 #include "platform/foundation/FileManager.h"
@@ -30,7 +31,7 @@ const QString kErrorLogName = QStringLiteral("error.log");
 bool somethingAt(const QString& path)
 {
     struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::lstat(path::native(path).constData(), &st) == 0;
 }
 
 } // namespace
@@ -104,10 +105,13 @@ bool FileManagerViewController::isDirectory(const QString& name) const
 void FileManagerViewController::reloadStoredFiles()
 {
     files_ = filemanager::contentsOfDirectoryAtPath(rootDirectory_).value_or(QStringList());
-    // The conversion runs' lock file is no stored file: deleting it would let
-    // two runs write into the folder at once.
-    if (isDocumentDirectory())
+    // The conversion runs' lock file and the record of which song each output
+    // came from are no stored files: deleting the lock would let two runs
+    // write into the folder at once.
+    if (isDocumentDirectory()) {
         files_.removeAll(DocumentsLock::lockFileName());
+        files_.removeAll(OutputRecord::fileName());
+    }
     if (isViewLoaded())
         editButton()->setEnabled(!files_.isEmpty());
 }

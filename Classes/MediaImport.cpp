@@ -41,7 +41,7 @@ struct FileId {
 std::optional<FileId> fileIdOf(const QString& path, bool followLinks)
 {
     struct stat info {};
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = path::native(path);
     if (path.isEmpty() || (followLinks ? ::stat(native.constData(), &info) : ::lstat(native.constData(), &info)) != 0)
         return std::nullopt;
     return FileId{info.st_dev, info.st_ino};
@@ -76,7 +76,7 @@ bool isLibrarySong(const FileId& id)
 std::optional<QString> reasonNotToReplace(const QString& path, const QString& sourcePath)
 {
     struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::lstat(path::native(path).constData(), &info) != 0)
         return std::nullopt;
     if (S_ISDIR(info.st_mode))
         return QStringLiteral("a folder is in the way of %1").arg(path);
@@ -86,10 +86,29 @@ std::optional<QString> reasonNotToReplace(const QString& path, const QString& so
     return std::nullopt;
 }
 
+// Renames `temporary` to `destination`; unless `replace`, only while nothing
+// is at `destination`. Returns 0 or the errno, EEXIST when something is there.
+int renameIntoPlace(const QString& temporary, const QString& destination, bool replace)
+{
+    const QByteArray from = path::native(temporary);
+    const QByteArray to = path::native(destination);
+    if (replace)
+        return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: look, then rename.
+    struct stat info {};
+    if (::lstat(to.constData(), &info) == 0 || errno != ENOENT)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
 void removeTemporary(const QString& path)
 {
     if (!path.isEmpty())
-        ::unlink(QFile::encodeName(path).constData());
+        ::unlink(path::native(path).constData());
 }
 
 // The movie and the destination are plain descriptors: each block of the
@@ -230,7 +249,7 @@ bool extractPayload(const Url& movieURL, const QString& destinationPath, const Q
             *failure = why;
         return false;
     };
-    const QByteArray moviePath = movieURL.path().toUtf8();
+    const QByteArray moviePath = path::native(movieURL.path());
     Fd movie(::open(moviePath.constData(), O_RDONLY | O_CLOEXEC));
     if (!movie) {
         return fail(QStringLiteral("Could not open source file"));
@@ -246,8 +265,8 @@ bool extractPayload(const Url& movieURL, const QString& destinationPath, const Q
         return fail(QStringLiteral("Did not find mdat chunk"));
     }
 
-    const QByteArray nativeDestination = destinationPath.toUtf8();
-    Fd destination(::open(nativeDestination.constData(), O_WRONLY | O_CREAT | createFlags | O_CLOEXEC, 0666));
+    const QByteArray nativeDestination = path::native(destinationPath);
+    Fd destination(::open(nativeDestination.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | createFlags | O_CLOEXEC, 0666));
     if (!destination) {
         movie.reset();
         return fail(QStringLiteral("Could not open destination file"));
@@ -289,7 +308,7 @@ MediaImport::~MediaImport() = default;
 
 QByteArray MediaImport::id3v2TagFor(const QString& sourcePath)
 {
-    TagLib::MPEG::File source(QFile::encodeName(sourcePath).constData(), false);
+    TagLib::MPEG::File source(path::native(sourcePath).constData(), false);
     if (!source.isValid())
         return {};
     TagLib::ByteVector rendered;
@@ -439,8 +458,10 @@ bool MediaImport::publish(const QString& temporary, const Url& destinationURL, c
     }
     if (const std::optional<QString> reason = reasonNotToReplace(destination, sourcePath)) {
         why = *reason;
-    } else if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
-        why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(errno)));
+    } else if (const int error = renameIntoPlace(temporary, destination, replacesExisting_); error == EEXIST) {
+        why = QStringLiteral("%1 appeared while the song was converted, and is kept").arg(destination);
+    } else if (error != 0) {
+        why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(error)));
     } else {
         return true;
     }

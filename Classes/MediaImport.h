@@ -46,6 +46,11 @@ public:
     // export service's thread. One import per worker.
     void importAsset(const Url& assetURL, const Url& toURL, CompletionBlock completionBlock);
 
+    // Whether a file at `toURL` may be replaced (the default). When not, the
+    // whole file takes the name only while it is free: a file that appears
+    // there during the export stays, and the import fails. Before importAsset().
+    void setReplacesExistingFile(bool replaces) { replacesExisting_ = replaces; }
+
     // The MP3 path of importAsset(): export into the temporary movie, extract
     // its payload into a temporary file after an ID3v2 tag with the source's
     // title, artist, album and cover, then rename that into place. `asset` is
@@ -106,4 +111,5 @@ private:
     std::shared_ptr<const ExportError> failure_;
     std::int32_t failedStatus_ = 0;
     bool cancelled_ = false;
+    bool replacesExisting_ = true; // set before the import starts, read by its handler
 };

@@ -2,13 +2,11 @@
 
 #include "platform/foundation/PathString.h"
 
-#include <QDir>
-#include <QFile>
 #include <cerrno>
+#include <fcntl.h>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -50,73 +48,145 @@ QString cleanUpFilename(const QString& name)
         cleaned.replace(QChar(c), QString());
     // Control characters (C0, DEL and C1) have no place in a file name: a
     // newline or an escape sequence from a tag would end up in listings and
-    // on terminals.
-    cleaned.removeIf([](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); });
-    return cleaned.trimmed();
+    // on terminals. A surrogate without its pair is no character at all.
+    QString kept;
+    kept.reserve(cleaned.size());
+    for (qsizetype i = 0; i < cleaned.size(); ++i) {
+        const QChar c = cleaned[i];
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            continue;
+        if (c.isHighSurrogate() && i + 1 < cleaned.size() && cleaned[i + 1].isLowSurrogate()) {
+            kept += c;
+            kept += cleaned[++i];
+            continue;
+        }
+        if (c.isSurrogate())
+            continue;
+        kept += c;
+    }
+    return kept.trimmed();
 }
 
-Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, const std::optional<QString>& artist,
-                     const std::optional<QString>& albumTitle, const QString& documentsDirectory,
-                     QString* folderFailure, QStringList* createdFolders)
+QString outputRelativePath(const QString& extension, const std::optional<QString>& title,
+                           const std::optional<QString>& artist, const std::optional<QString>& albumTitle,
+                           const QString& fileStem)
 {
+    const auto givesName = [](const QString& text) { return !cleanUpFilename(text).split(u'/', Qt::SkipEmptyParts).isEmpty(); };
     const QString untitled = QStringLiteral("Untitled");
-    const QString fileName = title.value_or(untitled);
+    QString fileName = title.value_or(QString());
+    if (!title || !givesName(fileName))
+        fileName = givesName(fileStem) ? fileStem : untitled;
     QString name = fileName;
     if (artist)
         name = albumTitle ? path::appendingComponent(path::appendingComponent(*artist, *albumTitle), fileName)
                           : path::appendingComponent(*artist, fileName);
 
     QStringList levels = cleanUpFilename(name).split(u'/', Qt::SkipEmptyParts);
-    if (levels.isEmpty() || cleanUpFilename(fileName).split(u'/', Qt::SkipEmptyParts).isEmpty())
-        levels.append(untitled); // the title gave no name of its own
+    if (levels.isEmpty())
+        levels.append(untitled);
     for (QString& level : levels) {
         if (level == u"." || level == u"..")
             level = QStringLiteral("_");
     }
 
-    const QString extension = assetURL.pathExtension();
     const qsizetype extensionBytes = extension.isEmpty() ? 0 : 1 + extension.toUtf8().size();
     for (qsizetype i = 0; i < levels.size(); ++i) {
         const bool last = i + 1 == levels.size();
         levels[i] = fitToBytes(levels[i], last ? std::max<qsizetype>(1, kMaxNameBytes - extensionBytes) : kMaxNameBytes);
     }
-
-    const QString file = path::appendingComponent(documentsDirectory, levels.join(u'/'));
-    const Url url = Url::fileURLWithPath(file).URLByAppendingPathExtension(extension);
-
-    const QString folder = path::deletingLastComponent(url.path());
-    QStringList missingFolders; // deepest first
-    for (QString f = folder; f.size() > documentsDirectory.size() && !QFileInfo::exists(f); f = path::deletingLastComponent(f))
-        missingFolders.append(f);
-    const bool made = missingFolders.isEmpty() || QDir().mkpath(folder);
-    if (createdFolders) {
-        for (const QString& f : missingFolders)
-            if (QFileInfo(f).isDir())
-                createdFolders->append(f);
-    }
-    if (!made && folderFailure) {
-        // Name the folder that could not be made, and why.
-        QString missing = folder;
-        while (!QFileInfo::exists(path::deletingLastComponent(missing)) && missing != documentsDirectory)
-            missing = path::deletingLastComponent(missing);
-        const int result = ::mkdir(QFile::encodeName(missing).constData(), 0777);
-        const int why = result == 0 ? 0 : errno;
-        if (result == 0)
-            ::rmdir(QFile::encodeName(missing).constData());
-        *folderFailure = QStringLiteral("Could not create folder %1: %2")
-                             .arg(missing, QString::fromLocal8Bit(std::strerror(why ? why : EIO)));
-    }
-    return url;
+    const QString file = levels.join(u'/');
+    return extension.isEmpty() ? file : path::appendingExtension(file, extension);
 }
 
-Url numberedOutputURL(const Url& url, int number)
+QString outputRelativePathOf(const medialibrary::MediaItem& item, const QString& extension)
 {
-    const QString extension = url.pathExtension();
-    const QString stem = url.URLByDeletingPathExtension().path();
+    // An absent tag is no tag; an empty one is there, and empty.
+    const auto tag = [](const QString& value) { return value.isNull() ? std::nullopt : std::optional<QString>(value); };
+    return outputRelativePath(extension, tag(item.title()), tag(item.artist()), tag(item.albumTitle()), item.fileStem());
+}
+
+bool makeOutputFolder(const QString& documentsDirectory, const QString& relativeFile, QString* folderFailure,
+                      QStringList* createdFolders)
+{
+    const QStringList levels = path::deletingLastComponent(relativeFile).split(u'/', Qt::SkipEmptyParts);
+    QStringList made; // shallowest first
+    QString at = documentsDirectory;
+    int folder = ::open(path::native(documentsDirectory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    auto fail = [&](const QString& name, int error) {
+        if (folderFailure) {
+            *folderFailure = error == ELOOP
+                                 ? QStringLiteral("Could not create folder %1: it is a symbolic link, and nothing "
+                                                  "is written through one")
+                                       .arg(name)
+                                 : QStringLiteral("Could not create folder %1: %2")
+                                       .arg(name, QString::fromLocal8Bit(std::strerror(error)));
+        }
+        return false;
+    };
+    bool ok = folder >= 0 || fail(documentsDirectory, errno);
+    for (qsizetype i = 0; ok && i < levels.size(); ++i) {
+        const QByteArray level = path::native(levels[i]);
+        at = path::appendingComponent(at, levels[i]);
+        int next = ::openat(folder, level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT) {
+            if (::mkdirat(folder, level.constData(), 0777) == 0)
+                made.append(at);
+            else if (errno != EEXIST) { // made by another in the meantime: open it as it is
+                ok = fail(at, errno);
+                break;
+            }
+            next = ::openat(folder, level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        if (next < 0) {
+            // A link in the way is never followed (O_NOFOLLOW with O_DIRECTORY
+            // says ELOOP or ENOTDIR); for a file in the way the folder below it
+            // cannot be made ("Not a directory"), and a file where the last
+            // folder should be is there already.
+            int error = errno;
+            struct stat info {};
+            if ((error == ENOTDIR || error == ELOOP) && ::fstatat(folder, level.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(info.st_mode))
+                error = ELOOP;
+            if (error == ENOTDIR)
+                ok = i + 1 < levels.size() ? fail(path::appendingComponent(at, levels[i + 1]), ENOTDIR) : fail(at, EEXIST);
+            else
+                ok = fail(at, error);
+            break;
+        }
+        ::close(folder);
+        folder = next;
+    }
+    if (folder >= 0)
+        ::close(folder);
+    if (createdFolders) {
+        for (auto it = made.crbegin(); it != made.crend(); ++it)
+            createdFolders->append(*it);
+    }
+    return ok;
+}
+
+Url outputURLForItem(const Url& assetURL, const std::optional<QString>& title, const std::optional<QString>& artist,
+                     const std::optional<QString>& albumTitle, const QString& documentsDirectory,
+                     QString* folderFailure, QStringList* createdFolders, const QString& fileStem)
+{
+    const QString relative = outputRelativePath(assetURL.pathExtension(), title, artist, albumTitle, fileStem);
+    makeOutputFolder(documentsDirectory, relative, folderFailure, createdFolders);
+    return Url::fileURLWithPath(path::appendingComponent(documentsDirectory, relative));
+}
+
+QString numberedOutputPath(const QString& relativeFile, int number)
+{
+    const QString extension = path::extension(relativeFile);
+    const QString stem = extension.isEmpty() ? relativeFile : path::deletingExtension(relativeFile);
     const QString folder = path::deletingLastComponent(stem);
     const QString suffix = QStringLiteral(" (%1)").arg(number);
     const qsizetype reserved = suffix.toUtf8().size() + (extension.isEmpty() ? 0 : 1 + extension.toUtf8().size());
     const QString name = fitToBytes(path::lastComponent(stem), std::max<qsizetype>(1, kMaxNameBytes - reserved)) + suffix;
     const QString file = path::appendingComponent(folder, name);
-    return Url::fileURLWithPath(extension.isEmpty() ? file : path::appendingExtension(file, extension));
+    return extension.isEmpty() ? file : path::appendingExtension(file, extension);
+}
+
+Url numberedOutputURL(const Url& url, int number)
+{
+    return Url::fileURLWithPath(numberedOutputPath(url.path(), number));
 }

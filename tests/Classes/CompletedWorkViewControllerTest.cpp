@@ -28,9 +28,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-// Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 using medialibrary::MediaItem;
 using testsupport::processEventsUntil;
 using testsupport::TempDir;
@@ -56,9 +53,9 @@ public:
             whenRunEnds();
         CompletedWorkViewController::runEnded(failedItemCount);
     }
-    void itemEnded(std::uint32_t index, bool converted) override
+    void itemEnded(std::uint32_t index, ItemResult result) override
     {
-        CompletedWorkViewController::itemEnded(index, converted);
+        CompletedWorkViewController::itemEnded(index, result);
         if (afterItem)
             QMetaObject::invokeMethod(this, [this, index] { afterItem(index); }, Qt::QueuedConnection);
     }
@@ -229,7 +226,7 @@ TEST_F(CompletedWorkTest, OneItemGetsTheFiveButtonMenuAndMoreGetTheThreeButtonOn
         press(menu, c.buttons - 1); // Next
         ASSERT_TRUE(processEventsUntil([&] { return screen.isNull(); }));
     }
-    EXPECT_EQ(testsupport::readFile(docs.file("error.log")), "Lost Two\nLost Three\n");
+    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")), "Lost Two\nLost Three\n");
 }
 
 TEST_F(CompletedWorkTest, BarAndPercentageFollowTheWholeBatchAndArtworkIsRenderedOncePerItem)

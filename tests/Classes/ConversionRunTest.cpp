@@ -42,7 +42,10 @@ struct Recorder : ConversionDisplay {
         EXPECT_GE(p, 0.0f);
         EXPECT_LE(p, 1.0f);
     }
-    void itemEnded(std::uint32_t i, bool ok) override { events << QStringLiteral("item %1 %2").arg(i).arg(ok ? "ok" : "failed"); }
+    void itemEnded(std::uint32_t i, ItemResult result) override
+    {
+        events << QStringLiteral("item %1 %2").arg(i).arg(result == ItemResult::Converted ? "ok" : "failed");
+    }
     void runEnded(std::uint32_t failed) override
     {
         events << QStringLiteral("ended %1").arg(failed);
@@ -88,6 +91,10 @@ protected:
             QString error;
             ASSERT_TRUE(songgen::writeSong(s, seed++, 0.6, 128000, &error)) << error.toStdString();
         }
+        // Songs of their own with the same sound: one song is one file.
+        for (const char* copy : {"Copper Sky 2.m4a", "Copper Sky 3.m4a", "Copper Sky 4.m4a"})
+            ASSERT_TRUE(QFile::copy(library->file("Copper Sky.m4a"), library->file(copy)));
+        ASSERT_TRUE(QFile::copy(library->file("Morning Tide.mp3"), library->file("Morning Tide 2.mp3")));
         testsupport::writeFile(library->file("Not Audio.mp3"), "just text\n");
         testsupport::writeFile(library->file("Empty.m4a"), "");
     }
@@ -175,7 +182,7 @@ TEST_F(Run, FailedItemsAreRecordedRemovedAndListedInOrder)
     ASSERT_EQ(run.failedMediaItems().size(), 2u);
     EXPECT_EQ(run.failedMediaItems()[0].title(), QString::fromUtf8("Ærger über Café"));
     EXPECT_EQ(run.failedMediaItems()[1].title(), "Empty Song");
-    EXPECT_EQ(readFile(docs.file("error.log")), QString::fromUtf8("Ærger über Café\nEmpty Song\n").toUtf8());
+    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")), QString::fromUtf8("Ærger über Café\nEmpty Song\n").toUtf8());
     EXPECT_FALSE(QFile::exists(docs.file(QString::fromUtf8("Artist/Album/Ærger über Café.mp3"))));
     EXPECT_FALSE(QFile::exists(docs.file("Artist/Album/Empty Song.m4a")));
     EXPECT_TRUE(QFile::exists(docs.file("Artist/Album/Slow Train.wav")));
@@ -200,16 +207,16 @@ TEST_F(Run, AFailedItemLeavesNoEmptyFoldersOfItsOwn)
     EXPECT_TRUE(QFileInfo(docs.file("Shared")).isDir()) << "a folder that holds a converted song stays";
 }
 
-TEST_F(Run, Mp3WhoseExtractionFailsCountsAsFailed)
+// Whatever of the user's stands at a song's name stays, and the song takes
+// the next free name.
+TEST_F(Run, AFolderAtTheNameStaysAndTheSongTakesTheNextName)
 {
-    // A folder of the user's where the MP3 should go: the export works, the copy cannot.
     ASSERT_TRUE(QDir().mkpath(docs.file("Artist/Album/Morning Tide.mp3")));
     testsupport::writeFile(docs.file("Artist/Album/Morning Tide.mp3/keep.txt"), "mine");
     convert({item("Morning Tide.mp3", "Morning Tide")});
-    EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 failed", "ended 1", "offered 1"}));
-    EXPECT_EQ(readFile(docs.file("error.log")), "Morning Tide\n");
+    EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 ok", "ended 0", "offered 0"}));
     EXPECT_EQ(readFile(docs.file("Artist/Album/Morning Tide.mp3/keep.txt")), "mine") << "the user's folder survives";
-    EXPECT_FALSE(log.contains("Removed failed media file")) << "nothing was removed";
+    EXPECT_GT(QFileInfo(docs.file("Artist/Album/Morning Tide (2).mp3")).size(), 1000);
     EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
 }
 
@@ -231,8 +238,8 @@ TEST_F(Run, LongDuplicateTitlesBothConvert)
 {
     // 270 bytes: cut to fit, and the second still fits with " (2)".
     const QString title = QString(270, u'x');
-    convert({item("Copper Sky.m4a", title), item("Copper Sky.m4a", title), item("Morning Tide.mp3", QString(300, u'y')),
-             item("Morning Tide.mp3", QString(300, u'y'))});
+    convert({item("Copper Sky.m4a", title), item("Copper Sky 2.m4a", title), item("Morning Tide.mp3", QString(300, u'y')),
+             item("Morning Tide 2.mp3", QString(300, u'y'))});
     EXPECT_EQ(run.failedItemCount(), 0u);
     const QStringList files = QDir(docs.file("Artist/Album")).entryList(QDir::Files, QDir::Name);
     ASSERT_EQ(files.size(), 4);
@@ -265,7 +272,7 @@ TEST_F(Run, AnErrorLogThatCannotBeWrittenIsReported)
     second.exportMedia(map);
     ASSERT_TRUE(testsupport::processEventsUntil([&] { return second.isFinished(); }, 60000));
     EXPECT_EQ(recorder.errorLogErrorAtOffer, QString());
-    EXPECT_EQ(readFile(docs.file("error.log")), "Empty Song\n");
+    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")), "Empty Song\n");
 }
 
 TEST_F(Run, AFolderHeldByAnotherProcessRefusesTheRun)
@@ -346,15 +353,15 @@ TEST_F(Run, CancelStopsAfterTheItemUnderWay)
 
 TEST_F(Run, SameOutputNameWithinOneRunIsNumbered)
 {
-    // An earlier run's file at the first name is replaced, not kept beside.
+    // A file the run did not make is kept, and every song gets a name of its own.
     ASSERT_TRUE(QDir().mkpath(docs.file("Artist/Album")));
     testsupport::writeFile(docs.file("Artist/Album/Same.m4a"), "old");
-    convert({item("Copper Sky.m4a", "Same"), item("Copper Sky.m4a", "Same"), item("Copper Sky.m4a", "Same"),
-             item("Copper Sky.m4a", "Same (2)")});
+    convert({item("Copper Sky.m4a", "Same"), item("Copper Sky 2.m4a", "Same"), item("Copper Sky 3.m4a", "Same"),
+             item("Copper Sky 4.m4a", "Same (2)")});
     EXPECT_EQ(run.failedItemCount(), 0u);
     const QStringList files = QDir(docs.file("Artist/Album")).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, (QStringList{"Same (2) (2).m4a", "Same (2).m4a", "Same (3).m4a", "Same.m4a"}));
-    EXPECT_NE(readFile(docs.file("Artist/Album/Same.m4a")), "old");
+    EXPECT_EQ(files, (QStringList{"Same (2) (2).m4a", "Same (2).m4a", "Same (3).m4a", "Same (4).m4a", "Same.m4a"}));
+    EXPECT_EQ(readFile(docs.file("Artist/Album/Same.m4a")), "old");
 }
 
 TEST_F(Run, LogLinesHandedToTheMainThreadArriveWholeAndInOrder)
@@ -426,7 +433,7 @@ TEST_F(Run, TenThousandInstantFailuresFinish)
     ASSERT_TRUE(testsupport::processEventsUntil([&] { return run.isFinished(); }, 120000));
     EXPECT_EQ(run.failedItemCount(), quint32(n));
     EXPECT_EQ(recorder.events.last(), QStringLiteral("offered %1").arg(n));
-    EXPECT_EQ(readFile(docs.file("error.log")).count('\n'), n);
+    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")).count('\n'), n);
 }
 
 TEST_F(Run, DestroyingTheRunMidwayIsSafe)
@@ -466,7 +473,10 @@ TEST_F(Run, ProgressTicksFollowTheItemsStatus)
         QStringList seen;
         void progress(float p) override { seen << QStringLiteral("p %1 %2").arg(run->currentItemIndex()).arg(p); }
         void currentItem() override { seen << QStringLiteral("c %1").arg(run->currentItemIndex()); }
-        void itemEnded(std::uint32_t i, bool ok) override { seen << QStringLiteral("end %1 %2").arg(i).arg(ok); }
+        void itemEnded(std::uint32_t i, ItemResult result) override
+        {
+            seen << QStringLiteral("end %1 %2").arg(i).arg(result == ItemResult::Converted);
+        }
         void runEnded(std::uint32_t) override { seen << "ended"; }
     } ticks;
     ConversionRun tickRun(&ticks);

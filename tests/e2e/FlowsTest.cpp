@@ -337,7 +337,7 @@ protected:
     {
         QStringList out;
         for (QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-            if (const QString file = QDir(dir).relativeFilePath(it.next()); file != ".ripwell.lock") // the runs' lock
+            if (const QString file = QDir(dir).relativeFilePath(it.next()); !testsupport::isFolderBookkeeping(file))
                 out << file;
         out.sort();
         return out;

@@ -24,12 +24,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-// Readable QStrings in failure messages.
-void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 using mail::MailComposeResult;
 using mail::MailComposeViewController;
 using testsupport::processEventsUntil;

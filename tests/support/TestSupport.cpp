@@ -11,6 +11,20 @@
 
 namespace testsupport {
 
+QByteArray errorLogEntries(const QString& path)
+{
+    const QByteArray text = readFile(path);
+    const qsizetype firstLineEnd = text.indexOf('\n');
+    if (!text.startsWith("Ripwell conversion of ") || firstLineEnd < 0)
+        return text;
+    return text.mid(firstLineEnd + 1);
+}
+
+bool isFolderBookkeeping(const QString& fileName)
+{
+    return fileName == QLatin1String(".ripwell.lock") || fileName == QLatin1String(".ripwell-record");
+}
+
 namespace {
 
 // Every capture alive gets every line, so an inner capture neither steals

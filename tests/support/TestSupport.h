@@ -8,6 +8,13 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <mutex>
+#include <ostream>
+
+// Texts in failure messages as text, not as lists of 2-byte objects.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace testsupport {
 
@@ -45,6 +52,14 @@ void silencePlatformMessages();
 void restorePlatformMessages();
 
 bool writeFile(const QString& path, const QByteArray& content);
+
+// error.log at `path` without its first line, which says when its run was:
+// the failed songs' lines. Empty when there is no such file.
+QByteArray errorLogEntries(const QString& path);
+
+// Whether `fileName` is one of the documents folder's own hidden files (the
+// runs' lock and the record of outputs), no stored file.
+bool isFolderBookkeeping(const QString& fileName);
 QByteArray readFile(const QString& path);
 
 // Runs the event loop until `done` holds or `timeoutMs` has passed; returns `done()`.

@@ -203,9 +203,9 @@ class RunningScreen : public CompletedWorkViewController {
 public:
     std::uint32_t atItem = 0;
     std::function<void()> capture;
-    void itemEnded(std::uint32_t index, bool converted) override
+    void itemEnded(std::uint32_t index, ItemResult result) override
     {
-        CompletedWorkViewController::itemEnded(index, converted);
+        CompletedWorkViewController::itemEnded(index, result);
         if (index != atItem || !capture)
             return;
         QMetaObject::invokeMethod(this, [this] {
