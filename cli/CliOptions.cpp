@@ -9,8 +9,8 @@ namespace cli {
 QString usageText()
 {
     // One paragraph a text, so that a translation can lay out its own lines.
-    return L("Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--no-wait] [--verbose]\n"
-             "                  [FILTER…]\n") +
+    return L("Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--no-wait]\n"
+             "                  [--verbose] [FILTER…]\n") +
            u'\n' +
            L("Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
              "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV or AIFF by the\n"
@@ -21,14 +21,20 @@ QString usageText()
              "  --library DIR    the music library (default: $RIPWELL_LIBRARY, else your music folder)\n"
              "  --documents DIR  where the files go (default: $RIPWELL_DOCUMENTS, else\n"
              "                   your documents folder plus Ripwell)\n"
-             "  --list           print the selection (artist, album, title, format or \"protected\")\n"
-             "                   and exit\n"
+             "  --list           print the selection (artist, album, title, format or why it is\n"
+             "                   left out, and the file's path in the library) and exit\n"
              "  --yes            do not ask before converting 26 or more songs (needed for that\n"
              "                   many when standard input is not a terminal)\n"
+             "  --all            convert every selected song again, also those whose file is\n"
+             "                   up to date\n"
              "  --no-wait        when another run is writing into the documents folder, exit\n"
              "                   (status 2) instead of waiting for it to finish\n"
              "  --verbose        also print the import's debug log lines\n"
              "  --help           show this text\n") +
+           u'\n' +
+           L("A song whose file is still there and unchanged since an earlier run, as is the song\n"
+             "itself, is up to date and not converted again; each song keeps its own file from run\n"
+             "to run, and a file that Ripwell did not make is never replaced.\n") +
            u'\n' +
            L("Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
              "line, in error.log in the documents folder.\n") +
@@ -72,6 +78,8 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
             o.list = true;
         } else if (a == u"--yes" || a == u"-y") {
             o.yes = true;
+        } else if (a == u"--all") {
+            o.all = true;
         } else if (a == u"--no-wait") {
             o.noWait = true;
         } else if (a == u"--verbose" || a == u"-v") {
@@ -149,15 +157,26 @@ QString printable(const QString& text)
     return out;
 }
 
-QString leftOutReason(bool isProtected, const QString& assetExtension)
+QString leftOutReason(const medialibrary::MediaItem& item)
 {
-    if (isProtected)
+    using medialibrary::LeftOutReason;
+    switch (item.leftOutReason()) {
+    case LeftOutReason::None:
+        break;
+    case LeftOutReason::Protected:
         return QStringLiteral("protected");
-    if (assetExtension.isEmpty())
+    case LeftOutReason::Unreadable:
         return QStringLiteral("unreadable");
+    case LeftOutReason::BrokenLink:
+        return QStringLiteral("link to nothing");
+    case LeftOutReason::LinkLoop:
+        return QStringLiteral("link loop");
+    case LeftOutReason::NotAFile:
+        return QStringLiteral("not a regular file");
+    }
     static const QStringList converted = {QStringLiteral("mp3"), QStringLiteral("m4a"), QStringLiteral("wav"),
                                           QStringLiteral("aif")};
-    return converted.contains(assetExtension) ? QString() : QStringLiteral("unsupported format");
+    return converted.contains(item.assetURL().pathExtension()) ? QString() : QStringLiteral("unsupported format");
 }
 
 QString leftOutReasonText(const QString& reason)
@@ -168,6 +187,14 @@ QString leftOutReasonText(const QString& reason)
         return L("unreadable");
     if (reason == u"unsupported format")
         return L("unsupported format");
+    if (reason == u"link to nothing")
+        return L("link to nothing");
+    if (reason == u"link loop")
+        return L("link loop");
+    if (reason == u"not a regular file")
+        return L("not a regular file");
+    if (reason == u"converted by Ripwell")
+        return L("converted by Ripwell");
     return reason;
 }
 

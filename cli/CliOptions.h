@@ -1,6 +1,8 @@
 #pragma once
 // Command-line options of ripwell-cli.
 
+#include "platform/library/MediaItem.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,7 @@ struct Options {
     bool yes = false;
     bool verbose = false;
     bool noWait = false;   // exit at once when another run holds the documents folder
+    bool all = false;      // convert songs whose output is up to date as well
     bool help = false;
     QStringList filters; // words that every selected song must contain
 };
@@ -33,10 +36,13 @@ bool matchesFilters(const QString& artist, const QString& album, const QString& 
 QString printable(const QString& text);
 
 // Why a song of the library is left out of a conversion, or empty when it is
-// converted: "protected", "unreadable" or "unsupported format".
-QString leftOutReason(bool isProtected, const QString& assetExtension);
+// converted: "protected", "unreadable", "unsupported format", "link to
+// nothing", "link loop" or "not a regular file".
+QString leftOutReason(const medialibrary::MediaItem& item);
 
-// `reason` (a value of leftOutReason()) in the user's language.
+// `reason` (a value of leftOutReason(), or "converted by Ripwell" for a file
+// of an earlier run in a library inside the documents folder) in the user's
+// language.
 QString leftOutReasonText(const QString& reason);
 
 // Whether an answer to a yes/no question means yes: "y" or the first letter of

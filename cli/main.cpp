@@ -2,6 +2,8 @@
 // same import and conversion run as the window app.
 
 #include "Classes/ConversionRun.h"
+#include "Classes/OutputNaming.h"
+#include "Classes/OutputRecord.h"
 #include "Classes/SelectionMap.h"
 #include "cli/CliOptions.h"
 #include "platform/export/ExportService.h"
@@ -104,10 +106,20 @@ public:
         redraw();
     }
 
-    void itemEnded(std::uint32_t index, bool converted) override
+    void itemEnded(std::uint32_t index, ItemResult result) override
     {
-        convertedCount_ += converted ? 1 : 0;
         const auto item = run_->itemAtIndex(index);
+        if (result == ItemResult::UpToDate) {
+            ++upToDateCount_;
+            if (verbose_) {
+                clearLine();
+                printErr(L("up to date: %1").arg(nameOf(item)) + u'\n');
+                redraw();
+            }
+            return;
+        }
+        const bool converted = result == ItemResult::Converted;
+        convertedCount_ += converted ? 1 : 0;
         if (!tty_) {
             // One line per song when the output is a file or a pipe.
             printErr(QStringLiteral("[%1/%2] %3\n")
@@ -174,6 +186,7 @@ private:
 
 public:
     std::size_t convertedCount_ = 0;
+    std::size_t upToDateCount_ = 0;
 
 private:
     bool tty_;
@@ -190,7 +203,7 @@ private:
 QString formatOf(const medialibrary::MediaItem& item)
 {
     // The list is tab-separated for scripts: the reason keeps its one spelling.
-    const QString reason = cli::leftOutReason(item.isProtected(), item.assetURL().pathExtension());
+    const QString reason = cli::leftOutReason(item);
     return reason.isEmpty() ? item.assetURL().pathExtension() : reason;
 }
 
@@ -247,6 +260,10 @@ int main(int argc, char** argv)
     if (!options.documents.isEmpty())
         qputenv("RIPWELL_DOCUMENTS", QFileInfo(options.documents).absoluteFilePath().toUtf8());
 
+    if (const QString problem = documents::locationProblem(); !problem.isEmpty()) {
+        printErr(QStringLiteral("ripwell-cli: %1; %2\n").arg(problem, L("--library and --documents name the folders")));
+        return 2;
+    }
     const QString root = documents::musicLibraryRoot();
     const QFileInfo rootInfo(root);
     if (!rootInfo.isDir() || !rootInfo.isReadable() || !QDir(root).isReadable()) {
@@ -258,6 +275,13 @@ int main(int argc, char** argv)
         printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("cannot write to the documents folder %1").arg(docs)));
         return 2;
     }
+    if (documents::isSameFolder(root, docs)) {
+        printErr(QStringLiteral("ripwell-cli: %1\n")
+                     .arg(L("the music library %1 is the documents folder itself; converted files would be written "
+                            "among the songs: choose another documents folder with --documents")
+                              .arg(root)));
+        return 2;
+    }
 
     if (documents::libraryIsInsideDocuments(root, docs))
         printErr(QStringLiteral("ripwell-cli: %1\n")
@@ -267,6 +291,21 @@ int main(int argc, char** argv)
 
     const auto library = medialibrary::MediaLibrary::scan(root, {docs});
     medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
+    // Songs are named by their place in the library, which tells apart two
+    // songs that read alike ("half.wav" and "half.m4a").
+    const QDir rootDir(library->root());
+    const auto placeOf = [&rootDir](const medialibrary::MediaItem& item) {
+        return cli::printable(path::displayed(rootDir.relativeFilePath(item.filePath())));
+    };
+
+    // A library inside the documents folder holds the files of earlier runs:
+    // they are no songs to convert again.
+    const OutputRecord record = OutputRecord::load(docs);
+    const QDir docsDir(docs);
+    const auto isEarlierOutput = [&](const medialibrary::MediaItem& item) {
+        const QString relative = docsDir.relativeFilePath(item.filePath());
+        return !relative.startsWith(QLatin1String("../")) && record.contains(relative);
+    };
 
     SelectionMap selection;
     std::vector<medialibrary::MediaItem> listed;
@@ -276,7 +315,9 @@ int main(int argc, char** argv)
         if (!cli::matchesFilters(item.artist(), item.albumTitle(), item.displayTitle(), options.filters))
             continue;
         listed.push_back(item);
-        const QString reason = cli::leftOutReason(item.isProtected(), item.assetURL().pathExtension());
+        QString reason = cli::leftOutReason(item);
+        if (reason.isEmpty() && isEarlierOutput(item))
+            reason = QStringLiteral("converted by Ripwell");
         if (reason.isEmpty()) {
             selection.setObject(item, item.assetURL());
             continue;
@@ -284,7 +325,7 @@ int main(int argc, char** argv)
         ++skipped;
         ++skippedBy[reason];
         if (options.verbose && !options.list)
-            printErr(L("left out (%1): %2").arg(cli::leftOutReasonText(reason), TerminalDisplay::nameOf(item)) + u'\n');
+            printErr(L("left out (%1): %2").arg(cli::leftOutReasonText(reason), placeOf(item)) + u'\n');
     }
 
     // Nothing to do is said, not only counted: the wrong folder or a filter
@@ -295,10 +336,21 @@ int main(int argc, char** argv)
         printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("no song matches %1").arg(cli::printable(options.filters.join(u' ')))));
 
     QTextStream out(stdout);
+    const auto leftOutSummary = [&skippedBy] {
+        // The three reasons always, the rarer ones where they occur.
+        QStringList reasons;
+        for (const char* always : {"protected", "unreadable", "unsupported format"})
+            reasons << QStringLiteral("%1 %2").arg(cli::leftOutReasonText(QLatin1String(always)),
+                                                   QString::number(skippedBy.value(QLatin1String(always))));
+        for (auto it = skippedBy.cbegin(); it != skippedBy.cend(); ++it)
+            if (it.key() != u"protected" && it.key() != u"unreadable" && it.key() != u"unsupported format")
+                reasons << QStringLiteral("%1 %2").arg(cli::leftOutReasonText(it.key()), QString::number(it.value()));
+        return reasons.join(QStringLiteral(", "));
+    };
     if (options.list) {
         for (const auto& item : listed)
             out << cli::printable(item.artist()) << '\t' << cli::printable(item.albumTitle()) << '\t'
-                << cli::printable(item.displayTitle()) << '\t' << formatOf(item) << '\n';
+                << cli::printable(item.displayTitle()) << '\t' << formatOf(item) << '\t' << placeOf(item) << '\n';
         if (skipped > 0) {
             QStringList reasons;
             for (auto it = skippedBy.cbegin(); it != skippedBy.cend(); ++it)
@@ -310,16 +362,28 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // What would be converted: the songs whose files are not up to date. The
+    // run checks again once it holds the folder; this count is for the question.
+    std::size_t toConvert = selection.count();
+    if (!options.all) {
+        for (const Url& key : selection.allKeys()) {
+            const medialibrary::MediaItem item = selection.objectForKey(key);
+            const QString output = record.outputFor(item.filePath(), outputRelativePathOf(item, key.pathExtension()));
+            if (record.isUpToDate(output, item.filePath(), stampOf(item.filePath(), true)))
+                --toConvert;
+        }
+    }
+
     installInterruptHandlers();
-    if (selection.count() >= kConfirmFrom && !options.yes) {
+    if (toConvert >= kConfirmFrom && !options.yes) {
         if (!::isatty(STDIN_FILENO)) {
             printErr(QStringLiteral("ripwell-cli: %1\n")
                          .arg(L("%1 songs selected; converting 26 or more needs --yes when standard input is not a "
                                 "terminal")
-                                  .arg(selection.count())));
+                                  .arg(toConvert)));
             return 2;
         }
-        if (!confirm(selection.count())) {
+        if (!confirm(toConvert)) {
             printErr(L("Nothing converted.") + u'\n');
             return g_interrupted ? kInterruptedStatus : 0;
         }
@@ -365,6 +429,7 @@ int main(int argc, char** argv)
     applog::setStderrEnabled(false);
 
     ConversionRun run(&display);
+    run.setSkipsUpToDate(!options.all);
     display.attach(&run);
     QSocketNotifier interrupts(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupts, &QSocketNotifier::activated, &run, [&run] {
@@ -394,10 +459,8 @@ int main(int argc, char** argv)
     const std::size_t converted = display.convertedCount_;
     out << L("Files are in %1").arg(docs) << '\n';
     const auto count = [](std::size_t n) { return QString::number(n); };
-    out << L("Converted: %1, skipped: %2 (protected %3, unreadable %4, unsupported format %5), failed: %6")
-               .arg(count(converted), count(skipped), count(skippedBy.value(QStringLiteral("protected"))),
-                    count(skippedBy.value(QStringLiteral("unreadable"))),
-                    count(skippedBy.value(QStringLiteral("unsupported format"))), count(failed))
+    out << L("Converted: %1, up to date: %2, skipped: %3 (%4), failed: %5")
+               .arg(count(converted), count(display.upToDateCount_), count(skipped), leftOutSummary(), count(failed))
         << '\n';
     if (failed > 0) {
         if (run.errorLogError().isEmpty())

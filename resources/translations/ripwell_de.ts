@@ -288,11 +288,11 @@
         <translation>Bcc:</translation>
     </message>
     <message>
-        <source>Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--no-wait] [--verbose]
-                  [FILTER…]
+        <source>Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--no-wait]
+                  [--verbose] [FILTER…]
 </source>
-        <translation>Aufruf: ripwell-cli [--library ORDNER] [--documents ORDNER] [--list] [--yes] [--no-wait]
-                   [--verbose] [FILTER…]
+        <translation>Aufruf: ripwell-cli [--library ORDNER] [--documents ORDNER] [--list] [--yes] [--all]
+                   [--no-wait] [--verbose] [FILTER…]
 </translation>
     </message>
     <message>
@@ -311,10 +311,12 @@ oder AIFF, je nach dem eigenen Format des Titels.
   --library DIR    the music library (default: $RIPWELL_LIBRARY, else your music folder)
   --documents DIR  where the files go (default: $RIPWELL_DOCUMENTS, else
                    your documents folder plus Ripwell)
-  --list           print the selection (artist, album, title, format or &quot;protected&quot;)
-                   and exit
+  --list           print the selection (artist, album, title, format or why it is
+                   left out, and the file&apos;s path in the library) and exit
   --yes            do not ask before converting 26 or more songs (needed for that
                    many when standard input is not a terminal)
+  --all            convert every selected song again, also those whose file is
+                   up to date
   --no-wait        when another run is writing into the documents folder, exit
                    (status 2) instead of waiting for it to finish
   --verbose        also print the import&apos;s debug log lines
@@ -327,10 +329,13 @@ oder AIFF, je nach dem eigenen Format des Titels.
                       Musikordner)
   --documents ORDNER  wohin die Dateien kommen (Vorgabe: $RIPWELL_DOCUMENTS, sonst
                       Ihr Dokumentenordner plus Ripwell)
-  --list              zeigt die Auswahl (Interpret, Album, Titel, Format oder
-                      „protected“) und beendet sich
+  --list              zeigt die Auswahl (Interpret, Album, Titel, Format oder der
+                      Grund, warum der Titel ausgelassen wird, und den Pfad der
+                      Datei in der Bibliothek) und beendet sich
   --yes               fragt nicht nach, bevor 26 oder mehr Titel konvertiert werden
                       (für so viele nötig, wenn die Standardeingabe kein Terminal ist)
+  --all               konvertiert jeden gewählten Titel neu, auch die, deren Datei
+                      aktuell ist
   --no-wait           beendet sich (Status 2), wenn ein anderer Lauf in den
                       Dokumentenordner schreibt, statt auf dessen Ende zu warten
   --verbose           zeigt auch die Debug-Protokollzeilen des Imports
@@ -457,6 +462,73 @@ Konvertieren? [j/N] </translation>
     <message>
         <source>Interrupted: the song under way was not converted, and no further song was started.</source>
         <translation>Unterbrochen: Der laufende Titel wurde nicht konvertiert, und kein weiterer Titel wurde begonnen.</translation>
+    </message>
+    <message>
+        <source>A song whose file is still there and unchanged since an earlier run, as is the song
+itself, is up to date and not converted again; each song keeps its own file from run
+to run, and a file that Ripwell did not make is never replaced.
+</source>
+        <translation>Ein Titel, dessen Datei aus einem früheren Lauf noch da und unverändert ist, wie auch
+der Titel selbst, ist aktuell und wird nicht neu konvertiert; jeder Titel behält von
+Lauf zu Lauf seine eigene Datei, und eine Datei, die Ripwell nicht gemacht hat, wird
+nie ersetzt.
+</translation>
+    </message>
+    <message>
+        <source> or </source>
+        <translation> oder </translation>
+    </message>
+    <message>
+        <source>--library and --documents name the folders</source>
+        <translation>--library und --documents nennen die Ordner</translation>
+    </message>
+    <message>
+        <source>Converted: %1, up to date: %2, skipped: %3 (%4), failed: %5</source>
+        <translation>Konvertiert: %1, aktuell: %2, ausgelassen: %3 (%4), fehlgeschlagen: %5</translation>
+    </message>
+    <message>
+        <source>HOME is not set to an absolute folder, so there is no telling where %1 is</source>
+        <translation>HOME nennt keinen absoluten Ordner, daher ist unklar, wo %1 liegt</translation>
+    </message>
+    <message>
+        <source>No folders for Ripwell</source>
+        <translation>Keine Ordner für Ripwell</translation>
+    </message>
+    <message>
+        <source>Your music library is Ripwell&apos;s documents folder itself, so it lists no songs. Choose another documents folder (RIPWELL_DOCUMENTS) or another music library (RIPWELL_LIBRARY).</source>
+        <translation>Ihre Musikbibliothek ist Ripwells Dokumentenordner selbst, daher zeigt sie keine Titel. Wählen Sie einen anderen Dokumentenordner (RIPWELL_DOCUMENTS) oder eine andere Musikbibliothek (RIPWELL_LIBRARY).</translation>
+    </message>
+    <message>
+        <source>link loop</source>
+        <translation>Link-Schleife</translation>
+    </message>
+    <message>
+        <source>link to nothing</source>
+        <translation>Link ins Leere</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>the documents folder (set RIPWELL_DOCUMENTS)</source>
+        <translation>der Dokumentenordner (RIPWELL_DOCUMENTS setzen)</translation>
+    </message>
+    <message>
+        <source>the music library %1 is the documents folder itself; converted files would be written among the songs: choose another documents folder with --documents</source>
+        <translation>die Musikbibliothek %1 ist der Dokumentenordner selbst; konvertierte Dateien würden zwischen die Titel geschrieben: wählen Sie mit --documents einen anderen Dokumentenordner</translation>
+    </message>
+    <message>
+        <source>the music library (set RIPWELL_LIBRARY)</source>
+        <translation>die Musikbibliothek (RIPWELL_LIBRARY setzen)</translation>
+    </message>
+    <message>
+        <source>up to date: %1</source>
+        <translation>aktuell: %1</translation>
+    </message>
+    <message>
+        <source>converted by Ripwell</source>
+        <translation>von Ripwell konvertiert</translation>
     </message>
 </context>
 </TS>
