@@ -97,7 +97,8 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     tempfiles::removeStaleTemporaries(documentsDirectory_);
     record_ = OutputRecord::load(documentsDirectory_);
     QString recordProblem;
-    if (!record_.compact(&recordProblem))
+    // What a killed run appended is folded in; gone outputs go at the end.
+    if (!record_.isCompact() && !record_.compact(&recordProblem))
         applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
 
     mediaItems_ = map;

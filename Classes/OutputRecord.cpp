@@ -116,7 +116,9 @@ OutputRecord OutputRecord::load(const QString& documentsDirectory)
 
     // Only whole lines count: a run killed while appending leaves half of one.
     qsizetype at = kHeader.size();
+    qsizetype lines = 0;
     for (qsizetype end = text.indexOf('\n', at); end >= 0; at = end + 1, end = text.indexOf('\n', at)) {
+        ++lines;
         const QList<QByteArray> fields = text.mid(at, end - at).split('\t');
         if (fields.size() != 6)
             continue;
@@ -130,6 +132,7 @@ OutputRecord OutputRecord::load(const QString& documentsDirectory)
             continue;
         record.set(output, entry);
     }
+    record.fileIsCompact_ = at == text.size() && lines == record.entries_.size();
     return record;
 }
 
@@ -214,6 +217,7 @@ QByteArray OutputRecord::lineFor(const QString& output, const Entry& entry)
 
 void OutputRecord::append(const QString& output, const Entry& entry)
 {
+    fileIsCompact_ = false;
     const QByteArray line = lineFor(output, entry);
     // Never through a link at the record's name, nor into a file with other names.
     const QByteArray file = path::native(absolute(fileName()));
@@ -239,6 +243,8 @@ bool OutputRecord::compact(QString* why)
         if (stampOf(absolute(it.key()), false).isKnown())
             outputs.append(it.key());
     }
+    if (fileIsCompact_ && outputs.size() == entries_.size())
+        return true;
     outputs.sort();
     QByteArray text = kHeader;
     for (const QString& output : outputs)
@@ -249,5 +255,6 @@ bool OutputRecord::compact(QString* why)
     entries_.swap(kept);
     for (const QString& output : outputs)
         set(output, kept[output]);
-    return tempfiles::writeFileAtomically(absolute(fileName()), text, why);
+    fileIsCompact_ = tempfiles::writeFileAtomically(absolute(fileName()), text, why);
+    return fileIsCompact_;
 }

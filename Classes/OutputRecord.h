@@ -73,10 +73,14 @@ public:
     void made(const QString& output, const QString& source, const FileStamp& sourceStamp, const FileStamp& outputStamp);
     // Rewrites the file whole (under a temporary name, then renamed over it,
     // so a link at its name is replaced, never followed), keeping the outputs
-    // that are still there. Returns false and says why when it cannot.
+    // that are still there; nothing is written when the file holds just that
+    // already. Returns false and says why when it cannot.
     bool compact(QString* why = nullptr);
 
     qsizetype size() const { return entries_.size(); }
+    // Whether the file holds one line an output and nothing else (as far as
+    // this object has seen): compact() then has only gone outputs to drop.
+    bool isCompact() const { return fileIsCompact_; }
 
 private:
     struct Entry {
@@ -92,4 +96,5 @@ private:
     QString documentsDirectory_;
     QHash<QString, Entry> entries_;            // by output
     QHash<QString, QStringList> outputsBySource_;
+    bool fileIsCompact_ = false; // the file holds exactly entries_, one line each
 };

@@ -365,7 +365,7 @@ int main(int argc, char** argv)
     // What would be converted: the songs whose files are not up to date. The
     // run checks again once it holds the folder; this count is for the question.
     std::size_t toConvert = selection.count();
-    if (!options.all) {
+    if (!options.all && !options.yes && toConvert >= kConfirmFrom) {
         for (const Url& key : selection.allKeys()) {
             const medialibrary::MediaItem item = selection.objectForKey(key);
             const QString output = record.outputFor(item.filePath(), outputRelativePathOf(item, key.pathExtension()));

@@ -115,6 +115,8 @@ QString displayed(const QString& path)
 
 QString standardizedSlashes(const QString& p)
 {
+    if (!p.contains(QLatin1String("//")) && !(p.size() > 1 && p.endsWith(u'/')))
+        return p; // most paths: nothing to do
     QString out;
     out.reserve(p.size());
     for (QChar c : p) {

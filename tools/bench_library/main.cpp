@@ -3,6 +3,9 @@
 // ripwell-bench-library DIR --during-scan [--songs N]: the picker opened while
 // a large library is still being scanned, its search, stopping the scan, and
 // the peak memory of it all.
+// ripwell-bench-library DIR --make-distinct N: only writes a library of N
+// short songs of every format as distinct files with titles of their own
+// (once; kept for later runs), for the benchmarks of ripwell-cli.
 //
 // Generates N short songs into DIR once (kept for later runs), indexes them
 // once to warm the file cache, then reports the best of three timed scans,
@@ -24,6 +27,8 @@
 #include <QScrollBar>
 #include <QThread>
 #include <cstdio>
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -64,6 +69,46 @@ bool makeLargeLibrary(const QString& dir, int songs)
         for (std::size_t k = 0; k < made.size() && i < songs; ++k, ++i) {
             const QString link = folder + QStringLiteral("/%1-%2").arg(k).arg(QFileInfo(made[k].path).fileName());
             if (!QFile::exists(link) && ::link(QFile::encodeName(made[k].path).constData(), QFile::encodeName(link).constData()) != 0)
+                return false;
+        }
+    }
+    QFile(marker).open(QIODevice::WriteOnly);
+    return true;
+}
+
+// A library of `songs` distinct files: a hundred generated songs of every
+// format, copied with a title of their own each ("Morning Tide #37").
+bool makeDistinctLibrary(const QString& dir, int songs)
+{
+    const QString marker = dir + QStringLiteral("/.distinct-%1").arg(songs);
+    if (QFile::exists(marker))
+        return true;
+    std::printf("generating %d distinct songs into %s (once)...\n", songs, qPrintable(dir));
+    std::fflush(stdout);
+    songgen::Options options;
+    options.songs = std::min(songs, 100);
+    options.seconds = 0.1;
+    options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac,  songgen::Format::WavId3,
+                       songgen::Format::Aiff,   songgen::Format::Flac};
+    QString error;
+    const std::vector<songgen::Song> made = songgen::makeLibrary(dir + QStringLiteral("/0"), options, &error);
+    if (!error.isEmpty() || made.empty()) {
+        std::fprintf(stderr, "ripwell-bench-library: %s\n", qPrintable(error));
+        return false;
+    }
+    for (int i = int(made.size()), copy = 1; i < songs; ++copy) {
+        const QString folder = dir + QStringLiteral("/%1").arg(copy);
+        QDir().mkpath(folder);
+        for (std::size_t k = 0; k < made.size() && i < songs; ++k, ++i) {
+            const QString file = folder + u'/' + QFileInfo(made[k].path).fileName();
+            if (!QFile::exists(file) && !QFile::copy(made[k].path, file))
+                return false;
+            TagLib::FileRef song(QFile::encodeName(file).constData(), false);
+            if (song.isNull())
+                return false;
+            song.tag()->setTitle(TagLib::String((made[k].title + QStringLiteral(" #%1").arg(copy)).toStdString(),
+                                                TagLib::String::UTF8));
+            if (!song.save())
                 return false;
         }
     }
@@ -152,6 +197,9 @@ int main(int argc, char** argv)
     }
     if (duringScan)
         return benchDuringScan(dir, songs);
+    for (int i = 2; i + 1 < argc; ++i)
+        if (QByteArray(argv[i]) == "--make-distinct")
+            return makeDistinctLibrary(dir, QByteArray(argv[i + 1]).toInt()) ? 0 : 1;
 
     const QString marker = dir + QStringLiteral("/.generated-%1").arg(songs);
     if (!QFile::exists(marker)) {
