@@ -33,14 +33,16 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries the programs link, found by dpkg-shlibdeps ...
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# ... and what they load at run time without linking it: Qt Multimedia's
-# GStreamer backend needs these plugins to play (MP3 and M4A through libav),
-# and Qt Gui needs a platform plugin (xcb, wayland, offscreen) to open a window.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, qt6-qpa-plugins")
+# ... and the GStreamer plugins that Qt Multimedia's backend loads to play:
+# base for the pipeline; good for the audio sink, the MP3 decoder and the MP4
+# and WAV parsers; libav for the AAC and ALAC decoders and the AIFF demuxer.
+# scripts/test-package plays every kind of output with no more than these.
+# The xcb and offscreen platform plugins come with libqt6gui6 (qt6-qpa-plugins
+# holds only VNC and TUIO on Debian 12); qt6-wayland adds a native Wayland window.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav")
 # Mail goes through `sendmail -t -i`: msmtp-mta is msmtp with that command; any
 # other mail transport agent provides it too. The help page opens in the
 # desktop's browser through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "msmtp-mta | mail-transport-agent, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "msmtp-mta | mail-transport-agent, xdg-utils, qt6-wayland")
 
 include(CPack)
