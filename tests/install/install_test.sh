@@ -16,6 +16,7 @@ for f in bin/ripwell bin/ripwell-cli \
          share/icons/hicolor/scalable/apps/ripwell.svg \
          share/icons/hicolor/256x256/apps/ripwell.png \
          share/man/man1/ripwell-cli.1 \
+         share/metainfo/org.ripwell.ripwell.metainfo.xml \
          share/doc/Ripwell/help/index.html share/doc/Ripwell/help/index.de.html; do
   [ -e "$prefix/$f" ] || fail "missing $f"
 done
@@ -23,6 +24,9 @@ done
 desktop-file-validate "$prefix/share/applications/ripwell.desktop" || fail "desktop entry invalid"
 grep -q '^Categories=.*Audio;' "$prefix/share/applications/ripwell.desktop" || fail "no Audio category"
 grep -q '^Icon=ripwell$' "$prefix/share/applications/ripwell.desktop" || fail "icon name"
+# The metainfo on its own, and beside the desktop entry it names as launchable.
+appstreamcli validate-tree --no-net --pedantic "$prefix" >"$work/appstream.log" 2>&1 \
+  || { cat "$work/appstream.log" >&2; fail "metainfo invalid"; }
 # Width and height from the PNG header: 256 and 256 as 32-bit big-endian numbers.
 size=$(od -An -tu1 -j16 -N8 "$prefix/share/icons/hicolor/256x256/apps/ripwell.png" | tr -s ' ')
 [ "$size" = " 0 0 1 0 0 0 1 0" ] || fail "icon PNG is not 256x256 ($size)"
