@@ -171,11 +171,6 @@ void CompletedWorkViewController::completionOffered(std::uint32_t failedItemCoun
 
 // ---- Progress and artwork -------------------------------------------------
 
-float CompletedWorkViewController::batchFraction(std::uint32_t index, float itemFraction, std::size_t count)
-{
-    return (static_cast<float>(index) + itemFraction) / static_cast<float>(count);
-}
-
 QString CompletedWorkViewController::percentText(float fraction)
 {
     return QString::asprintf("%d%%", static_cast<int>(fraction * 100.0f));
@@ -183,7 +178,7 @@ QString CompletedWorkViewController::percentText(float fraction)
 
 void CompletedWorkViewController::updateProgressInfo(float itemFraction)
 {
-    const float f = batchFraction(currentItemIndex(), itemFraction, mediaItems().count());
+    const float f = run_.batchFraction(itemFraction);
     QRect frame = ui::frame(progressBar());
     frame.setWidth(static_cast<int>(std::lround(static_cast<float>(ui::frame(activityView()).width()) * f)));
     ui::setFrame(progressBar(), frame);

@@ -103,7 +103,6 @@ public:
 
     // Batch arithmetic: the fraction of the whole batch done, and its percentage
     // text ("%d%%", truncated toward zero).
-    static float batchFraction(std::uint32_t index, float itemFraction, std::size_t count);
     static QString percentText(float batchFraction);
 
     // The address "WWW" opens: the help page, copied where a browser can read it.

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr const char* kLoopOp = "conversionLoop";
+constexpr const char* kLoopOp = ConversionRun::kLogOperation;
 
 QString titleForLog(const QString& title)
 {
@@ -46,6 +46,7 @@ struct ConversionRun::ItemContext {
     QString title; // null when the item has none
     std::uint32_t index = 0;
     QStringList createdFolders; // made for this item's output, deepest first
+    QString folderFailure;      // why its folder could not be made
 };
 
 ConversionRun::ConversionRun(ConversionDisplay* display, QObject* parent)
@@ -58,6 +59,20 @@ ConversionRun::~ConversionRun()
     *self_ = nullptr;
     if (currentTimer_)
         currentTimer_->invalidate();
+}
+
+QString ItemOutcome::reason() const
+{
+    if (!folderFailure.isEmpty())
+        return folderFailure;
+    return error ? error->localizedDescription() : QString();
+}
+
+float ConversionRun::batchFraction(std::uint32_t index, float itemFraction, qsizetype count)
+{
+    if (count == 0)
+        return 1.0f;
+    return (static_cast<float>(index) + itemFraction) / static_cast<float>(count);
 }
 
 medialibrary::MediaItem ConversionRun::itemAtIndex(std::uint32_t index) const
@@ -74,11 +89,12 @@ void ConversionRun::exportMedia(const SelectionMap& map)
         return; // one batch per run
     started_ = true;
 
-    documentsDirectory_ = documents::documentsDirectory();
+    if (documentsDirectory_.isEmpty())
+        documentsDirectory_ = documents::documentsDirectory();
     QString holder, why;
     if (documentsDirectory_.isEmpty())
         why = documents::locationProblem();
-    else
+    else if (!lock_)
         lock_ = DocumentsLock::tryAcquire(documentsDirectory_, &holder, &why);
     if (!lock_) {
         refused_ = true;
@@ -150,13 +166,13 @@ bool ConversionRun::startItem()
     context.outputURL = Url::fileURLWithPath(path::appendingComponent(documentsDirectory_, context.output));
     if (skipsUpToDate_ && record_.isUpToDate(context.output, source, context.sourceStamp)) {
         if (display_)
-            display_->itemEnded(context.index, ItemResult::UpToDate);
+            display_->itemEnded(context.index, {ItemResult::UpToDate, nullptr, {}});
         return false;
     }
 
-    QString folderFailure;
-    if (!makeOutputFolder(documentsDirectory_, context.output, &folderFailure, &context.createdFolders))
-        applog::error(kLoopOp, folderFailure); // the import's own error would only say the file is missing
+    // The import's own error would only say that the file is missing.
+    if (!makeOutputFolder(documentsDirectory_, context.output, &context.folderFailure, &context.createdFolders))
+        applog::error(kLoopOp, context.folderFailure);
     currentItemURL_ = context.outputURL;
     applog::debug(kLoopOp, QStringLiteral("Converting <%1> to <%2>")
                                .arg(assetURL.absoluteString(), context.outputURL.absoluteString()));
@@ -175,11 +191,12 @@ bool ConversionRun::startItem()
     worker->importAsset(assetURL, context.outputURL, [weakSelf, context](const std::shared_ptr<MediaImport>& done) {
         // On the export service's thread: the final status can be read only
         // now. Everything else happens on the main thread.
-        const std::int32_t status = done->status();
-        timing::onMainThread(nullptr, [weakSelf, context, status] {
+        const AVAssetExportSessionStatus status = done->status();
+        std::shared_ptr<const ExportError> error = done->error();
+        timing::onMainThread(nullptr, [weakSelf, context, status, error = std::move(error)] {
             const auto self = weakSelf.lock();
             if (self && *self)
-                (*self)->itemCompleted(context, status);
+                (*self)->itemCompleted(context, status, error);
         });
     });
     return true;
@@ -188,41 +205,43 @@ bool ConversionRun::startItem()
 void ConversionRun::progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker)
 {
     switch (worker->status()) {
-    case 2:
+    case AVAssetExportSessionStatusExporting:
         if (display_) {
             display_->progress(worker->progress());
             display_->currentItem();
         }
         break;
-    case 3:
+    case AVAssetExportSessionStatusCompleted:
         if (display_)
             display_->progress(1.0f);
         timer->invalidate();
         break;
-    case 4:
-    case 5:
+    case AVAssetExportSessionStatusFailed:
+    case AVAssetExportSessionStatusCancelled:
         timer->invalidate();
         break;
-    default:
+    case AVAssetExportSessionStatusUnknown:
+    case AVAssetExportSessionStatusWaiting:
         break;
     }
 }
 
-void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t status)
+void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessionStatus status,
+                                  std::shared_ptr<const ExportError> error)
 {
     currentImport_.reset();
     if (currentTimer_)
         currentTimer_->invalidate();
 
-    ItemResult result = ItemResult::Failed;
+    ItemOutcome outcome{ItemResult::Failed, nullptr, {}};
     const QString outputPath = context.outputURL.path();
-    if (status == 3) {
-        result = ItemResult::Converted;
+    if (status == AVAssetExportSessionStatusCompleted) {
+        outcome.result = ItemResult::Converted;
         if (const auto written = regularFileIdOf(outputPath))
             writtenFiles_.insert(*written);
         record_.made(context.output, context.item.filePath(), context.sourceStamp, stampOf(outputPath, false));
-    } else if (cancelled_ && status == 5) {
-        result = ItemResult::Cancelled; // stopped by the user: not a failure of the song
+    } else if (cancelled_ && status == AVAssetExportSessionStatusCancelled) {
+        outcome.result = ItemResult::Cancelled; // stopped by the user: not a failure of the song
     } else {
         applog::error(kLoopOp, QStringLiteral("Import has failed: %1").arg(titleForLog(context.title)));
         // The import leaves nothing of its own behind; a file at the output
@@ -238,15 +257,17 @@ void ConversionRun::itemCompleted(const ItemContext& context, std::int32_t statu
         }
         failedMediaItems_.push_back(context.item);
         ++failedItemCount_;
+        outcome.error = std::move(error);
+        outcome.folderFailure = context.folderFailure;
     }
-    if (result != ItemResult::Converted) {
+    if (outcome.result != ItemResult::Converted) {
         // Folders made for this item alone and still empty go with it, so a
         // song that did not convert leaves no empty artist and album folders.
         for (const QString& folder : context.createdFolders)
             ::rmdir(path::native(folder).constData()); // only when empty
     }
     if (display_)
-        display_->itemEnded(context.index, result);
+        display_->itemEnded(context.index, outcome);
 
     ++currentItemIndex_;
     if (cancelled_)

@@ -13,6 +13,7 @@
 
 #include "Classes/OutputRecord.h"
 #include "Classes/SelectionMap.h"
+#include "platform/export/AVAssetExportSession.h"
 #include "platform/foundation/Url.h"
 #include "platform/library/MediaItem.h"
 
@@ -39,6 +40,20 @@ enum class ItemResult {
     UpToDate,  // left as it was: its output holds this song, unchanged (setSkipsUpToDate())
 };
 
+// How one item of a run ended, and why.
+struct ItemOutcome {
+    ItemResult result = ItemResult::Converted;
+    // For a failed item: the import's error, when it failed there ...
+    std::shared_ptr<const ExportError> error;
+    // ... and the run's own reason, when the item's folder could not be made
+    // (a sentence that names the folder and the cause).
+    QString folderFailure;
+
+    // The cause in one line: the folder's, else the import's; empty when the
+    // item did not fail or no cause is known.
+    QString reason() const;
+};
+
 // What the run tells its display. Every call comes on the main thread.
 class ConversionDisplay {
 public:
@@ -54,7 +69,7 @@ public:
     // A tick saw the current item exporting, right after progress().
     virtual void currentItem() {}
     // An item has ended; `index` is its position.
-    virtual void itemEnded(std::uint32_t index, ItemResult result) { (void)index, (void)result; }
+    virtual void itemEnded(std::uint32_t index, const ItemOutcome& outcome) { (void)index, (void)outcome; }
     // The last item has ended (first of the end-of-run steps).
     virtual void runEnded(std::uint32_t failedItemCount) { (void)failedItemCount; }
     // The run is over and error.log written: the completion menu may open.
@@ -65,6 +80,8 @@ class ConversionRun : public QObject {
     Q_OBJECT
 public:
     static constexpr std::uint32_t kNoItem = 0xFFFFFFFFu;
+    // The operation the run's own log lines name.
+    static constexpr const char* kLogOperation = "conversionLoop";
     static constexpr double kProgressInterval = 0.1; // seconds
 
     explicit ConversionRun(ConversionDisplay* display = nullptr, QObject* parent = nullptr);
@@ -77,6 +94,16 @@ public:
     // and nothing is written. Temporary files that a killed run left in the
     // folder are removed first.
     void exportMedia(const SelectionMap& map);
+
+    // Where the run writes: `documentsDirectory`, instead of the default
+    // (documents::documentsDirectory()). With `lock`, the lock on that folder
+    // that the caller holds already, the run takes no lock of its own.
+    // Before exportMedia().
+    void setDocumentsDirectory(const QString& documentsDirectory, std::shared_ptr<DocumentsLock> lock = nullptr)
+    {
+        documentsDirectory_ = documentsDirectory;
+        lock_ = std::move(lock);
+    }
 
     // Whether an item whose output holds it, unchanged since it was made, is
     // left as it is (ItemResult::UpToDate) instead of converted again. Off by
@@ -107,13 +134,20 @@ public:
     // The item at `index` in the map's key order (a null item past the end).
     medialibrary::MediaItem itemAtIndex(std::uint32_t index) const;
 
+    // The share of the batch done, 0.0 to 1.0, when the current item is
+    // `itemFraction` done: what the progress displays show. 1.0 for an empty batch.
+    float batchFraction(float itemFraction) const { return batchFraction(currentItemIndex_, itemFraction, mediaItems_.count()); }
+    // The same for item `index` of `count`.
+    static float batchFraction(std::uint32_t index, float itemFraction, qsizetype count);
+
 private:
     struct ItemContext; // what one item's completion carries
 
     void conversionLoop();
     bool startItem();
     void progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker);
-    void itemCompleted(const ItemContext& item, std::int32_t status);
+    void itemCompleted(const ItemContext& item, AVAssetExportSessionStatus status,
+                       std::shared_ptr<const ExportError> error);
     void endRun();
     void writeErrorLog();
 
@@ -133,7 +167,7 @@ private:
     bool cancelled_ = false;
     QString errorLogError_;
     bool skipsUpToDate_ = false;
-    QString documentsDirectory_; // as looked up when the run started
+    QString documentsDirectory_; // as given, or looked up when the run started
     std::shared_ptr<DocumentsLock> lock_;
     OutputRecord record_; // which song each output of the folder was made from
 

@@ -9,9 +9,8 @@
 // on the export service's thread, never before importAsset() has returned.
 
 #include "platform/export/AVAssetExportSession.h"
+#include "platform/export/QuickTimeExtraction.h"
 #include "platform/foundation/Url.h"
-
-#include <QByteArray>
 
 #include <cstddef>
 #include <condition_variable>
@@ -27,7 +26,7 @@ public:
     using CompletionBlock = std::function<void(const std::shared_ptr<MediaImport>&)>;
 
     // Size of the one buffer through which a movie's audio payload is copied.
-    static constexpr std::size_t kCopyBlockSize = 102400;
+    static constexpr std::size_t kCopyBlockSize = mediaexport::kPayloadCopyBlockSize;
 
     static std::shared_ptr<MediaImport> create() { return std::make_shared<MediaImport>(Token{}); }
     explicit MediaImport(Token) {}
@@ -51,12 +50,6 @@ public:
     // there during the export stays, and the import fails. Before importAsset().
     void setReplacesExistingFile(bool replaces) { replacesExisting_ = replaces; }
 
-    // The MP3 path of importAsset(): export into the temporary movie, extract
-    // its payload into a temporary file after an ID3v2 tag with the source's
-    // title, artist, album and cover, then rename that into place. `asset` is
-    // the session's asset.
-    void importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset, CompletionBlock completionBlock);
-
     // Stops the import: a running export ends as cancelled, an MP3 whose movie
     // is done is not extracted, and no file is renamed into place. The
     // completion block is still called once. Any thread.
@@ -70,31 +63,37 @@ public:
     // once an "mdat" atom has been found.
     static bool extractQTMovie(const Url& movieURL, const Url& destinationURL, QString* failure = nullptr);
 
-    // The ID3v2 tag an MP3 output starts with: the tag of the MP3 file at
-    // `sourcePath` (title, artist, album, cover and the rest), or one made of
-    // its other tags. Empty when the source has none.
-    static QByteArray id3v2TagFor(const QString& sourcePath);
-
     // Any thread, any time. While an export session is held they forward to it
     // (progress 0.0 to 1.0, status 0 to 5, its error); with no session they
     // read 0.0, 0 and nothing. An import that gave up before its export, or an
     // MP3 whose extraction failed, reports its own error (and, for the
     // extraction, status 4) until the handler lets go of the session.
     float progress() const;
-    std::int32_t status() const;
+    AVAssetExportSessionStatus status() const;
     std::shared_ptr<const ExportError> error() const;
 
 private:
+    // The MP3 path of importAsset(): export into the temporary movie, extract
+    // its payload into a temporary file after an ID3v2 tag with the source's
+    // title, artist, album and cover, then rename that into place. `asset` is
+    // the session's asset.
+    void importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset, CompletionBlock completionBlock);
+    // The end of both export handlers: the completion block, then the
+    // session's error in the log (when `logsSessionError`) under
+    // `operation`, then the session let go.
+    void finishExport(const CompletionBlock& completionBlock, const char* operation, bool logsSessionError);
+
     struct State {
         std::shared_ptr<AVAssetExportSession> session;
         std::shared_ptr<const ExportError> failure; // the worker's own error, if any
-        std::int32_t failedStatus = 0;              // overrides the session's status when not 0
+        // Overrides the session's status when not Unknown.
+        AVAssetExportSessionStatus failedStatus = AVAssetExportSessionStatusUnknown;
     };
     State state() const;
     void setSession(std::shared_ptr<AVAssetExportSession> session);
     void releaseSession();
     void giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock);
-    void fail(std::int32_t status, std::shared_ptr<const ExportError> why);
+    void fail(AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> why);
     bool publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op);
     bool isCancelled() const;
 
@@ -109,7 +108,7 @@ private:
     mutable std::mutex mutex_; // guards the three fields below; never held while calling out
     std::shared_ptr<AVAssetExportSession> export_; // the export session
     std::shared_ptr<const ExportError> failure_;
-    std::int32_t failedStatus_ = 0;
+    AVAssetExportSessionStatus failedStatus_ = AVAssetExportSessionStatusUnknown;
     bool cancelled_ = false;
     bool replacesExisting_ = true; // set before the import starts, read by its handler
 };

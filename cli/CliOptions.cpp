@@ -108,14 +108,6 @@ bool matchesFilters(const QString& artist, const QString& album, const QString& 
     return true;
 }
 
-int batchPercent(unsigned itemIndex, float itemFraction, unsigned itemCount)
-{
-    if (itemCount == 0)
-        return 100;
-    const float f = (static_cast<float>(itemIndex) + itemFraction) / static_cast<float>(itemCount);
-    return static_cast<int>(f * 100.0f);
-}
-
 QString progressLine(int percent, unsigned itemNumber, unsigned itemCount, const QString& artist,
                      const QString& title, int width)
 {
@@ -155,47 +147,6 @@ QString printable(const QString& text)
             out += c;
     }
     return out;
-}
-
-QString leftOutReason(const medialibrary::MediaItem& item)
-{
-    using medialibrary::LeftOutReason;
-    switch (item.leftOutReason()) {
-    case LeftOutReason::None:
-        break;
-    case LeftOutReason::Protected:
-        return QStringLiteral("protected");
-    case LeftOutReason::Unreadable:
-        return QStringLiteral("unreadable");
-    case LeftOutReason::BrokenLink:
-        return QStringLiteral("link to nothing");
-    case LeftOutReason::LinkLoop:
-        return QStringLiteral("link loop");
-    case LeftOutReason::NotAFile:
-        return QStringLiteral("not a regular file");
-    }
-    static const QStringList converted = {QStringLiteral("mp3"), QStringLiteral("m4a"), QStringLiteral("wav"),
-                                          QStringLiteral("aif")};
-    return converted.contains(item.assetURL().pathExtension()) ? QString() : QStringLiteral("unsupported format");
-}
-
-QString leftOutReasonText(const QString& reason)
-{
-    if (reason == u"protected")
-        return L("protected");
-    if (reason == u"unreadable")
-        return L("unreadable");
-    if (reason == u"unsupported format")
-        return L("unsupported format");
-    if (reason == u"link to nothing")
-        return L("link to nothing");
-    if (reason == u"link loop")
-        return L("link loop");
-    if (reason == u"not a regular file")
-        return L("not a regular file");
-    if (reason == u"converted by Ripwell")
-        return L("converted by Ripwell");
-    return reason;
 }
 
 bool isYes(const QString& answer)

@@ -1,8 +1,6 @@
 #pragma once
 // Command-line options of ripwell-cli.
 
-#include "platform/library/MediaItem.h"
-
 #include <QString>
 #include <QStringList>
 
@@ -35,23 +33,9 @@ bool matchesFilters(const QString& artist, const QString& album, const QString& 
 // "\x1B" or "\u0085"); everything else as it is.
 QString printable(const QString& text);
 
-// Why a song of the library is left out of a conversion, or empty when it is
-// converted: "protected", "unreadable", "unsupported format", "link to
-// nothing", "link loop" or "not a regular file".
-QString leftOutReason(const medialibrary::MediaItem& item);
-
-// `reason` (a value of leftOutReason(), or "converted by Ripwell" for a file
-// of an earlier run in a library inside the documents folder) in the user's
-// language.
-QString leftOutReasonText(const QString& reason);
-
 // Whether an answer to a yes/no question means yes: "y" or the first letter of
 // the user's language's "yes", in either case.
 bool isYes(const QString& answer);
-
-// The batch's percentage as the conversion screen shows it: the item index
-// plus the item's fraction, over the number of items, truncated.
-int batchPercent(unsigned itemIndex, float itemFraction, unsigned itemCount);
 
 // One line of the terminal progress display, at most `width` columns:
 // "[#########-----------]  37%  2/4  Artist – Title".

@@ -4,8 +4,10 @@
 #include "Classes/ConversionRun.h"
 #include "Classes/OutputNaming.h"
 #include "Classes/OutputRecord.h"
-#include "Classes/SelectionMap.h"
 #include "cli/CliOptions.h"
+#include "cli/Interrupts.h"
+#include "cli/Selection.h"
+#include "cli/TerminalDisplay.h"
 #include "platform/export/ExportService.h"
 #include "platform/foundation/Documents.h"
 #include "platform/foundation/DocumentsLock.h"
@@ -18,193 +20,24 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMap>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QThread>
-#include <csignal>
 #include <cstdio>
-#include <future>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
+#include <optional>
 #include <unistd.h>
+
+using cli::printErr;
 
 namespace {
 
 constexpr std::size_t kConfirmFrom = 26; // batches this large are confirmed first
 constexpr int kInterruptedStatus = 130;
 
-// SIGINT and SIGTERM: the first one asks the run to stop cleanly (the song
-// under way is cancelled and its temporary files removed); a second one ends
-// the program at once (the next run removes what is left).
-volatile std::sig_atomic_t g_interrupted = 0;
-int g_signalPipe[2] = {-1, -1};
-
-extern "C" void onInterrupt(int signal)
+// A message that ends the program: "ripwell-cli: …".
+void fail(const QString& message)
 {
-    if (g_interrupted) {
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        return;
-    }
-    g_interrupted = 1;
-    const char byte = 1;
-    const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-    (void)written;
-}
-
-void installInterruptHandlers()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
-        return;
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a blocking read of the answer returns
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
-void printErr(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-int terminalWidth()
-{
-    winsize ws{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 10)
-        return ws.ws_col;
-    return 80;
-}
-
-// Shows the run on stderr: a progress bar redrawn in place on a terminal,
-// plain lines otherwise.
-class TerminalDisplay : public ConversionDisplay {
-public:
-    TerminalDisplay(bool tty, bool verbose) : tty_(tty), verbose_(verbose) {}
-    void attach(ConversionRun* run) { run_ = run; }
-
-    void progress(float itemFraction) override
-    {
-        percent_ = cli::batchPercent(run_->currentItemIndex(), itemFraction,
-                                     static_cast<unsigned>(run_->mediaItems().count()));
-        redraw();
-    }
-
-    void currentItem() override
-    {
-        const std::uint32_t index = run_->currentItemIndex();
-        if (index == shownIndex_)
-            return;
-        shownIndex_ = index;
-        const auto item = run_->itemAtIndex(index);
-        artist_ = cli::printable(item.artist());
-        title_ = cli::printable(item.displayTitle());
-        redraw();
-    }
-
-    void itemEnded(std::uint32_t index, ItemResult result) override
-    {
-        const auto item = run_->itemAtIndex(index);
-        if (result == ItemResult::UpToDate) {
-            ++upToDateCount_;
-            if (verbose_) {
-                clearLine();
-                printErr(L("up to date: %1").arg(nameOf(item)) + u'\n');
-                redraw();
-            }
-            return;
-        }
-        const bool converted = result == ItemResult::Converted;
-        convertedCount_ += converted ? 1 : 0;
-        if (!tty_) {
-            // One line per song when the output is a file or a pipe.
-            printErr(QStringLiteral("[%1/%2] %3\n")
-                         .arg(QString::number(index + 1), QString::number(run_->mediaItems().count()),
-                              converted ? nameOf(item) : L("failed: %1").arg(nameOf(item))));
-            return;
-        }
-        if (converted)
-            return;
-        clearLine();
-        printErr(L("failed: %1").arg(nameOf(item)) + u'\n');
-        redraw();
-    }
-
-    void runEnded(std::uint32_t) override
-    {
-        percent_ = 100;
-        redraw();
-        if (tty_ && drawn_)
-            printErr(QStringLiteral("\n"));
-        drawn_ = false;
-        ended_ = true;
-    }
-
-    void completionOffered(std::uint32_t) override { QCoreApplication::exit(0); }
-
-    // A log line from the import, shown above the progress bar.
-    void logLine(const QString& line)
-    {
-        // The run's own lines say what itemEnded() shows already.
-        if (!verbose_ && (line.startsWith(QLatin1String("[DEBUG]")) ||
-                          (line.startsWith(QLatin1String("[ERROR] [conversionLoop]")) &&
-                           !line.contains(QLatin1String("Could not create folder")))))
-            return;
-        clearLine();
-        printErr(cli::printable(line) + u'\n'); // lines carry titles: no raw control characters
-        redraw();
-    }
-
-private:
-public:
-    static QString nameOf(const medialibrary::MediaItem& item)
-    {
-        return cli::printable(item.artist().isEmpty() ? item.displayTitle()
-                                                      : QStringLiteral("%1 – %2").arg(item.artist(), item.displayTitle()));
-    }
-
-private:
-    void clearLine()
-    {
-        if (tty_ && drawn_)
-            printErr(QStringLiteral("\r\033[K"));
-    }
-
-    void redraw()
-    {
-        if (!tty_ || !run_ || ended_)
-            return;
-        const unsigned count = static_cast<unsigned>(run_->mediaItems().count());
-        const unsigned number = std::min(run_->currentItemIndex() + 1, count);
-        printErr(QStringLiteral("\r\033[K") + cli::progressLine(percent_, number, count, artist_, title_, terminalWidth() - 1));
-        drawn_ = true;
-    }
-
-public:
-    std::size_t convertedCount_ = 0;
-    std::size_t upToDateCount_ = 0;
-
-private:
-    bool tty_;
-    bool verbose_;
-    ConversionRun* run_ = nullptr;
-    int percent_ = 0;
-    std::uint32_t shownIndex_ = ConversionRun::kNoItem;
-    QString artist_, title_;
-    bool drawn_ = false;
-    bool ended_ = false;
-};
-
-// The song's format, or why it is left out.
-QString formatOf(const medialibrary::MediaItem& item)
-{
-    // The list is tab-separated for scripts: the reason keeps its one spelling.
-    const QString reason = cli::leftOutReason(item);
-    return reason.isEmpty() ? item.assetURL().pathExtension() : reason;
+    printErr(QStringLiteral("ripwell-cli: %1\n").arg(message));
 }
 
 // Whether the C library's rules pick English for messages: LC_ALL, else
@@ -225,15 +58,197 @@ bool messagesInPlainC()
     return language.isEmpty() || language == "C" || language == "POSIX";
 }
 
-bool confirm(std::size_t count)
+struct Folders {
+    QString library;
+    QString documents;
+};
+
+// The folders the options (else the environment) name, checked; nothing
+// after saying why they cannot be used.
+std::optional<Folders> foldersFor(const cli::Options& options)
 {
+    const bool libraryGiven = !options.library.isEmpty();
+    const bool documentsGiven = !options.documents.isEmpty();
+    if (const QString problem = documents::locationProblem(!libraryGiven, !documentsGiven); !problem.isEmpty()) {
+        fail(QStringLiteral("%1; %2").arg(problem, L("--library and --documents name the folders")));
+        return std::nullopt;
+    }
+    Folders folders{libraryGiven ? documents::absolutePath(options.library) : documents::musicLibraryRoot(), {}};
+    const QFileInfo library(folders.library);
+    if (!library.isDir() || !library.isReadable() || !QDir(folders.library).isReadable()) {
+        fail(L("cannot read the music library %1").arg(folders.library));
+        return std::nullopt;
+    }
+    folders.documents = documentsGiven ? documents::absolutePath(options.documents) : documents::documentsDirectory();
+    QDir().mkpath(folders.documents);
+    if (!QFileInfo(folders.documents).isDir() || !QFileInfo(folders.documents).isWritable()) {
+        fail(L("cannot write to the documents folder %1").arg(folders.documents));
+        return std::nullopt;
+    }
+    if (documents::isSameFolder(folders.library, folders.documents)) {
+        fail(L("the music library %1 is the documents folder itself; converted files would be written among the "
+               "songs: choose another documents folder with --documents")
+                 .arg(folders.library));
+        return std::nullopt;
+    }
+    if (documents::libraryIsInsideDocuments(folders.library, folders.documents))
+        fail(L("the music library %1 lies inside the documents folder %2; converted files are written among the "
+               "songs, and a song that would be overwritten fails instead")
+                 .arg(folders.library, folders.documents));
+    return folders;
+}
+
+// Says when there is nothing to do: the wrong folder or a filter with a typo
+// would otherwise look like a run that went well.
+void sayWhenNothingMatches(const QString& root, const medialibrary::MediaLibrary& library,
+                           const cli::Selection& selection, const cli::Options& options)
+{
+    if (library.items().empty())
+        fail(L("no songs in the music library %1").arg(root));
+    else if (selection.listed.empty())
+        fail(L("no song matches %1").arg(cli::printable(options.filters.join(u' '))));
+}
+
+// The song's place in the library: tells apart two songs that read alike
+// ("half.wav" and "half.m4a").
+QString placeOf(const QDir& root, const medialibrary::MediaItem& item)
+{
+    return cli::printable(path::displayed(root.relativeFilePath(item.filePath())));
+}
+
+// --list: one song a line, tab-separated for scripts (the reasons keep their
+// one spelling), then what would be left out.
+void printList(const medialibrary::MediaLibrary& library, const cli::Selection& selection)
+{
+    QTextStream out(stdout);
+    const QDir root(library.root());
+    for (const auto& item : selection.listed) {
+        const std::optional<cli::LeftOut> reason = selection.reasonFor(item);
+        out << cli::printable(item.artist()) << '\t' << cli::printable(item.albumTitle()) << '\t'
+            << cli::printable(item.displayTitle()) << '\t'
+            << (reason ? cli::leftOutName(*reason) : item.assetURL().pathExtension()) << '\t' << placeOf(root, item)
+            << '\n';
+    }
+    out.flush();
+    if (!selection.leftOut.empty())
+        printErr(L("%1 of %2 songs would be left out: %3")
+                     .arg(QString::number(selection.leftOut.size()), QString::number(selection.listed.size()),
+                          selection.listOfLeftOut()) +
+                 u'\n');
+}
+
+// How many songs the run would convert: those whose files are not up to
+// date. The run checks again once it holds the folder; this is for the question.
+std::size_t songsToConvert(const cli::Selection& selection, const QString& documentsDirectory)
+{
+    const OutputRecord record = OutputRecord::load(documentsDirectory);
+    std::size_t count = 0;
+    for (const Url& key : selection.toConvert.allKeys()) {
+        const medialibrary::MediaItem item = selection.toConvert.objectForKey(key);
+        const QString output = record.outputFor(item.filePath(), outputRelativePathOf(item, key.pathExtension()));
+        if (!record.isUpToDate(output, item.filePath(), stampOf(item.filePath(), true)))
+            ++count;
+    }
+    return count;
+}
+
+// Asks before 26 or more songs; the exit status when the run must not go on.
+std::optional<int> refusedLargeBatch(const cli::Selection& selection, const QString& documentsDirectory,
+                                     const cli::Options& options)
+{
+    if (options.yes || selection.toConvert.count() < qsizetype(kConfirmFrom))
+        return std::nullopt;
+    const std::size_t count = options.all ? std::size_t(selection.toConvert.count())
+                                          : songsToConvert(selection, documentsDirectory);
+    if (count < kConfirmFrom)
+        return std::nullopt;
+    if (!::isatty(STDIN_FILENO)) {
+        fail(L("%1 songs selected; converting 26 or more needs --yes when standard input is not a terminal").arg(count));
+        return 2;
+    }
     printErr(L("You have selected %1 songs. This may take some time and needs enough disk space.\n"
                "Convert them? [y/N] ")
                  .arg(count));
     char answer[64] = {};
-    if (!std::fgets(answer, sizeof answer, stdin))
-        return false;
-    return cli::isYes(QString::fromLocal8Bit(answer));
+    if (std::fgets(answer, sizeof answer, stdin) && cli::isYes(QString::fromLocal8Bit(answer)))
+        return std::nullopt;
+    printErr(L("Nothing converted.") + u'\n');
+    return cli::interrupted() ? kInterruptedStatus : 0;
+}
+
+// One run at a time writes into a documents folder: waits for another one,
+// unless told not to. Nothing after saying why not.
+std::shared_ptr<DocumentsLock> lockDocuments(const QString& folder, bool wait)
+{
+    QString holder, why;
+    const auto waiting = [&folder](const QString& heldBy) {
+        fail(L("the documents folder %1 is in use by %2; waiting for it to finish").arg(folder, heldBy));
+    };
+    auto lock = DocumentsLock::acquire(folder, wait ? std::function<void(const QString&)>(waiting) : nullptr,
+                                       cli::interrupted, &holder, &why);
+    if (lock || cli::interrupted())
+        return lock;
+    if (holder.isEmpty())
+        fail(L("cannot lock the documents folder %1: %2").arg(folder, why));
+    else
+        fail(L("the documents folder %1 is in use by %2").arg(folder, holder));
+    return nullptr;
+}
+
+// Converts the selection into `documents`, holding `lock`; the exit status.
+int convert(const cli::Selection& selection, const QString& documents, std::shared_ptr<DocumentsLock> lock,
+            const cli::Options& options)
+{
+    cli::TerminalDisplay display(::isatty(STDERR_FILENO), options.verbose);
+    // Lines logged on the export service's thread are drawn on the main
+    // thread, which owns the display.
+    QCoreApplication* app = QCoreApplication::instance();
+    applog::setSink([&display, app](const applog::Entry& entry) {
+        if (QThread::currentThread() == app->thread())
+            display.logEntry(entry);
+        else
+            timing::onMainThread(app, [&display, entry] { display.logEntry(entry); });
+    });
+    applog::setStderrEnabled(false);
+
+    ConversionRun run(&display);
+    run.setDocumentsDirectory(documents, std::move(lock));
+    run.setSkipsUpToDate(!options.all);
+    display.attach(&run);
+    QSocketNotifier interrupts(cli::interruptDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&interrupts, &QSocketNotifier::activated, &run, [&run] {
+        cli::drainInterruptDescriptor();
+        run.cancel();
+    });
+    run.exportMedia(selection.toConvert);
+    if (!run.isFinished())
+        QCoreApplication::exec();
+    // The last export handler may still be logging: let it finish, then show
+    // what it handed over.
+    exportservice::drain();
+    QCoreApplication::sendPostedEvents();
+    applog::setSink(nullptr);
+    applog::setStderrEnabled(true);
+
+    QTextStream out(stdout);
+    const auto count = [](std::size_t n) { return QString::number(n); };
+    out << L("Files are in %1").arg(documents) << '\n';
+    out << L("Converted: %1, up to date: %2, skipped: %3 (%4), failed: %5")
+               .arg(count(display.convertedCount()), count(display.upToDateCount()), count(selection.leftOut.size()),
+                    selection.summaryOfLeftOut(), count(run.failedItemCount()))
+        << '\n';
+    if (run.failedItemCount() > 0) {
+        if (run.errorLogError().isEmpty())
+            out << L("The failed songs are listed in %1").arg(path::appendingComponent(documents, QStringLiteral("error.log")))
+                << '\n';
+        else
+            out << L("%1 The failed songs are not listed.").arg(run.errorLogError()) << '\n';
+    }
+    if (run.wasCancelled() || cli::interrupted()) {
+        out << L("Interrupted: the song under way was not converted, and no further song was started.") << '\n';
+        return kInterruptedStatus;
+    }
+    return run.failedItemCount() > 0 ? 1 : 0;
 }
 
 } // namespace
@@ -255,225 +270,32 @@ int main(int argc, char** argv)
         QTextStream(stdout) << cli::usageText();
         return 0;
     }
-    if (!options.library.isEmpty())
-        qputenv("RIPWELL_LIBRARY", QFileInfo(options.library).absoluteFilePath().toUtf8());
-    if (!options.documents.isEmpty())
-        qputenv("RIPWELL_DOCUMENTS", QFileInfo(options.documents).absoluteFilePath().toUtf8());
+    const std::optional<Folders> folders = foldersFor(options);
+    if (!folders)
+        return 2;
 
-    if (const QString problem = documents::locationProblem(); !problem.isEmpty()) {
-        printErr(QStringLiteral("ripwell-cli: %1; %2\n").arg(problem, L("--library and --documents name the folders")));
-        return 2;
-    }
-    const QString root = documents::musicLibraryRoot();
-    const QFileInfo rootInfo(root);
-    if (!rootInfo.isDir() || !rootInfo.isReadable() || !QDir(root).isReadable()) {
-        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("cannot read the music library %1").arg(root)));
-        return 2;
-    }
-    const QString docs = documents::documentsDirectory();
-    if (!QFileInfo(docs).isDir() || !QFileInfo(docs).isWritable()) {
-        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("cannot write to the documents folder %1").arg(docs)));
-        return 2;
-    }
-    if (documents::isSameFolder(root, docs)) {
-        printErr(QStringLiteral("ripwell-cli: %1\n")
-                     .arg(L("the music library %1 is the documents folder itself; converted files would be written "
-                            "among the songs: choose another documents folder with --documents")
-                              .arg(root)));
-        return 2;
-    }
-
-    if (documents::libraryIsInsideDocuments(root, docs))
-        printErr(QStringLiteral("ripwell-cli: %1\n")
-                     .arg(L("the music library %1 lies inside the documents folder %2; converted files are written "
-                            "among the songs, and a song that would be overwritten fails instead")
-                              .arg(root, docs)));
-
-    const auto library = medialibrary::MediaLibrary::scan(root, {docs});
+    const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents});
     medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
-    // Songs are named by their place in the library, which tells apart two
-    // songs that read alike ("half.wav" and "half.m4a").
-    const QDir rootDir(library->root());
-    const auto placeOf = [&rootDir](const medialibrary::MediaItem& item) {
-        return cli::printable(path::displayed(rootDir.relativeFilePath(item.filePath())));
-    };
-
-    // A library inside the documents folder holds the files of earlier runs:
-    // they are no songs to convert again.
-    const OutputRecord record = OutputRecord::load(docs);
-    const QDir docsDir(docs);
-    const auto isEarlierOutput = [&](const medialibrary::MediaItem& item) {
-        const QString relative = docsDir.relativeFilePath(item.filePath());
-        return !relative.startsWith(QLatin1String("../")) && record.contains(relative);
-    };
-
-    SelectionMap selection;
-    std::vector<medialibrary::MediaItem> listed;
-    std::size_t skipped = 0;
-    QMap<QString, std::size_t> skippedBy; // reason -> songs
-    for (const auto& item : library->items()) {
-        if (!cli::matchesFilters(item.artist(), item.albumTitle(), item.displayTitle(), options.filters))
-            continue;
-        listed.push_back(item);
-        QString reason = cli::leftOutReason(item);
-        if (reason.isEmpty() && isEarlierOutput(item))
-            reason = QStringLiteral("converted by Ripwell");
-        if (reason.isEmpty()) {
-            selection.setObject(item, item.assetURL());
-            continue;
-        }
-        ++skipped;
-        ++skippedBy[reason];
-        if (options.verbose && !options.list)
-            printErr(L("left out (%1): %2").arg(cli::leftOutReasonText(reason), placeOf(item)) + u'\n');
+    const cli::Selection selection = cli::select(*library, folders->documents, options.filters);
+    if (options.verbose && !options.list) {
+        const QDir root(library->root());
+        for (const auto& [item, reason] : selection.leftOut)
+            printErr(L("left out (%1): %2").arg(cli::leftOutText(reason), placeOf(root, item)) + u'\n');
     }
-
-    // Nothing to do is said, not only counted: the wrong folder or a filter
-    // with a typo would otherwise look like a run that went well.
-    if (library->items().empty())
-        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("no songs in the music library %1").arg(root)));
-    else if (listed.empty())
-        printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("no song matches %1").arg(cli::printable(options.filters.join(u' ')))));
-
-    QTextStream out(stdout);
-    const auto leftOutSummary = [&skippedBy] {
-        // The three reasons always, the rarer ones where they occur.
-        QStringList reasons;
-        for (const char* always : {"protected", "unreadable", "unsupported format"})
-            reasons << QStringLiteral("%1 %2").arg(cli::leftOutReasonText(QLatin1String(always)),
-                                                   QString::number(skippedBy.value(QLatin1String(always))));
-        for (auto it = skippedBy.cbegin(); it != skippedBy.cend(); ++it)
-            if (it.key() != u"protected" && it.key() != u"unreadable" && it.key() != u"unsupported format")
-                reasons << QStringLiteral("%1 %2").arg(cli::leftOutReasonText(it.key()), QString::number(it.value()));
-        return reasons.join(QStringLiteral(", "));
-    };
+    sayWhenNothingMatches(folders->library, *library, selection, options);
     if (options.list) {
-        for (const auto& item : listed)
-            out << cli::printable(item.artist()) << '\t' << cli::printable(item.albumTitle()) << '\t'
-                << cli::printable(item.displayTitle()) << '\t' << formatOf(item) << '\t' << placeOf(item) << '\n';
-        if (skipped > 0) {
-            QStringList reasons;
-            for (auto it = skippedBy.cbegin(); it != skippedBy.cend(); ++it)
-                reasons << QStringLiteral("%1 %2").arg(cli::leftOutReasonText(it.key()), QString::number(it.value()));
-            printErr(L("%1 of %2 songs would be left out: %3")
-                         .arg(QString::number(skipped), QString::number(listed.size()), reasons.join(QStringLiteral(", "))) +
-                     u'\n');
-        }
+        printList(*library, selection);
         return 0;
     }
 
-    // What would be converted: the songs whose files are not up to date. The
-    // run checks again once it holds the folder; this count is for the question.
-    std::size_t toConvert = selection.count();
-    if (!options.all && !options.yes && toConvert >= kConfirmFrom) {
-        for (const Url& key : selection.allKeys()) {
-            const medialibrary::MediaItem item = selection.objectForKey(key);
-            const QString output = record.outputFor(item.filePath(), outputRelativePathOf(item, key.pathExtension()));
-            if (record.isUpToDate(output, item.filePath(), stampOf(item.filePath(), true)))
-                --toConvert;
-        }
-    }
-
-    installInterruptHandlers();
-    if (toConvert >= kConfirmFrom && !options.yes) {
-        if (!::isatty(STDIN_FILENO)) {
-            printErr(QStringLiteral("ripwell-cli: %1\n")
-                         .arg(L("%1 songs selected; converting 26 or more needs --yes when standard input is not a "
-                                "terminal")
-                                  .arg(toConvert)));
-            return 2;
-        }
-        if (!confirm(toConvert)) {
-            printErr(L("Nothing converted.") + u'\n');
-            return g_interrupted ? kInterruptedStatus : 0;
-        }
-    }
-
-    // One run at a time writes into a documents folder.
-    std::shared_ptr<DocumentsLock> lock;
-    for (bool told = false; !lock;) {
-        if (g_interrupted) {
+    cli::installInterruptHandlers();
+    if (const std::optional<int> status = refusedLargeBatch(selection, folders->documents, options))
+        return *status;
+    std::shared_ptr<DocumentsLock> lock = lockDocuments(folders->documents, !options.noWait);
+    if (!lock || cli::interrupted()) {
+        if (cli::interrupted())
             printErr(L("Interrupted; nothing converted.") + u'\n');
-            return kInterruptedStatus;
-        }
-        QString holder, why;
-        lock = DocumentsLock::tryAcquire(docs, &holder, &why);
-        if (lock)
-            break;
-        if (holder.isEmpty()) {
-            printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("cannot lock the documents folder %1: %2").arg(docs, why)));
-            return 2;
-        }
-        if (options.noWait) {
-            printErr(QStringLiteral("ripwell-cli: %1\n").arg(L("the documents folder %1 is in use by %2").arg(docs, holder)));
-            return 2;
-        }
-        if (!told) {
-            printErr(QStringLiteral("ripwell-cli: %1\n")
-                         .arg(L("the documents folder %1 is in use by %2; waiting for it to finish").arg(docs, holder)));
-            told = true;
-        }
-        QThread::msleep(200);
+        return cli::interrupted() ? kInterruptedStatus : 2;
     }
-
-    const bool tty = ::isatty(STDERR_FILENO);
-    TerminalDisplay display(tty, options.verbose);
-    // Lines logged on the export service's thread are drawn on the main
-    // thread, which owns the display.
-    applog::setSink([&display, &app](const QString& line) {
-        if (QThread::currentThread() == app.thread())
-            display.logLine(line);
-        else
-            timing::onMainThread(&app, [&display, line] { display.logLine(line); });
-    });
-    applog::setStderrEnabled(false);
-
-    ConversionRun run(&display);
-    run.setSkipsUpToDate(!options.all);
-    display.attach(&run);
-    QSocketNotifier interrupts(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&interrupts, &QSocketNotifier::activated, &run, [&run] {
-        char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        run.cancel();
-    });
-    if (g_interrupted) {
-        printErr(L("Interrupted; nothing converted.") + u'\n');
-        return kInterruptedStatus;
-    }
-    run.exportMedia(selection);
-    if (!run.isFinished())
-        app.exec();
-    // The last export handler may still be logging: let it finish, then show
-    // what it handed over.
-    std::promise<void> drained;
-    exportservice::enqueue([&drained] { drained.set_value(); });
-    drained.get_future().wait();
-    QCoreApplication::sendPostedEvents();
-    applog::setSink(nullptr);
-    applog::setStderrEnabled(true);
-    lock.reset();
-
-    const std::uint32_t failed = run.failedItemCount();
-    const std::size_t converted = display.convertedCount_;
-    out << L("Files are in %1").arg(docs) << '\n';
-    const auto count = [](std::size_t n) { return QString::number(n); };
-    out << L("Converted: %1, up to date: %2, skipped: %3 (%4), failed: %5")
-               .arg(count(converted), count(display.upToDateCount_), count(skipped), leftOutSummary(), count(failed))
-        << '\n';
-    if (failed > 0) {
-        if (run.errorLogError().isEmpty())
-            out << L("The failed songs are listed in %1").arg(path::appendingComponent(docs, QStringLiteral("error.log")))
-                << '\n';
-        else
-            out << L("%1 The failed songs are not listed.").arg(run.errorLogError()) << '\n';
-    }
-    if (run.wasCancelled() || g_interrupted) {
-        out << L("Interrupted: the song under way was not converted, and no further song was started.") << '\n';
-        out.flush();
-        return kInterruptedStatus;
-    }
-    out.flush();
-    return failed > 0 ? 1 : 0;
+    return convert(selection, folders->documents, std::move(lock), options);
 }

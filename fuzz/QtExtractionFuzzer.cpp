@@ -26,7 +26,7 @@ QString scratchDirectory()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const QString dir = [] {
-        applog::setSink([](const QString&) {});
+        applog::setSink([](const applog::Entry&) {});
         return scratchDirectory();
     }();
     const QString movie = dir + QStringLiteral("/in.mov");

@@ -10,6 +10,7 @@ extern "C" {
 #endif
 #include <condition_variable>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -110,6 +111,13 @@ Worker& worker()
 void enqueue(std::function<void()> job)
 {
     worker().enqueue(std::move(job));
+}
+
+void drain()
+{
+    std::promise<void> drained;
+    enqueue([&drained] { drained.set_value(); });
+    drained.get_future().wait();
 }
 
 bool isServiceThread()

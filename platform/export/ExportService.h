@@ -11,6 +11,11 @@ namespace exportservice {
 // stack, even when called from that thread. Thread-safe.
 void enqueue(std::function<void()> job);
 
+// Waits until every job queued before the call has run (an export that ends
+// queues its handler before it is done, so the handlers of ended exports have
+// run too). Not on the service's thread.
+void drain();
+
 // True on the service's thread.
 bool isServiceThread();
 

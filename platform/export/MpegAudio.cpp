@@ -1,5 +1,11 @@
 #include "platform/export/MpegAudio.h"
 
+#include "platform/foundation/PathString.h"
+
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+
 #include <cstring>
 
 namespace mpegaudio {
@@ -82,6 +88,25 @@ std::ptrdiff_t findVbrInfoFrameEndingAt(const std::uint8_t* data, std::size_t si
             return static_cast<std::ptrdiff_t>(i);
     }
     return -1;
+}
+
+QByteArray id3v2TagFor(const QString& sourcePath)
+{
+    TagLib::MPEG::File source(path::native(sourcePath).constData(), false);
+    if (!source.isValid())
+        return {};
+    TagLib::ByteVector rendered;
+    if (source.hasID3v2Tag() && !source.ID3v2Tag()->isEmpty()) {
+        rendered = source.ID3v2Tag()->render();
+    } else {
+        const TagLib::Tag* tags = source.tag();
+        if (!tags || tags->isEmpty())
+            return {};
+        TagLib::ID3v2::Tag made;
+        TagLib::Tag::duplicate(tags, &made, true);
+        rendered = made.render();
+    }
+    return QByteArray(rendered.data(), static_cast<qsizetype>(rendered.size()));
 }
 
 } // namespace mpegaudio

@@ -1,7 +1,11 @@
 #pragma once
 // MPEG audio frame headers, as far as the export needs them: the length of a
 // frame, and whether a frame is the Xing/Info/VBRI frame that encoders put
-// before the audio to carry the song's length and gapless information.
+// before the audio to carry the song's length and gapless information; and
+// the ID3v2 tag an MP3 output starts with.
+
+#include <QByteArray>
+#include <QString>
 
 #include <cstddef>
 #include <cstdint>
@@ -30,5 +34,10 @@ bool isVbrInfoFrame(const std::uint8_t* frame, std::size_t length, const FrameHe
 // bytes just before the first frame that a demuxer returned. Gives its offset
 // in `data`, or -1.
 std::ptrdiff_t findVbrInfoFrameEndingAt(const std::uint8_t* data, std::size_t size);
+
+// The ID3v2 tag an MP3 output starts with: the tag of the MP3 file at
+// `sourcePath` (title, artist, album, cover and the rest), or one made of its
+// other tags (ID3v1, APE). Empty when the source has none.
+QByteArray id3v2TagFor(const QString& sourcePath);
 
 } // namespace mpegaudio

@@ -59,12 +59,17 @@ QString musicLibraryRoot()
     return dir.isEmpty() ? desktopFolder(QStandardPaths::MusicLocation, "XDG_MUSIC_DIR", "Music") : dir;
 }
 
-QString locationProblem()
+QString absolutePath(const QString& path)
+{
+    return absoluteClean(path);
+}
+
+QString locationProblem(bool library, bool documents)
 {
     QStringList unknown;
-    if (fromEnvironment("RIPWELL_LIBRARY").isEmpty() && musicLibraryRoot().isEmpty())
+    if (library && musicLibraryRoot().isEmpty())
         unknown << L("the music library (set RIPWELL_LIBRARY)");
-    if (fromEnvironment("RIPWELL_DOCUMENTS").isEmpty() &&
+    if (documents && fromEnvironment("RIPWELL_DOCUMENTS").isEmpty() &&
         desktopFolder(QStandardPaths::DocumentsLocation, "XDG_DOCUMENTS_DIR", "Documents").isEmpty())
         unknown << L("the documents folder (set RIPWELL_DOCUMENTS)");
     if (unknown.isEmpty())

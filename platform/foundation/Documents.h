@@ -20,7 +20,13 @@ QString musicLibraryRoot();
 // system services and `env -i` run programs, the desktop's folders would
 // become folders at the top of the file system: then only $RIPWELL_LIBRARY
 // and $RIPWELL_DOCUMENTS, or $XDG_MUSIC_DIR and $XDG_DOCUMENTS_DIR, name them.
-QString locationProblem();
+// `library` and `documents` say which of the two folders are asked about
+// (the others are given otherwise).
+QString locationProblem(bool library = true, bool documents = true);
+
+// `path` made absolute (against the working folder) and clean, without a
+// trailing slash.
+QString absolutePath(const QString& path);
 
 // Whether the folder `libraryRoot` is `documentsDir` itself or lies inside it
 // (links resolved). Converted songs would then be written among the songs

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,4 +118,26 @@ std::shared_ptr<DocumentsLock> DocumentsLock::tryAcquire(const QString& folder, 
     auto acquired = std::make_shared<DocumentsLock>(Token{}, key, fd);
     g_held.insert(key, acquired);
     return acquired;
+}
+
+std::shared_ptr<DocumentsLock> DocumentsLock::acquire(const QString& folder,
+                                                      const std::function<void(const QString&)>& waiting,
+                                                      const std::function<bool()>& stop, QString* holder, QString* why)
+{
+    QString heldBy;
+    for (bool told = false;;) {
+        if (stop && stop())
+            return nullptr;
+        if (auto lock = tryAcquire(folder, &heldBy, why))
+            return lock;
+        if (holder)
+            *holder = heldBy;
+        if (heldBy.isEmpty() || !waiting)
+            return nullptr; // cannot be had, or not to be waited for
+        if (!told) {
+            waiting(heldBy);
+            told = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 }

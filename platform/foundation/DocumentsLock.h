@@ -10,6 +10,7 @@
 // process holds gives the same lock, which lasts until its last holder lets go.
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class DocumentsLock {
@@ -22,6 +23,15 @@ public:
     // and `why` says why).
     static std::shared_ptr<DocumentsLock> tryAcquire(const QString& folder, QString* holder = nullptr,
                                                      QString* why = nullptr);
+
+    // Takes the lock on `folder`, waiting while another process holds it:
+    // `waiting` is called once, with the holder, when the wait begins, and
+    // `stop` between tries (every 200 ms); when it returns true the wait ends
+    // without the lock. Without `waiting`, nothing is waited for. Nothing,
+    // with `holder` and `why` as for tryAcquire(), when the lock was not taken.
+    static std::shared_ptr<DocumentsLock> acquire(const QString& folder, const std::function<void(const QString&)>& waiting,
+                                                  const std::function<bool()>& stop, QString* holder = nullptr,
+                                                  QString* why = nullptr);
 
     static QString lockFileName() { return QStringLiteral(".ripwell.lock"); }
 

@@ -30,11 +30,12 @@ QString formatLine(Level level, const char* operation, const QString& message)
 
 void write(Level level, const char* operation, const QString& message)
 {
-    const QString line = formatLine(level, operation, message);
+    const Entry entry{level, operation, message};
     std::lock_guard lock(g_mutex);
     if (g_sink)
-        g_sink(line);
+        g_sink(entry);
     if (g_stderrEnabled && (!g_sink || g_sinkAlsoStderr)) {
+        const QString line = entry.line();
         const QString prefixed = QStringLiteral("%1 %2[%3] %4")
                                      .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
                                           processName())

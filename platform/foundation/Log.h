@@ -18,10 +18,18 @@ void write(Level level, const char* operation, const QString& message);
 inline void debug(const char* operation, const QString& message) { write(Level::Debug, operation, message); }
 inline void error(const char* operation, const QString& message) { write(Level::Error, operation, message); }
 
-// Receives every formatted line, on the thread that wrote it. An empty function
+// One line of the log, as written.
+struct Entry {
+    Level level;
+    const char* operation;
+    QString message;
+    QString line() const { return formatLine(level, operation, message); }
+};
+
+// Receives every line, on the thread that wrote it. An empty function
 // removes the sink. While a sink is set, stderr still gets the line unless
 // `alsoStderr` is false.
-using Sink = std::function<void(const QString& line)>;
+using Sink = std::function<void(const Entry& entry)>;
 void setSink(Sink sink, bool alsoStderr = false);
 
 // Stops or resumes the stderr copy of every line (the command-line front end

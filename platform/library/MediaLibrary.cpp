@@ -471,6 +471,18 @@ void MediaLibrary::setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> li
     installResolver(library);
 }
 
+bool MediaLibrary::holdsFile(quint64 device, quint64 inode) const
+{
+    std::call_once(filesRead_, [this] {
+        for (const MediaItem& item : items_) {
+            struct stat info {};
+            if (::stat(path::native(item.filePath()).constData(), &info) == 0)
+                files_.insert(qMakePair(quint64(info.st_dev), quint64(info.st_ino)));
+        }
+    });
+    return files_.contains(qMakePair(device, inode));
+}
+
 MediaItem MediaLibrary::itemWithPersistentID(quint64 id) const
 {
     auto it = byId_.constFind(id);

@@ -20,6 +20,8 @@
 #include "platform/library/MediaItem.h"
 
 #include <QHash>
+#include <QPair>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -107,6 +109,11 @@ public:
     // Whether `fileName` has the extension of an audio file the index reads.
     static bool isAudioFileName(const QString& fileName);
 
+    // Whether the file with device `device` and inode `inode` is one of the
+    // library's songs (links followed): nothing may overwrite it. The songs'
+    // identities are read once, on the first call. Any thread.
+    bool holdsFile(quint64 device, quint64 inode) const;
+
 private:
     friend class LibraryScan;
     // The scan itself; every item read goes to `state` at once. nullptr when cancelled.
@@ -116,6 +123,8 @@ private:
     QString root_;
     std::vector<MediaItem> items_;
     QHash<quint64, std::size_t> byId_;
+    mutable std::once_flag filesRead_;
+    mutable QSet<QPair<quint64, quint64>> files_; // device and inode of each song
 };
 
 } // namespace medialibrary

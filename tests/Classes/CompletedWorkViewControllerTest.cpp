@@ -53,9 +53,9 @@ public:
             whenRunEnds();
         CompletedWorkViewController::runEnded(failedItemCount);
     }
-    void itemEnded(std::uint32_t index, ItemResult result) override
+    void itemEnded(std::uint32_t index, const ItemOutcome& outcome) override
     {
-        CompletedWorkViewController::itemEnded(index, result);
+        CompletedWorkViewController::itemEnded(index, outcome);
         if (afterItem)
             QMetaObject::invokeMethod(this, [this, index] { afterItem(index); }, Qt::QueuedConnection);
     }

@@ -42,9 +42,9 @@ struct Recorder : ConversionDisplay {
         EXPECT_GE(p, 0.0f);
         EXPECT_LE(p, 1.0f);
     }
-    void itemEnded(std::uint32_t i, ItemResult result) override
+    void itemEnded(std::uint32_t i, const ItemOutcome& outcome) override
     {
-        events << QStringLiteral("item %1 %2").arg(i).arg(result == ItemResult::Converted ? "ok" : "failed");
+        events << QStringLiteral("item %1 %2").arg(i).arg(outcome.result == ItemResult::Converted ? "ok" : "failed");
     }
     void runEnded(std::uint32_t failed) override
     {
@@ -376,9 +376,10 @@ TEST_F(Run, LogLinesHandedToTheMainThreadArriveWholeAndInOrder)
     std::mutex mutex;
     QStringList handedOver; // the export thread's lines, in the order written
     const QThread* mainThread = QThread::currentThread();
-    applog::setSink([&](const QString& line) {
+    applog::setSink([&](const applog::Entry& entry) {
         if (QThread::currentThread() == mainThread)
             return;
+        const QString line = entry.line();
         {
             std::lock_guard lock(mutex);
             handedOver << line;
@@ -389,9 +390,7 @@ TEST_F(Run, LogLinesHandedToTheMainThreadArriveWholeAndInOrder)
     });
     convert({item("Not Audio.mp3", "One"), item("Empty.m4a", "Two"), item("Copper Sky.m4a", "Three"),
              item("Not Audio.mp3", "Four")});
-    std::promise<void> drained;
-    exportservice::enqueue([&] { drained.set_value(); });
-    drained.get_future().wait();
+    exportservice::drain();
     const auto count = [&] {
         std::lock_guard lock(mutex);
         return std::size_t(handedOver.size());
@@ -449,9 +448,7 @@ TEST_F(Run, DestroyingTheRunMidwayIsSafe)
     } // gone while its import runs: its completion must find nothing to call
     // The import's handler runs on the export service, then hands over to the
     // main thread: wait for both.
-    std::promise<void> drained;
-    exportservice::enqueue([&] { drained.set_value(); });
-    drained.get_future().wait();
+    exportservice::drain();
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(late.events, QStringList{"started"});
@@ -473,9 +470,9 @@ TEST_F(Run, ProgressTicksFollowTheItemsStatus)
         QStringList seen;
         void progress(float p) override { seen << QStringLiteral("p %1 %2").arg(run->currentItemIndex()).arg(p); }
         void currentItem() override { seen << QStringLiteral("c %1").arg(run->currentItemIndex()); }
-        void itemEnded(std::uint32_t i, ItemResult result) override
+        void itemEnded(std::uint32_t i, const ItemOutcome& outcome) override
         {
-            seen << QStringLiteral("end %1 %2").arg(i).arg(result == ItemResult::Converted);
+            seen << QStringLiteral("end %1 %2").arg(i).arg(outcome.result == ItemResult::Converted);
         }
         void runEnded(std::uint32_t) override { seen << "ended"; }
     } ticks;

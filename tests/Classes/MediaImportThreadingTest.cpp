@@ -143,7 +143,7 @@ TEST_F(Threading, MainThreadPollsWhileImportsChainOnTheServiceThread)
 
 TEST_F(Threading, ChainedEarlyFailuresDoNotGrowTheStack)
 {
-    applog::setSink([](const QString&) {}, false);
+    applog::setSink([](const applog::Entry&) {}, false);
     constexpr int kItems = 3000;
     std::atomic<int> done{0};
     std::uintptr_t lowest = UINTPTR_MAX, highest = 0;

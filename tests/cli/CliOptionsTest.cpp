@@ -1,4 +1,6 @@
+#include "Classes/ConversionRun.h"
 #include "cli/CliOptions.h"
+#include "cli/Selection.h"
 #include "platform/foundation/Localization.h"
 
 #include <gtest/gtest.h>
@@ -40,24 +42,28 @@ TEST(CliOptions, YesIsUnderstoodInTheLanguageShown)
         EXPECT_TRUE(cli::isYes(QString::fromUtf8(yes))) << yes;
     for (const char* no : {"", "\n", "n", "N", "j", "ja", "x"})
         EXPECT_FALSE(cli::isYes(QString::fromUtf8(no))) << no;
-    EXPECT_EQ(cli::leftOutReasonText("unsupported format"), "unsupported format");
+    EXPECT_EQ(cli::leftOutText(cli::LeftOut::UnsupportedFormat), "unsupported format");
 
     ASSERT_TRUE(localization::install(QStringLiteral("de")));
     for (const char* yes : {"j", "J", "ja\n", "y"})
         EXPECT_TRUE(cli::isYes(QString::fromUtf8(yes))) << yes;
     for (const char* no : {"", "n", "nein"})
         EXPECT_FALSE(cli::isYes(QString::fromUtf8(no))) << no;
-    EXPECT_EQ(cli::leftOutReasonText("protected"), QString::fromUtf8("geschützt"));
+    EXPECT_EQ(cli::leftOutText(cli::LeftOut::Protected), QString::fromUtf8("geschützt"));
+    EXPECT_EQ(cli::leftOutName(cli::LeftOut::Protected), "protected") << "the list's column stays English";
     localization::install(QStringLiteral("en"));
     EXPECT_FALSE(cli::isYes("j")) << "back in English";
 }
 
 TEST(CliOptions, BatchPercentAsTheScreenShowsIt)
 {
-    EXPECT_EQ(cli::batchPercent(1, 0.5f, 4), 37);
-    EXPECT_EQ(cli::batchPercent(2, 0.0f, 3), 66);
-    EXPECT_EQ(cli::batchPercent(3, 1.0f, 4), 100);
-    EXPECT_EQ(cli::batchPercent(0, 0.0f, 0), 100);
+    const auto percent = [](unsigned index, float fraction, int count) {
+        return static_cast<int>(ConversionRun::batchFraction(index, fraction, count) * 100.0f);
+    };
+    EXPECT_EQ(percent(1, 0.5f, 4), 37);
+    EXPECT_EQ(percent(2, 0.0f, 3), 66);
+    EXPECT_EQ(percent(3, 1.0f, 4), 100);
+    EXPECT_EQ(percent(0, 0.0f, 0), 100);
 }
 
 TEST(CliOptions, ProgressLineFitsTheTerminal)

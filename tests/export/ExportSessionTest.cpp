@@ -84,9 +84,7 @@ Outcome exportTo(const QString& source, const QString& fileType, const QString& 
     session.reset(); // the service keeps it alive until the handler has run
     done.get_future().wait();
     // Let the service drop the handler so that no second call can sneak in.
-    std::promise<void> drained;
-    exportservice::enqueue([&] { drained.set_value(); });
-    drained.get_future().wait();
+    exportservice::drain();
     return *outcome;
 }
 
@@ -306,9 +304,7 @@ TEST(ExportSession, CancelledWhileWaitingAndHandlerCalledOnce)
     session->cancelExport();
     release.set_value();
     done.get_future().wait();
-    std::promise<void> drained;
-    exportservice::enqueue([&] { drained.set_value(); });
-    drained.get_future().wait();
+    exportservice::drain();
     EXPECT_EQ(calls.load(), 1);
     EXPECT_EQ(session->status(), AVAssetExportSessionStatusCancelled);
     EXPECT_EQ(session->error(), nullptr);

@@ -45,7 +45,8 @@ LogCapture::LogCapture()
     // Outside our lock: the log calls the sink under its own lock, and the
     // sink takes ours, so ours must never be held while the log's is taken.
     if (first) {
-        applog::setSink([](const QString& line) {
+        applog::setSink([](const applog::Entry& entry) {
+            const QString line = entry.line();
             std::lock_guard capturesLock(g_capturesMutex);
             for (LogCapture* capture : g_captures)
                 capture->append(line);

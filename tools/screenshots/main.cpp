@@ -203,9 +203,9 @@ class RunningScreen : public CompletedWorkViewController {
 public:
     std::uint32_t atItem = 0;
     std::function<void()> capture;
-    void itemEnded(std::uint32_t index, ItemResult result) override
+    void itemEnded(std::uint32_t index, const ItemOutcome& outcome) override
     {
-        CompletedWorkViewController::itemEnded(index, result);
+        CompletedWorkViewController::itemEnded(index, outcome);
         if (index != atItem || !capture)
             return;
         QMetaObject::invokeMethod(this, [this] {

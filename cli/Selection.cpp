@@ -1,0 +1,129 @@
+#include "cli/Selection.h"
+
+#include "Classes/OutputRecord.h"
+#include "cli/CliOptions.h"
+#include "platform/foundation/Localization.h"
+
+#include <QDir>
+#include <algorithm>
+
+namespace cli {
+
+QString leftOutName(LeftOut reason)
+{
+    switch (reason) {
+    case LeftOut::Protected: return QStringLiteral("protected");
+    case LeftOut::Unreadable: return QStringLiteral("unreadable");
+    case LeftOut::UnsupportedFormat: return QStringLiteral("unsupported format");
+    case LeftOut::BrokenLink: return QStringLiteral("link to nothing");
+    case LeftOut::LinkLoop: return QStringLiteral("link loop");
+    case LeftOut::NotAFile: return QStringLiteral("not a regular file");
+    case LeftOut::EarlierOutput: return QStringLiteral("converted by Ripwell");
+    }
+    return {};
+}
+
+QString leftOutText(LeftOut reason)
+{
+    switch (reason) {
+    case LeftOut::Protected: return L("protected");
+    case LeftOut::Unreadable: return L("unreadable");
+    case LeftOut::UnsupportedFormat: return L("unsupported format");
+    case LeftOut::BrokenLink: return L("link to nothing");
+    case LeftOut::LinkLoop: return L("link loop");
+    case LeftOut::NotAFile: return L("not a regular file");
+    case LeftOut::EarlierOutput: return L("converted by Ripwell");
+    }
+    return {};
+}
+
+std::optional<LeftOut> leftOutReason(const medialibrary::MediaItem& item)
+{
+    using medialibrary::LeftOutReason;
+    switch (item.leftOutReason()) {
+    case LeftOutReason::None: break;
+    case LeftOutReason::Protected: return LeftOut::Protected;
+    case LeftOutReason::Unreadable: return LeftOut::Unreadable;
+    case LeftOutReason::BrokenLink: return LeftOut::BrokenLink;
+    case LeftOutReason::LinkLoop: return LeftOut::LinkLoop;
+    case LeftOutReason::NotAFile: return LeftOut::NotAFile;
+    }
+    static const QStringList converted = {QStringLiteral("mp3"), QStringLiteral("m4a"), QStringLiteral("wav"),
+                                          QStringLiteral("aif")};
+    if (!converted.contains(item.assetURL().pathExtension()))
+        return LeftOut::UnsupportedFormat;
+    return std::nullopt;
+}
+
+std::size_t Selection::count(LeftOut reason) const
+{
+    const auto it = counts_.find(reason);
+    return it == counts_.end() ? 0 : it->second;
+}
+
+std::optional<LeftOut> Selection::reasonFor(const medialibrary::MediaItem& item) const
+{
+    const auto it = reasons_.constFind(item.persistentID());
+    return it == reasons_.constEnd() ? std::nullopt : std::optional(it.value());
+}
+
+QString Selection::summaryOfLeftOut() const
+{
+    // The three reasons always, the rarer ones where they occur (by name).
+    const LeftOut always[] = {LeftOut::Protected, LeftOut::Unreadable, LeftOut::UnsupportedFormat};
+    QStringList parts;
+    for (LeftOut reason : always)
+        parts << QStringLiteral("%1 %2").arg(leftOutText(reason), QString::number(count(reason)));
+    std::vector<LeftOut> rarer;
+    for (const auto& [reason, n] : counts_)
+        if (std::find(std::begin(always), std::end(always), reason) == std::end(always))
+            rarer.push_back(reason);
+    std::sort(rarer.begin(), rarer.end(), [](LeftOut a, LeftOut b) { return leftOutName(a) < leftOutName(b); });
+    for (LeftOut reason : rarer)
+        parts << QStringLiteral("%1 %2").arg(leftOutText(reason), QString::number(count(reason)));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString Selection::listOfLeftOut() const
+{
+    std::vector<LeftOut> reasons;
+    for (const auto& [reason, n] : counts_)
+        reasons.push_back(reason);
+    std::sort(reasons.begin(), reasons.end(), [](LeftOut a, LeftOut b) { return leftOutName(a) < leftOutName(b); });
+    QStringList parts;
+    for (LeftOut reason : reasons)
+        parts << QStringLiteral("%1 %2").arg(leftOutText(reason), QString::number(count(reason)));
+    return parts.join(QStringLiteral(", "));
+}
+
+Selection select(const medialibrary::MediaLibrary& library, const QString& documentsDirectory, const QStringList& filters)
+{
+    // A library inside the documents folder holds the files of earlier runs:
+    // they are no songs to convert again.
+    const OutputRecord record = OutputRecord::load(documentsDirectory);
+    const QDir documents(documentsDirectory);
+    const auto isEarlierOutput = [&](const medialibrary::MediaItem& item) {
+        const QString relative = documents.relativeFilePath(item.filePath());
+        return !relative.startsWith(QLatin1String("../")) && record.contains(relative);
+    };
+
+    Selection selection;
+    for (const auto& item : library.items()) {
+        if (!matchesFilters(item.artist(), item.albumTitle(), item.displayTitle(), filters))
+            continue;
+        selection.listed.push_back(item);
+        std::optional<LeftOut> reason = leftOutReason(item);
+        if (!reason && isEarlierOutput(item))
+            reason = LeftOut::EarlierOutput;
+        if (!reason) {
+            selection.toConvert.setObject(item, item.assetURL());
+            continue;
+        }
+        selection.leftOut.emplace_back(item, *reason);
+        selection.reasons_.insert(item.persistentID(), *reason);
+        ++selection.counts_[*reason];
+    }
+    return selection;
+}
+
+} // namespace cli

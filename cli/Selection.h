@@ -1,0 +1,66 @@
+#pragma once
+// What a run of ripwell-cli converts: the songs of the library that match the
+// filters, less those left out, each with its reason.
+
+#include "Classes/SelectionMap.h"
+#include "platform/library/MediaLibrary.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace cli {
+
+// Why a song of the library is left out of a conversion.
+enum class LeftOut {
+    Protected,
+    Unreadable,
+    UnsupportedFormat,
+    BrokenLink,    // a link to nothing
+    LinkLoop,
+    NotAFile,      // a FIFO or device with a song's name
+    EarlierOutput, // a file an earlier run made, in a library inside the documents folder
+};
+
+// The reason as the list's column spells it, the same in every language:
+// "protected", "unreadable", "unsupported format", "link to nothing", "link
+// loop", "not a regular file", "converted by Ripwell".
+QString leftOutName(LeftOut reason);
+// The reason in the user's language.
+QString leftOutText(LeftOut reason);
+
+// Why `item` is left out by what it is; nothing when it is converted.
+std::optional<LeftOut> leftOutReason(const medialibrary::MediaItem& item);
+
+struct Selection {
+    std::vector<medialibrary::MediaItem> listed; // every song that matches, in library order
+    std::vector<std::pair<medialibrary::MediaItem, LeftOut>> leftOut; // those left out, in library order
+    SelectionMap toConvert;                      // the rest, for the run
+
+    // How many songs were left out for `reason`.
+    std::size_t count(LeftOut reason) const;
+    // The reason of a listed song; nothing for one that is converted.
+    std::optional<LeftOut> reasonFor(const medialibrary::MediaItem& item) const;
+
+    // For the summary: "protected 1, unreadable 0, unsupported format 0",
+    // then the rarer reasons where they occur ("…, link loop 2").
+    QString summaryOfLeftOut() const;
+    // For the list: every reason that occurs with its count, "link loop 1,
+    // unreadable 2", by the reasons' names.
+    QString listOfLeftOut() const;
+
+private:
+    std::map<LeftOut, std::size_t> counts_;
+    QHash<quint64, LeftOut> reasons_; // by persistent id
+    friend Selection select(const medialibrary::MediaLibrary&, const QString&, const QStringList&);
+};
+
+// The songs of `library` whose "artist / album / title" holds every filter
+// word. Files of earlier runs (the documents folder's record names them) are
+// left out as such when the library lies inside `documentsDirectory`.
+Selection select(const medialibrary::MediaLibrary& library, const QString& documentsDirectory, const QStringList& filters);
+
+} // namespace cli

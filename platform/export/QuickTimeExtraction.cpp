@@ -1,0 +1,133 @@
+#include "platform/export/QuickTimeExtraction.h"
+
+#include "platform/foundation/FileDescriptor.h"
+#include "platform/foundation/PathString.h"
+
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mediaexport {
+
+namespace {
+
+std::uint64_t bigEndian(const unsigned char* p, int bytes)
+{
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+struct MdatPayload {
+    bool found = false;
+    std::uint64_t length = 0; // bytes after the header; the file position is at its start
+};
+
+// Walks the top-level atoms from the file's start to the first "mdat".
+// Every step moves forward, and a size that cannot describe an atom ends the
+// walk, so the walk always ends.
+MdatPayload findMdat(int movie, std::uint64_t fileSize)
+{
+    std::uint64_t atomStart = 0;
+    for (;;) {
+        unsigned char header[8];
+        if (!fileio::readFully(movie, header, sizeof header))
+            return {};
+        const std::uint64_t size32 = bigEndian(header, 4);
+        const bool isMdat = std::memcmp(header + 4, "mdat", 4) == 0;
+
+        std::uint64_t size = size32;
+        std::uint64_t headerLength = 8;
+        if (size32 == 1) {
+            unsigned char extended[8];
+            if (!fileio::readFully(movie, extended, sizeof extended))
+                return {};
+            size = bigEndian(extended, 8);
+            headerLength = 16;
+            if (size < 16)
+                return {};
+        } else if (size32 == 0) {
+            // Runs to the end of the file; only meaningful for "mdat".
+            if (!isMdat)
+                return {};
+            const std::uint64_t payloadStart = atomStart + headerLength;
+            return {true, fileSize > payloadStart ? fileSize - payloadStart : 0};
+        } else if (size32 < 8) {
+            return {};
+        }
+
+        if (isMdat)
+            return {true, size - headerLength};
+
+        // The next atom starts `size` bytes after this one. One that would
+        // start past the end of the file means there is no next header.
+        if (size > fileSize - atomStart)
+            return {};
+        atomStart += size;
+        if (::lseek(movie, static_cast<off_t>(atomStart), SEEK_SET) < 0)
+            return {};
+    }
+}
+
+} // namespace
+
+bool extractMoviePayload(const QString& moviePath, const QString& destinationPath, const QByteArray& prefix,
+                         int createFlags, QString* failure)
+{
+    auto fail = [failure](const char* why) {
+        if (failure)
+            *failure = QString::fromLatin1(why);
+        return false;
+    };
+    // Plain descriptors: each block of the copy is then exactly one read()
+    // and one write() of the block, where stdio would split a block around
+    // its own 4 kB buffer and copy part of it twice.
+    FileDescriptor movie(::open(path::native(moviePath).constData(), O_RDONLY | O_CLOEXEC));
+    if (!movie)
+        return fail("Could not open source file");
+
+    struct stat info {};
+    const std::uint64_t fileSize =
+        ::fstat(movie.get(), &info) == 0 && info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+
+    const MdatPayload mdat = findMdat(movie.get(), fileSize);
+    if (!mdat.found)
+        return fail("Did not find mdat chunk");
+
+    FileDescriptor destination(::open(path::native(destinationPath).constData(),
+                                      O_WRONLY | O_CREAT | O_NOFOLLOW | createFlags | O_CLOEXEC, 0666));
+    if (!destination)
+        return fail("Could not open destination file");
+
+    auto buffer = std::make_unique<unsigned char[]>(kPayloadCopyBlockSize);
+    std::uint64_t remaining = mdat.length;
+    bool truncated = false;
+    bool writeFailed =
+        !prefix.isEmpty() && !fileio::writeFully(destination.get(), prefix.constData(), static_cast<std::size_t>(prefix.size()));
+    while (remaining != 0 && !writeFailed) {
+        const std::size_t block =
+            remaining > kPayloadCopyBlockSize ? kPayloadCopyBlockSize : static_cast<std::size_t>(remaining);
+        if (!fileio::readFully(movie.get(), buffer.get(), block)) {
+            truncated = true;
+            break;
+        }
+        if (!fileio::writeFully(destination.get(), buffer.get(), block)) {
+            writeFailed = true;
+            break;
+        }
+        remaining -= block;
+    }
+    if (!destination.close())
+        writeFailed = true;
+    if (truncated)
+        return fail("Truncated mdat chunk");
+    if (writeFailed)
+        return fail("Could not write destination file");
+    return true;
+}
+
+} // namespace mediaexport

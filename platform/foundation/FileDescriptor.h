@@ -1,0 +1,48 @@
+#pragma once
+// The one owner of a POSIX file descriptor, and the loops that read and write
+// whole blocks through one. Everything that opens a file by descriptor keeps
+// it in a FileDescriptor, so that no path closes it twice or not at all.
+
+#include <cstddef>
+#include <utility>
+
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Closes the descriptor held (if any) and holds `fd` instead.
+    void reset(int fd = -1);
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(fd_, -1); }
+    // Closes it now; false when close() reports an error (a write that did
+    // not reach the disk, on some file systems).
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+namespace fileio {
+
+// Reads `size` bytes at the file position; a signal or a short read does not
+// end it early, only the end of the file or an error.
+bool readFully(int fd, void* into, std::size_t size);
+
+// Writes all `size` bytes; false on an error (or a write that writes nothing,
+// as a full disk can).
+bool writeFully(int fd, const void* from, std::size_t size);
+
+} // namespace fileio
