@@ -1,5 +1,6 @@
 #include "Classes/OutputNaming.h"
 
+#include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/PathString.h"
 
 #include <cerrno>
@@ -111,7 +112,7 @@ bool makeOutputFolder(const QString& documentsDirectory, const QString& relative
     const QStringList levels = path::deletingLastComponent(relativeFile).split(u'/', Qt::SkipEmptyParts);
     QStringList made; // shallowest first
     QString at = documentsDirectory;
-    int folder = ::open(path::native(documentsDirectory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    FileDescriptor folder(::open(path::native(documentsDirectory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     auto fail = [&](const QString& name, int error) {
         if (folderFailure) {
             *folderFailure = error == ELOOP
@@ -123,28 +124,29 @@ bool makeOutputFolder(const QString& documentsDirectory, const QString& relative
         }
         return false;
     };
-    bool ok = folder >= 0 || fail(documentsDirectory, errno);
+    bool ok = folder || fail(documentsDirectory, errno);
     for (qsizetype i = 0; ok && i < levels.size(); ++i) {
         const QByteArray level = path::native(levels[i]);
         at = path::appendingComponent(at, levels[i]);
-        int next = ::openat(folder, level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0 && errno == ENOENT) {
-            if (::mkdirat(folder, level.constData(), 0777) == 0)
+        FileDescriptor next(::openat(folder.get(), level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next && errno == ENOENT) {
+            if (::mkdirat(folder.get(), level.constData(), 0777) == 0)
                 made.append(at);
             else if (errno != EEXIST) { // made by another in the meantime: open it as it is
                 ok = fail(at, errno);
                 break;
             }
-            next = ::openat(folder, level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            next.reset(::openat(folder.get(), level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         }
-        if (next < 0) {
+        if (!next) {
             // A link in the way is never followed (O_NOFOLLOW with O_DIRECTORY
             // says ELOOP or ENOTDIR); for a file in the way the folder below it
             // cannot be made ("Not a directory"), and a file where the last
             // folder should be is there already.
             int error = errno;
             struct stat info {};
-            if ((error == ENOTDIR || error == ELOOP) && ::fstatat(folder, level.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            if ((error == ENOTDIR || error == ELOOP) &&
+                ::fstatat(folder.get(), level.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                 S_ISLNK(info.st_mode))
                 error = ELOOP;
             if (error == ENOTDIR)
@@ -153,11 +155,8 @@ bool makeOutputFolder(const QString& documentsDirectory, const QString& relative
                 ok = fail(at, error);
             break;
         }
-        ::close(folder);
-        folder = next;
+        folder = std::move(next);
     }
-    if (folder >= 0)
-        ::close(folder);
     if (createdFolders) {
         for (auto it = made.crbegin(); it != made.crend(); ++it)
             createdFolders->append(*it);

@@ -1,6 +1,7 @@
 #include "Classes/OutputRecord.h"
 
 #include "Classes/OutputNaming.h"
+#include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/TemporaryFiles.h"
@@ -92,25 +93,14 @@ OutputRecord OutputRecord::load(const QString& documentsDirectory)
     OutputRecord record;
     record.documentsDirectory_ = documentsDirectory;
     const QByteArray file = path::native(path::appendingComponent(documentsDirectory, fileName()));
-    const int fd = ::open(file.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return record;
+    const FileDescriptor fd(::open(file.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     QByteArray text;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode)) {
         text.resize(static_cast<qsizetype>(info.st_size));
-        qsizetype read = 0;
-        while (read < text.size()) {
-            const ssize_t n = ::read(fd, text.data() + read, static_cast<std::size_t>(text.size() - read));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            read += n;
-        }
-        text.truncate(read);
+        if (!fileio::readFully(fd.get(), text.data(), static_cast<std::size_t>(text.size())))
+            text.clear(); // changed while read: as if there were none
     }
-    ::close(fd);
     if (!text.startsWith(kHeader))
         return record; // not a record, or one of a later kind: as if there were none
 
@@ -221,17 +211,15 @@ void OutputRecord::append(const QString& output, const Entry& entry)
     const QByteArray line = lineFor(output, entry);
     // Never through a link at the record's name, nor into a file with other names.
     const QByteArray file = path::native(absolute(fileName()));
-    const int fd = ::open(file.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const FileDescriptor fd(::open(file.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     bool written = false;
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+    if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
         // One write() of one line: appended whole, or (a full disk) in part,
         // and a part without its newline is passed over when read.
-        const ssize_t n = ::write(fd, line.constData(), static_cast<std::size_t>(line.size()));
+        const ssize_t n = ::write(fd.get(), line.constData(), static_cast<std::size_t>(line.size()));
         written = n == line.size();
     }
-    if (fd >= 0)
-        ::close(fd);
     if (!written)
         applog::debug("conversionLoop", QStringLiteral("Could not note %1 in %2").arg(output, fileName()));
 }

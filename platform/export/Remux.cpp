@@ -1,6 +1,7 @@
 #include "platform/export/Remux.h"
 
 #include "platform/export/MpegAudio.h"
+#include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/PathString.h"
 
 extern "C" {
@@ -55,16 +56,8 @@ struct IOContextFreer {
         avio_context_free(&pb);
     }
 };
-struct FdCloser {
-    void operator()(int* fd) const
-    {
-        ::close(*fd);
-        delete fd;
-    }
-};
 using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
 using IOContextPtr = std::unique_ptr<AVIOContext, IOContextFreer>;
-using FdPtr = std::unique_ptr<int, FdCloser>;
 
 // The song is read through a buffer eight times the size of libavformat's
 // own, which saves most of the read calls of a song.
@@ -73,7 +66,7 @@ constexpr int kReadBufferSize = 256 * 1024;
 int readSong(void* opaque, std::uint8_t* buffer, int size)
 {
     for (;;) {
-        const ssize_t n = ::read(*static_cast<int*>(opaque), buffer, static_cast<std::size_t>(size));
+        const ssize_t n = ::read(static_cast<const FileDescriptor*>(opaque)->get(), buffer, static_cast<std::size_t>(size));
         if (n > 0)
             return static_cast<int>(n);
         if (n == 0)
@@ -85,7 +78,7 @@ int readSong(void* opaque, std::uint8_t* buffer, int size)
 
 std::int64_t seekSong(void* opaque, std::int64_t offset, int whence)
 {
-    const int fd = *static_cast<int*>(opaque);
+    const int fd = static_cast<const FileDescriptor*>(opaque)->get();
     if (whence & AVSEEK_SIZE) {
         struct stat info {};
         return ::fstat(fd, &info) == 0 ? static_cast<std::int64_t>(info.st_size) : AVERROR(errno);
@@ -196,7 +189,7 @@ private:
 
     const RemuxJob& job_;
     std::optional<ExportError> error_;
-    FdPtr sourceFile_;       // closed last,
+    std::unique_ptr<FileDescriptor> sourceFile_;       // closed last,
     IOContextPtr sourceIO_;  // after the reader that uses it,
     InputPtr input_;         // which goes first
     OutputPtr output_;
@@ -242,10 +235,10 @@ RemuxResult Remuxer::copy()
 RemuxResult Remuxer::openInput()
 {
     const QByteArray source = path::native(job_.source);
-    const int fd = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    FileDescriptor song(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    if (!song)
         return fail("open", AVERROR(errno));
-    sourceFile_.reset(new int(fd));
+    sourceFile_ = std::make_unique<FileDescriptor>(std::move(song));
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kReadBufferSize));
     if (!buffer)
         return fail("av_malloc", AVERROR(ENOMEM));

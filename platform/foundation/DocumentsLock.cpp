@@ -48,8 +48,7 @@ QString holderOf(int fd)
 
 DocumentsLock::~DocumentsLock()
 {
-    if (fd_ >= 0)
-        ::close(fd_); // drops the lock
+    fd_.reset(); // drops the lock
     std::lock_guard lock(g_mutex);
     const auto it = g_held.constFind(folder_);
     if (it != g_held.constEnd() && it->expired())
@@ -67,7 +66,7 @@ std::shared_ptr<DocumentsLock> DocumentsLock::tryAcquire(const QString& folder, 
     // Never through a link placed at the lock's name, and never into a file
     // that has other names too: the lock file is truncated and written below,
     // and that must not reach any file outside the documents folder.
-    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    FileDescriptor fd(::open(lockPath.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
     const auto refuse = [&](const QString& reason) {
         if (holder)
             holder->clear();
@@ -75,32 +74,29 @@ std::shared_ptr<DocumentsLock> DocumentsLock::tryAcquire(const QString& folder, 
             *why = reason;
         return nullptr;
     };
-    if (fd < 0) {
+    if (!fd) {
         const int error = errno;
         return refuse(error == ELOOP ? QStringLiteral("%1 is a symbolic link").arg(path::fromNative(lockPath))
                                      : QString::fromLocal8Bit(std::strerror(error)));
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)
         return refuse(QStringLiteral("%1 is not a plain file of its own").arg(path::fromNative(lockPath)));
-    }
     int result;
     do {
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
+        result = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         const int error = errno;
         if (error == EWOULDBLOCK) {
             if (holder)
-                *holder = holderOf(fd);
+                *holder = holderOf(fd.get());
         } else {
             if (holder)
                 holder->clear();
             if (why)
                 *why = QString::fromLocal8Bit(std::strerror(error));
         }
-        ::close(fd);
         return nullptr;
     }
 
@@ -110,12 +106,12 @@ std::shared_ptr<DocumentsLock> DocumentsLock::tryAcquire(const QString& folder, 
     if (name.isEmpty())
         name = QStringLiteral("Ripwell");
     const QByteArray text = QByteArray::number(::getpid()) + ' ' + name.toUtf8() + '\n';
-    if (::ftruncate(fd, 0) == 0) {
-        const ssize_t written = ::pwrite(fd, text.constData(), static_cast<size_t>(text.size()), 0);
+    if (::ftruncate(fd.get(), 0) == 0) {
+        const ssize_t written = ::pwrite(fd.get(), text.constData(), static_cast<size_t>(text.size()), 0);
         (void)written;
     }
 
-    auto acquired = std::make_shared<DocumentsLock>(Token{}, key, fd);
+    auto acquired = std::make_shared<DocumentsLock>(Token{}, key, std::move(fd));
     g_held.insert(key, acquired);
     return acquired;
 }

@@ -9,6 +9,8 @@
 // Within one process the lock is shared: asking again for a folder this
 // process holds gives the same lock, which lasts until its last holder lets go.
 
+#include "platform/foundation/FileDescriptor.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -37,12 +39,12 @@ public:
 
     const QString& folder() const { return folder_; }
 
-    DocumentsLock(Token, QString folder, int fd) : folder_(std::move(folder)), fd_(fd) {}
+    DocumentsLock(Token, QString folder, FileDescriptor fd) : folder_(std::move(folder)), fd_(std::move(fd)) {}
     ~DocumentsLock();
     DocumentsLock(const DocumentsLock&) = delete;
     DocumentsLock& operator=(const DocumentsLock&) = delete;
 
 private:
     QString folder_;
-    int fd_;
+    FileDescriptor fd_;
 };

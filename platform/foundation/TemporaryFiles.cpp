@@ -1,5 +1,6 @@
 #include "platform/foundation/TemporaryFiles.h"
 
+#include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/PathString.h"
 
 #include <QDirIterator>
@@ -74,26 +75,16 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     };
     const QString temporary = temporaryPath(path::deletingLastComponent(path), path::extension(path));
     const QByteArray native = path::native(temporary);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
+    FileDescriptor fd(::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd)
         return fail(errno);
-    const char* at = bytes.constData();
-    qsizetype left = bytes.size();
+    errno = 0;
     int error = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, at, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        at += n;
-        left -= n;
-    }
-    if (error == 0 && ::fdatasync(fd) != 0)
+    if (!fileio::writeFully(fd.get(), bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        error = errno != 0 ? errno : ENOSPC;
+    if (error == 0 && ::fdatasync(fd.get()) != 0)
         error = errno;
-    if (::close(fd) != 0 && error == 0)
+    if (!fd.close() && error == 0)
         error = errno;
     if (error == 0 && ::rename(native.constData(), path::native(path).constData()) != 0)
         error = errno;

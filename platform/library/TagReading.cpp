@@ -1,5 +1,6 @@
 #include "platform/library/TagReading.h"
 
+#include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/PathString.h"
 
 #include <QFile>
@@ -40,17 +41,13 @@ enum class Container { Unknown, Mpeg, Mp4, Wav, Aiff, Flac };
 std::unique_ptr<TagLib::IOStream> openSong(const QString& path)
 {
     const QByteArray encoded = path::native(path);
-    const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return nullptr;
+    FileDescriptor fd(::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
-    }
     // Plain blocking reads from here on; the descriptor is a regular file.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    auto stream = std::make_unique<TagLib::FileStream>(fd, true); // the stream closes fd
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    auto stream = std::make_unique<TagLib::FileStream>(fd.release(), true); // the stream closes it
     if (!stream->isOpen())
         return nullptr;
     return stream;
