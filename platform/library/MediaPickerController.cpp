@@ -2,203 +2,28 @@
 
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/Timing.h"
+#include "platform/library/ArtworkLoader.h"
 #include "platform/library/MediaLibrary.h"
+#include "platform/library/PickerModel.h"
+#include "platform/library/PickerRowDelegate.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Style.h"
 #include "platform/ui/Theme.h"
 #include "platform/ui/Window.h"
 
-#include <QAbstractListModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QTimer>
 
 namespace medialibrary {
 
-namespace {
-constexpr int kMaxLoadsInFlight = 2;
-constexpr int kMaxThumbnails = 800;
-} // namespace
-
-// The rows shown under the current search: positions in the picker's list.
-class PickerModel : public QAbstractListModel {
-public:
-    explicit PickerModel(MediaPickerController* picker) : QAbstractListModel(picker), picker_(picker) { setFilter({}); }
-
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (!index.isValid())
-            return {};
-        if (role == Qt::DisplayRole)
-            return item(index.row()).displayTitle();
-        if (role == Qt::CheckStateRole) // what a screen reader says of the row's tick
-            return picker_->isRowChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
-        return {};
-    }
-
-    Qt::ItemFlags flags(const QModelIndex& index) const override
-    {
-        return QAbstractListModel::flags(index) | Qt::ItemIsUserCheckable;
-    }
-
-    const MediaItem& item(int row) const { return picker_->all_[rows_[static_cast<std::size_t>(row)]]; }
-
-    // Built on first use after each filtering: the search itself stays fast.
-    int rowOf(quint64 id) const
-    {
-        if (rowOfId_.isEmpty() && !rows_.empty()) {
-            rowOfId_.reserve(qsizetype(rows_.size()));
-            for (std::size_t row = 0; row < rows_.size(); ++row)
-                rowOfId_.insert(picker_->all_[rows_[row]].persistentID(), int(row));
-        }
-        return rowOfId_.value(id, -1);
-    }
-
-    void setFilter(const QString& text)
-    {
-        QStringList words = text.split(u' ', Qt::SkipEmptyParts);
-        for (QString& w : words)
-            w = w.toCaseFolded();
-        beginResetModel();
-        rows_.clear();
-        rowOfId_.clear();
-        const std::vector<QString>& keys = picker_->searchKeys_;
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            bool match = true;
-            for (const QString& w : words) {
-                if (!keys[i].contains(w)) {
-                    match = false;
-                    break;
-                }
-            }
-            if (match)
-                rows_.push_back(i);
-        }
-        endResetModel();
-    }
-
-    void refresh(quint64 id)
-    {
-        const int row = rowOf(id);
-        if (row >= 0)
-            emit dataChanged(index(row), index(row));
-    }
-
-private:
-    MediaPickerController* picker_;
-    std::vector<std::size_t> rows_;
-    mutable QHash<quint64, int> rowOfId_;
-};
-
-// Paints a row: artwork, title, artist and album, check mark.
-class PickerRowDelegate : public QStyledItemDelegate {
-public:
-    PickerRowDelegate(MediaPickerController* picker, PickerModel* model)
-        : QStyledItemDelegate(picker), picker_(picker), model_(model)
-    {
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
-    {
-        return {ui::Window::kWidth, MediaPickerController::kRowHeight};
-    }
-
-    // Rows are checked by the picker on a tap, not by the item view's own
-    // check box handling.
-    bool editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&) override
-    {
-        return false;
-    }
-
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        const MediaItem& item = model_->item(index.row());
-        const QRect r = option.rect;
-        const bool checked = picker_->isRowChecked(index.row());
-        p->save();
-        p->setRenderHint(QPainter::Antialiasing);
-        p->setRenderHint(QPainter::SmoothPixmapTransform);
-        p->fillRect(r, checked ? ui::colorWithRed(0.35, 0.75, 0.99, 0.14) : QColor(Qt::black));
-
-        const int side = MediaPickerController::kArtworkSide;
-        const QRectF art(r.left() + 10, r.top() + (r.height() - side) / 2.0, side, side);
-        QPainterPath clip;
-        clip.addRoundedRect(art, 5, 5);
-        const QImage thumb = picker_->thumbnailFor(item);
-        if (thumb.isNull()) {
-            p->fillPath(clip, ui::colorWithWhite(0.16));
-        } else {
-            p->save();
-            p->setClipPath(clip);
-            p->drawImage(art, thumb);
-            p->restore();
-        }
-        p->setPen(QPen(ui::colorWithWhite(1.0, 0.35), 1));
-        p->drawPath(clip);
-
-        const int textLeft = int(art.right()) + 10;
-        const int textRight = r.right() - 34;
-        QFont titleFont = ui::theme::systemFont(14, true);
-        QFont detailFont = ui::theme::systemFont(12);
-        const QString detail = [&] {
-            QStringList parts;
-            if (!item.artist().isNull())
-                parts << item.artist();
-            if (!item.albumTitle().isNull())
-                parts << item.albumTitle();
-            return parts.join(QStringLiteral(" – "));
-        }();
-        const QRect titleRect(textLeft, r.top() + 8, textRight - textLeft, 20);
-        const QRect detailRect(textLeft, r.top() + 28, textRight - textLeft, 18);
-        p->setFont(titleFont);
-        p->setPen(item.assetURL().isEmpty() ? ui::colorWithWhite(0.6) : QColor(Qt::white));
-        p->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-                    QFontMetrics(titleFont).elidedText(item.displayTitle(), Qt::ElideRight, titleRect.width()));
-        p->setFont(detailFont);
-        p->setPen(ui::colorWithWhite(0.62));
-        p->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
-                    QFontMetrics(detailFont).elidedText(detail, Qt::ElideRight, detailRect.width()));
-
-        if (checked) {
-            QPainterPath tick;
-            const QPointF c(r.right() - 18, r.center().y() + 0.5);
-            tick.moveTo(c + QPointF(-7, 0));
-            tick.lineTo(c + QPointF(-2, 5));
-            tick.lineTo(c + QPointF(7, -6));
-            p->setPen(QPen(ui::accentColor(), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p->setBrush(Qt::NoBrush);
-            p->drawPath(tick);
-        }
-        p->setPen(QPen(ui::colorWithWhite(1.0, 0.14), 1));
-        p->drawLine(QPointF(textLeft, r.bottom() + 0.5), QPointF(r.right(), r.bottom() + 0.5));
-        if (option.state & QStyle::State_HasFocus) { // the keyboard's row
-            p->setPen(QPen(ui::accentColor(), 2));
-            p->setBrush(Qt::NoBrush);
-            p->drawRoundedRect(QRectF(r).adjusted(2, 2, -2, -2), 5, 5);
-        }
-        p->restore();
-    }
-
-private:
-    MediaPickerController* picker_;
-    PickerModel* model_;
-};
-
 MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<const MediaLibrary> library,
                                              QObject* parent)
-    : ui::ViewController(parent), mediaTypes_(mediaTypes), library_(std::move(library))
+    : ui::ViewController(parent), mediaTypes_(mediaTypes), library_(std::move(library)), artwork_(makeArtworkLoader())
 {
     if (!library_) {
         // The default library may still be scanning: show what is known.
@@ -229,9 +54,30 @@ void MediaPickerController::setItems(std::vector<MediaItem> items)
 }
 
 MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent)
-    : ui::ViewController(parent), mediaTypes_(mediaTypes)
+    : ui::ViewController(parent), mediaTypes_(mediaTypes), artwork_(makeArtworkLoader())
 {
     startFillingIn(std::move(scan));
+}
+
+std::unique_ptr<ArtworkLoader> MediaPickerController::makeArtworkLoader()
+{
+    return std::make_unique<ArtworkLoader>(
+        kArtworkSide, [this](quint64 id) { return isRowVisible(id); },
+        [this] { return list_ ? list_->devicePixelRatioF() : 1.0; },
+        [this](quint64 id) {
+            if (model_)
+                model_->refresh(id);
+        });
+}
+
+int MediaPickerController::artworkLoadsStarted() const
+{
+    return artwork_->loadsStarted();
+}
+
+bool MediaPickerController::isLoadingArtwork() const
+{
+    return artwork_->isLoading();
 }
 
 void MediaPickerController::startFillingIn(std::shared_ptr<LibraryScan> scan)
@@ -308,15 +154,7 @@ MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
 
 MediaPickerController::~MediaPickerController()
 {
-    // No load may report back to a picker that is going away.
-    {
-        std::lock_guard lock(loadMutex_);
-        stopLoading_ = true;
-        jobs_.clear();
-    }
-    loadWake_.notify_all();
-    for (std::thread& t : loaders_)
-        t.join();
+    artwork_.reset(); // no load may report back to a picker that is going away
 }
 
 void MediaPickerController::loadView()
@@ -374,7 +212,7 @@ void MediaPickerController::loadView()
     list_->installEventFilter(this);
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { tapRow(index.row()); });
     // Rows scrolled past before their turn are dropped from the queue.
-    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { pumpArtwork(); });
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { artwork_->pump(); });
 
     emptyHint_ = new QLabel(root);
     emptyHint_->setObjectName(QStringLiteral("emptyHint"));
@@ -514,17 +352,7 @@ void MediaPickerController::cancel()
 
 QImage MediaPickerController::thumbnailFor(const MediaItem& item)
 {
-    if (!item.artwork())
-        return ui::imageNamed(QStringLiteral("noArtwork.png"));
-    auto it = thumbnails_.constFind(item.persistentID());
-    if (it != thumbnails_.constEnd())
-        return it.value();
-    if (!requested_.contains(item.persistentID())) {
-        requested_.insert(item.persistentID());
-        pending_.push_back(item);
-        QMetaObject::invokeMethod(this, [this] { pumpArtwork(); }, Qt::QueuedConnection);
-    }
-    return {};
+    return artwork_->thumbnailFor(item);
 }
 
 bool MediaPickerController::isRowVisible(quint64 id) const
@@ -535,72 +363,6 @@ bool MediaPickerController::isRowVisible(quint64 id) const
     if (row < 0)
         return false;
     return list_->visualRect(model_->index(row)).intersects(list_->viewport()->rect());
-}
-
-void MediaPickerController::pumpArtwork()
-{
-    while (inFlight_ < kMaxLoadsInFlight && !pending_.empty()) {
-        const MediaItem item = pending_.back();
-        pending_.pop_back();
-        if (!isRowVisible(item.persistentID())) {
-            requested_.remove(item.persistentID()); // asked again when painted again
-            continue;
-        }
-        ++inFlight_;
-        ++loadsStarted_;
-        const qreal dpr = list_ ? list_->devicePixelRatioF() : 1.0;
-        const QSize size(int(kArtworkSide * dpr), int(kArtworkSide * dpr));
-        {
-            std::lock_guard lock(loadMutex_);
-            jobs_.push_back({item, size});
-        }
-        if (loaders_.size() < std::size_t(kMaxLoadsInFlight))
-            loaders_.emplace_back([this] { artworkWorker(); });
-        loadWake_.notify_one();
-    }
-}
-
-void MediaPickerController::artworkWorker()
-{
-    std::unique_lock lock(loadMutex_);
-    while (true) {
-        loadWake_.wait(lock, [this] { return stopLoading_ || !jobs_.empty(); });
-        if (stopLoading_)
-            return;
-        ArtworkJob job = std::move(jobs_.front());
-        jobs_.pop_front();
-        lock.unlock();
-        QImage image = job.item.artwork()->imageWithSize(job.size);
-        lock.lock();
-        loaded_.emplace_back(job.item.persistentID(), std::move(image));
-        if (!stopLoading_)
-            QMetaObject::invokeMethod(this, "takeLoadedArtwork", Qt::QueuedConnection);
-    }
-}
-
-void MediaPickerController::takeLoadedArtwork()
-{
-    std::vector<std::pair<quint64, QImage>> loaded;
-    {
-        std::lock_guard lock(loadMutex_);
-        loaded.swap(loaded_);
-    }
-    for (auto& [id, image] : loaded) {
-        --inFlight_;
-        thumbnails_.insert(id, image.isNull() ? ui::imageNamed(QStringLiteral("noArtwork.png")) : image);
-        thumbnailOrder_.push_back(id);
-        if (model_)
-            model_->refresh(id);
-    }
-    if (thumbnailOrder_.size() > std::size_t(kMaxThumbnails)) {
-        const std::size_t drop = thumbnailOrder_.size() - kMaxThumbnails / 2;
-        for (std::size_t i = 0; i < drop; ++i) {
-            thumbnails_.remove(thumbnailOrder_[i]);
-            requested_.remove(thumbnailOrder_[i]);
-        }
-        thumbnailOrder_.erase(thumbnailOrder_.begin(), thumbnailOrder_.begin() + long(drop));
-    }
-    pumpArtwork();
 }
 
 } // namespace medialibrary

@@ -20,12 +20,6 @@
 #include "platform/library/MediaItem.h"
 #include "platform/ui/ViewController.h"
 
-#include <QHash>
-#include <QSet>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <memory>
 #include <vector>
 
@@ -36,6 +30,7 @@ class QPushButton;
 
 namespace medialibrary {
 
+class ArtworkLoader;
 class LibraryScan;
 class MediaLibrary;
 class MediaPickerController;
@@ -92,9 +87,9 @@ public:
     bool isFillingIn() const { return scan_ != nullptr; }
 
     // Artwork loads started so far (for the benchmark).
-    int artworkLoadsStarted() const { return loadsStarted_; }
+    int artworkLoadsStarted() const;
     // Whether pictures are still being loaded or waiting for their turn.
-    bool isLoadingArtwork() const { return inFlight_ > 0 || !pending_.empty(); }
+    bool isLoadingArtwork() const;
 
     QListView* listView() const { return list_; }
 
@@ -105,10 +100,8 @@ protected:
 private:
     friend class PickerModel;
     friend class PickerRowDelegate;
+    std::unique_ptr<ArtworkLoader> makeArtworkLoader();
     QImage thumbnailFor(const MediaItem& item); // null while loading
-    void pumpArtwork();
-    void artworkWorker();
-    Q_INVOKABLE void takeLoadedArtwork();
     bool isRowVisible(quint64 id) const;
     void startFillingIn(std::shared_ptr<LibraryScan> scan);
     void setItems(std::vector<MediaItem> items);
@@ -136,25 +129,7 @@ private:
     QLabel* countLabel_ = nullptr;
     QLabel* emptyHint_ = nullptr; // over the list while it has no rows: why
 
-    QHash<quint64, QImage> thumbnails_;
-    std::vector<quint64> thumbnailOrder_; // oldest first, for trimming the cache
-    std::vector<MediaItem> pending_;      // newest request last
-    QSet<quint64> requested_;
-    int inFlight_ = 0;
-    int loadsStarted_ = 0;
-
-    // Artwork loading threads. Jobs go out and pictures come back through
-    // these, under loadMutex_; the main thread is woken by a queued call.
-    struct ArtworkJob {
-        MediaItem item;
-        QSize size;
-    };
-    std::mutex loadMutex_;
-    std::condition_variable loadWake_;
-    std::deque<ArtworkJob> jobs_;
-    std::vector<std::pair<quint64, QImage>> loaded_;
-    bool stopLoading_ = false;
-    std::vector<std::thread> loaders_;
+    std::unique_ptr<ArtworkLoader> artwork_;
     bool finished_ = false;
 };
 

@@ -1,0 +1,356 @@
+// The scan of a library folder: the walk that finds its song files, the
+// reading of each on a few threads, and the scan that runs on a thread of its
+// own while readers look at what it has read so far.
+#include "platform/library/LibraryScan.h"
+
+#include "platform/foundation/PathString.h"
+#include "platform/library/AssetURL.h"
+#include "platform/library/MediaLibrary.h"
+#include "platform/library/TagReading.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace medialibrary {
+
+namespace {
+
+// The persistent id of a song: 63 bits of the SHA-1 of its path relative to
+// the library root (the bytes of the name as stored). Never 0.
+quint64 idForRelativePath(const QByteArray& relative)
+{
+    const QByteArray digest = QCryptographicHash::hash(relative, QCryptographicHash::Sha1);
+    quint64 id = 0;
+    for (int i = 0; i < 8; ++i)
+        id = (id << 8) | quint8(digest[i]);
+    id &= 0x7FFFFFFFFFFFFFFFull;
+    return id == 0 ? 1 : id;
+}
+
+QString canonical(const QString& path)
+{
+    const QString c = QFileInfo(path).canonicalFilePath();
+    return c.isEmpty() ? path::standardizedSlashes(QDir::cleanPath(QDir(path).absolutePath())) : c;
+}
+
+bool isAudioFileName(const QByteArray& name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > 0 && MediaLibrary::isAudioFileName(QStringLiteral("x") + QString::fromLatin1(name.mid(dot)));
+}
+
+// A file found by the walk: a song to read, or an entry with a song's name
+// that is no song file (`problem` says what it is instead).
+struct FoundFile {
+    QByteArray path; // the bytes as stored
+    LeftOutReason problem = LeftOutReason::None;
+    friend bool operator<(const FoundFile& a, const FoundFile& b) { return a.path < b.path; }
+};
+
+// What an entry with an audio file's name is once links are followed.
+LeftOutReason problemOf(const QByteArray& path, bool* isFolder)
+{
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return errno == ELOOP ? LeftOutReason::LinkLoop : LeftOutReason::BrokenLink;
+    *isFolder = S_ISDIR(st.st_mode);
+    return S_ISREG(st.st_mode) || *isFolder ? LeftOutReason::None : LeftOutReason::NotAFile;
+}
+
+// Every audio file under `root`, hidden entries and excluded folders left
+// out, sorted by path: regular files once links are followed, and, as left
+// out with their reason, links to nothing, link loops and FIFOs, devices or
+// sockets with a song's name. Paths are the bytes as stored; folders reached
+// through links are not entered (no loops). Stops early, with what it has,
+// when `cancelled` is set.
+std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>& excluded,
+                                    const std::atomic<bool>& cancelled)
+{
+    std::vector<FoundFile> files;
+    std::vector<QByteArray> pending{root};
+    while (!pending.empty() && !cancelled.load(std::memory_order_relaxed)) {
+        const QByteArray dir = pending.back();
+        pending.pop_back();
+        DIR* d = ::opendir(dir.constData());
+        if (!d)
+            continue;
+        while (const dirent* entry = ::readdir(d)) {
+            if (cancelled.load(std::memory_order_relaxed))
+                break;
+            const QByteArray name(entry->d_name);
+            if (name.startsWith('.'))
+                continue; // hidden, and "." and ".."
+            const QByteArray path = dir + '/' + name;
+            const unsigned char type = entry->d_type;
+            if (type == DT_DIR) {
+                if (!excluded.isEmpty() && excluded.contains(canonical(path::fromNative(path))))
+                    continue;
+                pending.push_back(path);
+                continue;
+            }
+            if (type == DT_REG) {
+                if (isAudioFileName(name))
+                    files.push_back({path});
+                continue;
+            }
+            // A link, a special file or a file system that does not say.
+            bool isFolder = false;
+            const LeftOutReason problem = problemOf(path, &isFolder);
+            if (isFolder) {
+                if (type == DT_UNKNOWN && !excluded.contains(canonical(path::fromNative(path)))) {
+                    struct stat own {};
+                    if (::lstat(path.constData(), &own) == 0 && S_ISDIR(own.st_mode))
+                        pending.push_back(path); // a real folder; one behind a link is not entered
+                }
+                continue;
+            }
+            if (isAudioFileName(name))
+                files.push_back({path, problem});
+        }
+        ::closedir(d);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The item's data without id and asset URL; `format` gets the format's extension.
+MediaItem::Data readData(const QString& filePath, QString* format)
+{
+    MediaItem::Data d;
+    d.filePath = filePath;
+    const tagreading::FileInfo info = tagreading::readFile(filePath);
+    *format = info.formatExtension;
+    d.title = info.title;
+    d.artist = info.artist;
+    d.albumTitle = info.albumTitle;
+    d.albumTrackNumber = info.track;
+    d.pictureSource = info.pictureSource;
+    d.isProtected = info.isProtected;
+    d.isReadable = info.readable;
+    return d;
+}
+
+// Reads the file found by the walk into an item with its id, the hash of its
+// path relative to the library's root.
+MediaItem readFoundFile(const FoundFile& found, const QByteArray& relative)
+{
+    const quint64 id = idForRelativePath(relative);
+    if (found.problem != LeftOutReason::None) {
+        MediaItem::Data d;
+        d.filePath = path::fromNative(found.path);
+        d.persistentID = id;
+        d.leftOut = found.problem;
+        return MediaItem(std::move(d));
+    }
+    QString format;
+    MediaItem::Data d = readData(path::fromNative(found.path), &format);
+    d.persistentID = id;
+    if (d.isReadable && !d.isProtected)
+        d.assetURL = makeAssetURL(format, id);
+    return MediaItem(std::move(d));
+}
+
+MediaItem withId(const MediaItem& item, quint64 id)
+{
+    MediaItem::Data d;
+    d.persistentID = id;
+    d.filePath = item.filePath();
+    d.title = item.title();
+    d.artist = item.artist();
+    d.albumTitle = item.albumTitle();
+    d.albumTrackNumber = item.albumTrackNumber();
+    d.isProtected = item.isProtected();
+    d.isReadable = item.isReadable();
+    d.leftOut = item.leftOutReason();
+    d.pictureSource = item.artwork() ? tagreading::readFile(item.filePath()).pictureSource : PictureSource::None;
+    if (!item.assetURL().isEmpty())
+        d.assetURL = makeAssetURL(item.assetURL().pathExtension(), id);
+    return MediaItem(std::move(d));
+}
+
+} // namespace
+
+struct LibraryScan::State {
+    std::atomic<bool> cancelled{false};
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    std::vector<MediaItem> found; // in the order read
+    QHash<quint64, std::size_t> byId;
+    bool finished = false;
+    std::shared_ptr<const MediaLibrary> library;
+
+    void add(const MediaItem& item)
+    {
+        std::lock_guard lock(mutex);
+        byId.insert(item.persistentID(), found.size());
+        found.push_back(item);
+    }
+};
+
+std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, const QStringList& excludedDirectories,
+                                      LibraryScan::State& state)
+{
+    auto library = std::make_shared<MediaLibrary>();
+    const QString root = canonical(rootPath);
+    if (!QFileInfo(root).isDir())
+        return library;
+
+    QSet<QString> excluded;
+    for (const QString& dir : excludedDirectories)
+        excluded.insert(canonical(dir));
+    if (excluded.contains(root))
+        return library;
+    const QByteArray rootBytes = path::native(root);
+    const std::vector<FoundFile> files = collectFiles(rootBytes, excluded, state.cancelled);
+
+    // Read the files on a few threads; each reads its own files.
+    std::vector<MediaItem> items(files.size());
+    const std::size_t workers = std::clamp<std::size_t>(std::size_t(QThread::idealThreadCount()), 1, 4);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < items.size(); i = next++) {
+            if (state.cancelled.load(std::memory_order_relaxed))
+                return;
+            items[i] = readFoundFile(files[i], files[i].path.mid(rootBytes.size() + 1));
+            state.add(items[i]);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < workers && t < items.size(); ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    if (state.cancelled)
+        return nullptr;
+
+    // Ids in path order; a clash (not expected of 63 hash bits) takes the next free id.
+    QSet<quint64> used;
+    for (MediaItem& item : items) {
+        quint64 id = item.persistentID();
+        while (used.contains(id))
+            id = (id + 1) & 0x7FFFFFFFFFFFFFFFull;
+        used.insert(id);
+        if (id != item.persistentID())
+            item = withId(item, id);
+    }
+    library->setItems(std::move(items));
+    return library;
+}
+
+MediaItem MediaLibrary::readItem(const QString& filePath, const QString& root)
+{
+    FoundFile found{path::native(filePath)};
+    bool isFolder = false;
+    found.problem = problemOf(found.path, &isFolder);
+    if (isFolder)
+        found.problem = LeftOutReason::NotAFile;
+    return readFoundFile(found, path::native(QDir(canonical(root)).relativeFilePath(filePath)));
+}
+
+std::shared_ptr<const MediaLibrary> MediaLibrary::scan(const QString& rootPath, const QStringList& excludedDirectories)
+{
+    LibraryScan::State state;
+    auto library = runScan(rootPath, excludedDirectories, state);
+    library->root_ = canonical(rootPath);
+    return library;
+}
+
+// --- LibraryScan ---
+
+std::shared_ptr<LibraryScan> LibraryScan::start(const QString& root, const QStringList& excludedDirectories,
+                                                Finished finished)
+{
+    std::shared_ptr<LibraryScan> scan(new LibraryScan);
+    scan->state_ = std::make_shared<State>();
+    scan->thread_ = std::thread([state = scan->state_, root, excludedDirectories, finished = std::move(finished)] {
+        std::shared_ptr<MediaLibrary> library = MediaLibrary::runScan(root, excludedDirectories, *state);
+        if (library)
+            library->root_ = canonical(root);
+        if (library && finished)
+            finished(library);
+        {
+            std::lock_guard lock(state->mutex);
+            state->library = library;
+            state->finished = true;
+        }
+        state->changed.notify_all();
+    });
+    return scan;
+}
+
+LibraryScan::~LibraryScan()
+{
+    cancel();
+}
+
+void LibraryScan::cancel()
+{
+    state_->cancelled = true;
+    std::lock_guard lock(joinMutex_);
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
+        thread_.join();
+}
+
+std::size_t LibraryScan::count() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->found.size();
+}
+
+std::vector<MediaItem> LibraryScan::itemsFrom(std::size_t from) const
+{
+    std::lock_guard lock(state_->mutex);
+    if (from >= state_->found.size())
+        return {};
+    return {state_->found.begin() + std::ptrdiff_t(from), state_->found.end()};
+}
+
+MediaItem LibraryScan::itemWithPersistentID(quint64 id) const
+{
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->byId.constFind(id);
+    return it == state_->byId.constEnd() ? MediaItem() : state_->found[it.value()];
+}
+
+QString LibraryScan::fileForAssetURL(const Url& url) const
+{
+    quint64 id = 0;
+    if (!assetId(url, &id))
+        return {};
+    const MediaItem item = itemWithPersistentID(id);
+    return !item.isNull() && item.assetURL() == url ? item.filePath() : QString();
+}
+
+bool LibraryScan::isFinished() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->finished;
+}
+
+std::shared_ptr<const MediaLibrary> LibraryScan::library() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->library;
+}
+
+std::shared_ptr<const MediaLibrary> LibraryScan::wait() const
+{
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [this] { return state_->finished; });
+    return state_->library;
+}
+
+} // namespace medialibrary

@@ -1,0 +1,79 @@
+#include "platform/library/PickerModel.h"
+
+#include "platform/library/MediaPickerController.h"
+
+namespace medialibrary {
+
+PickerModel::PickerModel(MediaPickerController* picker) : QAbstractListModel(picker), picker_(picker)
+{
+    setFilter({});
+}
+
+int PickerModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+QVariant PickerModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole)
+        return item(index.row()).displayTitle();
+    if (role == Qt::CheckStateRole) // what a screen reader says of the row's tick
+        return picker_->isRowChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+Qt::ItemFlags PickerModel::flags(const QModelIndex& index) const
+{
+    return QAbstractListModel::flags(index) | Qt::ItemIsUserCheckable;
+}
+
+const MediaItem& PickerModel::item(int row) const
+{
+    return picker_->all_[rows_[static_cast<std::size_t>(row)]];
+}
+
+// Built on first use after each filtering: the search itself stays fast.
+int PickerModel::rowOf(quint64 id) const
+{
+    if (rowOfId_.isEmpty() && !rows_.empty()) {
+        rowOfId_.reserve(qsizetype(rows_.size()));
+        for (std::size_t row = 0; row < rows_.size(); ++row)
+            rowOfId_.insert(picker_->all_[rows_[row]].persistentID(), int(row));
+    }
+    return rowOfId_.value(id, -1);
+}
+
+void PickerModel::setFilter(const QString& text)
+{
+    QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+    for (QString& w : words)
+        w = w.toCaseFolded();
+    beginResetModel();
+    rows_.clear();
+    rowOfId_.clear();
+    const std::vector<QString>& keys = picker_->searchKeys_;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        bool match = true;
+        for (const QString& w : words) {
+            if (!keys[i].contains(w)) {
+                match = false;
+                break;
+            }
+        }
+        if (match)
+            rows_.push_back(i);
+    }
+    endResetModel();
+}
+
+void PickerModel::refresh(quint64 id)
+{
+    const int row = rowOf(id);
+    if (row >= 0)
+        emit dataChanged(index(row), index(row));
+}
+
+} // namespace medialibrary

@@ -1,0 +1,98 @@
+#include "platform/library/PickerRowDelegate.h"
+
+#include "platform/library/MediaPickerController.h"
+#include "platform/library/PickerModel.h"
+#include "platform/ui/Style.h"
+#include "platform/ui/Theme.h"
+#include "platform/ui/Window.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace medialibrary {
+
+PickerRowDelegate::PickerRowDelegate(MediaPickerController* picker, PickerModel* model)
+    : QStyledItemDelegate(picker), picker_(picker), model_(model)
+{
+}
+
+QSize PickerRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    return {ui::Window::kWidth, MediaPickerController::kRowHeight};
+}
+
+bool PickerRowDelegate::editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&)
+{
+    return false;
+}
+
+void PickerRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const MediaItem& item = model_->item(index.row());
+    const QRect r = option.rect;
+    const bool checked = picker_->isRowChecked(index.row());
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing);
+    p->setRenderHint(QPainter::SmoothPixmapTransform);
+    p->fillRect(r, checked ? ui::colorWithRed(0.35, 0.75, 0.99, 0.14) : QColor(Qt::black));
+
+    const int side = MediaPickerController::kArtworkSide;
+    const QRectF art(r.left() + 10, r.top() + (r.height() - side) / 2.0, side, side);
+    QPainterPath clip;
+    clip.addRoundedRect(art, 5, 5);
+    const QImage thumb = picker_->thumbnailFor(item);
+    if (thumb.isNull()) {
+        p->fillPath(clip, ui::colorWithWhite(0.16));
+    } else {
+        p->save();
+        p->setClipPath(clip);
+        p->drawImage(art, thumb);
+        p->restore();
+    }
+    p->setPen(QPen(ui::colorWithWhite(1.0, 0.35), 1));
+    p->drawPath(clip);
+
+    const int textLeft = int(art.right()) + 10;
+    const int textRight = r.right() - 34;
+    QFont titleFont = ui::theme::systemFont(14, true);
+    QFont detailFont = ui::theme::systemFont(12);
+    const QString detail = [&] {
+        QStringList parts;
+        if (!item.artist().isNull())
+            parts << item.artist();
+        if (!item.albumTitle().isNull())
+            parts << item.albumTitle();
+        return parts.join(QStringLiteral(" – "));
+    }();
+    const QRect titleRect(textLeft, r.top() + 8, textRight - textLeft, 20);
+    const QRect detailRect(textLeft, r.top() + 28, textRight - textLeft, 18);
+    p->setFont(titleFont);
+    p->setPen(item.assetURL().isEmpty() ? ui::colorWithWhite(0.6) : QColor(Qt::white));
+    p->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+                QFontMetrics(titleFont).elidedText(item.displayTitle(), Qt::ElideRight, titleRect.width()));
+    p->setFont(detailFont);
+    p->setPen(ui::colorWithWhite(0.62));
+    p->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
+                QFontMetrics(detailFont).elidedText(detail, Qt::ElideRight, detailRect.width()));
+
+    if (checked) {
+        QPainterPath tick;
+        const QPointF c(r.right() - 18, r.center().y() + 0.5);
+        tick.moveTo(c + QPointF(-7, 0));
+        tick.lineTo(c + QPointF(-2, 5));
+        tick.lineTo(c + QPointF(7, -6));
+        p->setPen(QPen(ui::accentColor(), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p->setBrush(Qt::NoBrush);
+        p->drawPath(tick);
+    }
+    p->setPen(QPen(ui::colorWithWhite(1.0, 0.14), 1));
+    p->drawLine(QPointF(textLeft, r.bottom() + 0.5), QPointF(r.right(), r.bottom() + 0.5));
+    if (option.state & QStyle::State_HasFocus) { // the keyboard's row
+        p->setPen(QPen(ui::accentColor(), 2));
+        p->setBrush(Qt::NoBrush);
+        p->drawRoundedRect(QRectF(r).adjusted(2, 2, -2, -2), 5, 5);
+    }
+    p->restore();
+}
+
+} // namespace medialibrary
