@@ -5,7 +5,7 @@
 #include "tests/Classes/ImportHarness.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestSupport.h"
-#include "tools/make_library/SongGenerator.h"
+#include "tests/support/GeneratedLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,12 +25,12 @@ class Import : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        library = new TempDir;
         songgen::Options o;
         o.seconds = 1.0;
         o.broken = true;
         o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff};
-        songs = new std::vector<songgen::Song>(songgen::makeLibrary(library->path(), o));
+        library = new testsupport::GeneratedLibrary(o);
+        songs = &library->songs();
         ASSERT_EQ(songs->size(), 8u);
         // The library hands out asset URLs; id N is the N-th song.
         medialibrary::setAssetResolver([](const Url& url) {
@@ -41,7 +41,6 @@ protected:
     static void TearDownTestSuite()
     {
         medialibrary::setAssetResolver(nullptr);
-        delete songs;
         delete library;
     }
 
@@ -59,13 +58,13 @@ protected:
 
     Url dest(const QString& name) const { return Url::fileURLWithPath(out.file(name)); }
 
-    static TempDir* library;
-    static std::vector<songgen::Song>* songs;
+    static testsupport::GeneratedLibrary* library;
+    static const std::vector<songgen::Song>* songs;
     TempDir out;
     LogCapture log;
 };
-TempDir* Import::library = nullptr;
-std::vector<songgen::Song>* Import::songs = nullptr;
+testsupport::GeneratedLibrary* Import::library = nullptr;
+const std::vector<songgen::Song>* Import::songs = nullptr;
 
 void expectIdleAfterHandler(const MediaImport& w)
 {

@@ -6,7 +6,7 @@
 #include "platform/foundation/Log.h"
 #include "tests/Classes/ImportHarness.h"
 #include "tests/support/TestSupport.h"
-#include "tools/make_library/SongGenerator.h"
+#include "tests/support/GeneratedLibrary.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -24,12 +24,12 @@ class Threading : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        library = new TempDir;
         songgen::Options o;
         o.seconds = 1.0;
         o.broken = true;
         o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Alac, songgen::Format::WavInfo, songgen::Format::Aiff};
-        for (const auto& s : songgen::makeLibrary(library->path(), o))
+        library = new testsupport::GeneratedLibrary(o);
+        for (const auto& s : library->songs())
             sources.push_back(Url::fileURLWithPath(s.path));
         ASSERT_EQ(sources.size(), 8u); // four songs, four broken files
     }
@@ -39,12 +39,12 @@ protected:
         sources.clear();
     }
 
-    static TempDir* library;
+    static testsupport::GeneratedLibrary* library;
     static std::vector<Url> sources;
     TempDir out;
     LogCapture expectedErrors; // the broken songs' error lines, kept off the output
 };
-TempDir* Threading::library = nullptr;
+testsupport::GeneratedLibrary* Threading::library = nullptr;
 std::vector<Url> Threading::sources;
 
 // What the conversion run keeps: the current worker, read by its progress poll.

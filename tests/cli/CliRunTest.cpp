@@ -1,6 +1,6 @@
 // ripwell-cli as a user runs it: a real process over a generated library.
 #include "tests/support/TestSupport.h"
-#include "tools/make_library/SongGenerator.h"
+#include "tests/support/GeneratedLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,18 +45,18 @@ class Cli : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        library = new TempDir;
         songgen::Options o;
         o.seconds = 0.5;
         o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff,
                      songgen::Format::Protected};
-        ASSERT_EQ(songgen::makeLibrary(library->path(), o).size(), 5u);
+        library = new testsupport::GeneratedLibrary(o);
+        ASSERT_EQ(library->songs().size(), 5u);
     }
     static void TearDownTestSuite() { delete library; }
-    static TempDir* library;
+    static testsupport::GeneratedLibrary* library;
     TempDir docs;
 };
-TempDir* Cli::library = nullptr;
+testsupport::GeneratedLibrary* Cli::library = nullptr;
 
 TEST_F(Cli, HelpAndBadUsage)
 {

@@ -5,7 +5,7 @@
 #include "platform/foundation/TemporaryFiles.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestSupport.h"
-#include "tools/make_library/SongGenerator.h"
+#include "tests/support/GeneratedLibrary.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -122,12 +122,12 @@ class CliSafety : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        library = new TempDir;
         songgen::Options o;
         o.seconds = 2.0;
         o.songs = 8;
         o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff};
-        songs = new std::vector<songgen::Song>(songgen::makeLibrary(library->path(), o));
+        library = new testsupport::GeneratedLibrary(o);
+        songs = &library->songs();
         ASSERT_EQ(songs->size(), 8u);
         sourceAudio = new QHash<QByteArray, QString>;
         for (const songgen::Song& s : *songs)
@@ -136,7 +136,6 @@ protected:
     static void TearDownTestSuite()
     {
         delete sourceAudio;
-        delete songs;
         delete library;
     }
 
@@ -155,13 +154,13 @@ protected:
         return titles;
     }
 
-    static TempDir* library;
-    static std::vector<songgen::Song>* songs;
+    static testsupport::GeneratedLibrary* library;
+    static const std::vector<songgen::Song>* songs;
     static QHash<QByteArray, QString>* sourceAudio;
     TempDir docs;
 };
-TempDir* CliSafety::library = nullptr;
-std::vector<songgen::Song>* CliSafety::songs = nullptr;
+testsupport::GeneratedLibrary* CliSafety::library = nullptr;
+const std::vector<songgen::Song>* CliSafety::songs = nullptr;
 QHash<QByteArray, QString>* CliSafety::sourceAudio = nullptr;
 
 TEST_F(CliSafety, ALibraryInsideTheDocumentsFolderKeepsItsSongs)

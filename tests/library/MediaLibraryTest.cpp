@@ -2,7 +2,7 @@
 #include "platform/foundation/PathString.h"
 #include "platform/library/MediaLibrary.h"
 #include "tests/support/TestSupport.h"
-#include "tools/make_library/SongGenerator.h"
+#include "tests/support/GeneratedLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,14 +30,13 @@ class MediaLibraryTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        dir_ = new testsupport::TempDir;
-        root_ = dir_->file("Music");
         songgen::Options options;
         options.seconds = 0.5;
         options.broken = true;
-        QString error;
-        songs_ = songgen::makeLibrary(root_, options, &error);
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        library_ = new testsupport::GeneratedLibrary(options, "Music");
+        ASSERT_TRUE(library_->error().isEmpty()) << library_->error().toStdString();
+        root_ = library_->path();
+        songs_ = library_->songs();
 
         // Copies in a hidden folder, as a hidden file and in the documents directory.
         const QString mp3 = songs_.front().path;
@@ -50,8 +49,8 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        delete dir_;
-        dir_ = nullptr;
+        delete library_;
+        library_ = nullptr;
         songs_.clear();
     }
 
@@ -65,12 +64,12 @@ protected:
         return nullptr;
     }
 
-    static testsupport::TempDir* dir_;
+    static testsupport::GeneratedLibrary* library_;
     static QString root_, documents_;
     static std::vector<songgen::Song> songs_;
 };
 
-testsupport::TempDir* MediaLibraryTest::dir_ = nullptr;
+testsupport::GeneratedLibrary* MediaLibraryTest::library_ = nullptr;
 QString MediaLibraryTest::root_;
 QString MediaLibraryTest::documents_;
 std::vector<songgen::Song> MediaLibraryTest::songs_;
