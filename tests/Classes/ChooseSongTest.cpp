@@ -10,7 +10,7 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
-#include "tools/make_library/SongGenerator.h"
+#include "tests/support/GeneratedLibrary.h"
 
 #include <QDirIterator>
 #include <QEvent>
@@ -58,25 +58,23 @@ protected:
     static void SetUpTestSuite()
     {
         testsupport::silencePlatformMessages();
-        dir_ = new testsupport::TempDir;
         songgen::Options options;
         options.songs = 60; // 40 that the library hands over, 20 protected ones
         options.seconds = 0.1;
         options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::Protected};
-        QString error;
-        songgen::makeLibrary(dir_->file("Music"), options, &error);
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        library_ = new testsupport::GeneratedLibrary(options, "Music");
+        ASSERT_TRUE(library_->error().isEmpty()) << library_->error().toStdString();
     }
     static void TearDownTestSuite()
     {
-        delete dir_;
-        dir_ = nullptr;
+        delete library_;
+        library_ = nullptr;
         testsupport::restorePlatformMessages();
     }
 
     void SetUp() override
     {
-        MediaLibrary::setDefaultMediaLibrary(MediaLibrary::scan(dir_->file("Music")));
+        MediaLibrary::setDefaultMediaLibrary(MediaLibrary::scan(library_->path()));
         qputenv("RIPWELL_DOCUMENTS", QFile::encodeName(documents_.path()));
         timing::setScale(scale_);
         ctrl_ = std::make_unique<ChooseSongViewController>();
@@ -220,7 +218,7 @@ protected:
     static playback::Player* preview() { return AudioPlayerHelper::sharedInstance()->player(); }
     bool convertOffered() const { return ctrl_->convButton()->isVisible() && ctrl_->convButton()->isEnabled(); }
 
-    static testsupport::TempDir* dir_;
+    static testsupport::GeneratedLibrary* library_;
     testsupport::LogCapture log_; // the conversion run's lines
     double scale_ = 0.02; // the 5 s welcome cycle takes 100 ms
     testsupport::TempDir documents_;
@@ -229,7 +227,7 @@ protected:
     std::unique_ptr<PanelRecorder> panels_;
 };
 
-testsupport::TempDir* ChooseSongTest::dir_ = nullptr;
+testsupport::GeneratedLibrary* ChooseSongTest::library_ = nullptr;
 
 TEST_F(ChooseSongTest, WelcomeMessagesComeInTurnAndRestartAtOneWhenTheScreenReturns)
 {

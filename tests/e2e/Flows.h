@@ -18,7 +18,7 @@
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UrlCatcher.h"
-#include "tools/make_library/SongGenerator.h"
+#include "tests/support/GeneratedLibrary.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -83,15 +83,13 @@ protected:
     static void SetUpTestSuite()
     {
         testsupport::silencePlatformMessages();
-        library_ = new testsupport::TempDir;
         songgen::Options options;
         options.songs = 48; // 32 that the library hands over, 16 protected
         options.seconds = 0.1;
         options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::Protected};
         options.broken = true;
-        QString error;
-        songs_ = songgen::makeLibrary(library_->path(), options, &error);
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        library_ = new testsupport::GeneratedLibrary(options);
+        ASSERT_TRUE(library_->error().isEmpty()) << library_->error().toStdString();
     }
     static void TearDownTestSuite()
     {
@@ -355,12 +353,12 @@ protected:
         return {};
     }
 
-    static const songgen::Song& song(int index) { return songs_[std::size_t(index)]; }
+    static const songgen::Song& song(int index) { return library_->songs()[std::size_t(index)]; }
     // The first `n` songs that the library hands over.
     static std::vector<songgen::Song> playable(std::size_t n)
     {
         std::vector<songgen::Song> out;
-        for (const songgen::Song& s : songs_)
+        for (const songgen::Song& s : library_->songs())
             if (out.size() < n && s.format != songgen::Format::Protected && !s.broken)
                 out.push_back(s);
         return out;
@@ -373,8 +371,7 @@ protected:
         return out;
     }
 
-    static testsupport::TempDir* library_;
-    static std::vector<songgen::Song> songs_;
+    static testsupport::GeneratedLibrary* library_;
     testsupport::LogCapture log_; // the runs' lines, the broken songs' errors among them
     testsupport::TempDir home_;
     std::unique_ptr<RipwellAppDelegate> delegate_;

@@ -11,8 +11,7 @@ using e2e::textsFor;
 using testsupport::processEventsUntil;
 
 namespace e2e {
-testsupport::TempDir* Flows::library_ = nullptr;
-std::vector<songgen::Song> Flows::songs_;
+testsupport::GeneratedLibrary* Flows::library_ = nullptr;
 } // namespace e2e
 
 namespace {

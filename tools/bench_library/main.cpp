@@ -43,6 +43,23 @@ void spin(int ms)
     }
 }
 
+// `count` generated songs of a tenth of a second into DIR/0, of the
+// `formats` in turn; none after saying why.
+std::vector<songgen::Song> baseSongs(const QString& dir, int count, std::vector<songgen::Format> formats)
+{
+    songgen::Options options;
+    options.songs = count;
+    options.seconds = 0.1;
+    options.formats = std::move(formats);
+    QString error;
+    std::vector<songgen::Song> made = songgen::makeLibrary(dir + QStringLiteral("/0"), options, &error);
+    if (!error.isEmpty() || made.empty()) {
+        std::fprintf(stderr, "ripwell-bench-library: %s\n", qPrintable(error));
+        return {};
+    }
+    return made;
+}
+
 // A library of `songs` files: a few hundred generated songs, hard-linked
 // under many folders (the tags repeat, the paths and ids do not).
 bool makeLargeLibrary(const QString& dir, int songs)
@@ -53,16 +70,10 @@ bool makeLargeLibrary(const QString& dir, int songs)
     const int base = std::min(songs, 500);
     std::printf("generating %d songs, linked to %d files, into %s (once)...\n", base, songs, qPrintable(dir));
     std::fflush(stdout);
-    songgen::Options options;
-    options.songs = base;
-    options.seconds = 0.1;
-    options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3};
-    QString error;
-    const std::vector<songgen::Song> made = songgen::makeLibrary(dir + QStringLiteral("/0"), options, &error);
-    if (!error.isEmpty() || made.empty()) {
-        std::fprintf(stderr, "ripwell-bench-library: %s\n", qPrintable(error));
+    const std::vector<songgen::Song> made =
+        baseSongs(dir, base, {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3});
+    if (made.empty())
         return false;
-    }
     for (int i = int(made.size()), copy = 1; i < songs; ++copy) {
         const QString folder = dir + QStringLiteral("/%1").arg(copy);
         QDir().mkpath(folder);
@@ -85,17 +96,12 @@ bool makeDistinctLibrary(const QString& dir, int songs)
         return true;
     std::printf("generating %d distinct songs into %s (once)...\n", songs, qPrintable(dir));
     std::fflush(stdout);
-    songgen::Options options;
-    options.songs = std::min(songs, 100);
-    options.seconds = 0.1;
-    options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac,  songgen::Format::WavId3,
-                       songgen::Format::Aiff,   songgen::Format::Flac};
-    QString error;
-    const std::vector<songgen::Song> made = songgen::makeLibrary(dir + QStringLiteral("/0"), options, &error);
-    if (!error.isEmpty() || made.empty()) {
-        std::fprintf(stderr, "ripwell-bench-library: %s\n", qPrintable(error));
+    const std::vector<songgen::Song> made =
+        baseSongs(dir, std::min(songs, 100),
+                  {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff,
+                   songgen::Format::Flac});
+    if (made.empty())
         return false;
-    }
     for (int i = int(made.size()), copy = 1; i < songs; ++copy) {
         const QString folder = dir + QStringLiteral("/%1").arg(copy);
         QDir().mkpath(folder);
