@@ -1,5 +1,6 @@
 #include "Classes/EmailHelper.h"
 
+#include "platform/library/AudioFormat.h"
 #include "platform/mail/MailComposeViewController.h"
 #include "platform/ui/ViewController.h"
 
@@ -26,16 +27,10 @@ void EmailHelper::emailFile(const Url& file, const QString& subject, ui::ViewCon
 
 QString EmailHelper::mimeTypeForExtension(const QString& extension)
 {
-    const QString ext = extension.toLower();
-    if (ext == u"mp3")
-        return QStringLiteral("audio/mpeg");
-    if (ext == u"m4a")
-        return QStringLiteral("audio/aac");
-    if (ext == u"wav")
-        return QStringLiteral("audio/wav");
-    if (ext == u"aif" || ext == u"aiff")
-        return QStringLiteral("audio/aiff");
-    if (ext == u"log")
+    // A song's type is the table of formats' to say; error.log is text.
+    if (const auto format = medialibrary::formatForFileName(QStringLiteral("file.") + extension))
+        return QString::fromLatin1(medialibrary::formatInfo(*format).mimeType);
+    if (extension.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("text/plain");
     return QStringLiteral("application/octet-stream");
 }

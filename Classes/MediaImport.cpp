@@ -266,17 +266,19 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
     }
     setSession(session);
 
+    // The asset URL's extension names the song's format, exactly as the table
+    // spells it; the table says what it becomes. MP3 goes through the movie,
+    // the others directly.
     const QString extension = assetURL.pathExtension();
-    if (extension == u"mp3") {
+    std::optional<medialibrary::AudioFormat> format = medialibrary::formatForOutputExtension(extension);
+    if (format && extension != QLatin1String(medialibrary::formatInfo(*format).outputExtension))
+        format.reset(); // "MP3", "Flac": not the table's spelling
+    if (format == medialibrary::AudioFormat::Mp3) {
         importMP3ToFile(toURL, asset, std::move(completionBlock));
         return;
     }
-    if (extension == u"m4a") {
-        session->setOutputFileType(AVFileTypeAppleM4A);
-    } else if (extension == u"wav") {
-        session->setOutputFileType(AVFileTypeWAVE);
-    } else if (extension == u"aif") {
-        session->setOutputFileType(AVFileTypeAIFF);
+    if (format) {
+        session->setOutputFileType(QString::fromLatin1(medialibrary::formatInfo(*format).exportFileType));
     } else {
         applog::error(kImportOp, QStringLiteral("Unrecognized file extension: %1").arg(extension));
         // The idle session stays with the worker until it goes.

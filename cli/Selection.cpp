@@ -41,17 +41,14 @@ std::optional<LeftOut> leftOutReason(const medialibrary::MediaItem& item)
 {
     using medialibrary::LeftOutReason;
     switch (item.leftOutReason()) {
-    case LeftOutReason::None: break;
+    case LeftOutReason::None: return std::nullopt;
     case LeftOutReason::Protected: return LeftOut::Protected;
     case LeftOutReason::Unreadable: return LeftOut::Unreadable;
+    case LeftOutReason::UnsupportedFormat: return LeftOut::UnsupportedFormat;
     case LeftOutReason::BrokenLink: return LeftOut::BrokenLink;
     case LeftOutReason::LinkLoop: return LeftOut::LinkLoop;
     case LeftOutReason::NotAFile: return LeftOut::NotAFile;
     }
-    static const QStringList converted = {QStringLiteral("mp3"), QStringLiteral("m4a"), QStringLiteral("wav"),
-                                          QStringLiteral("aif")};
-    if (!converted.contains(item.assetURL().pathExtension()))
-        return LeftOut::UnsupportedFormat;
     return std::nullopt;
 }
 

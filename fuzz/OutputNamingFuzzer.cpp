@@ -2,12 +2,14 @@
 // file lies strictly inside the documents directory, and cleaning removes
 // every character it promises to remove, control characters included.
 #include "Classes/OutputNaming.h"
+#include "platform/library/AudioFormat.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cstdint>
 #include <cstdlib>
 #include <unistd.h>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -26,8 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return std::nullopt;
         return i < parts.size() ? QString::fromUtf8(parts[i]) : QString();
     };
-    static const char* const extensions[] = {"mp3", "m4a", "wav", "aif"};
-    const Url asset = Url::fromString(QStringLiteral("library://item/item.%1?id=1").arg(QLatin1String(extensions[(flags >> 3) & 3])));
+    // The output extension of a converted format of the table.
+    std::vector<const char*> extensions;
+    for (const auto& format : medialibrary::audioFormats())
+        if (format.converted)
+            extensions.push_back(format.outputExtension);
+    const Url asset = Url::fromString(
+        QStringLiteral("library://item/item.%1?id=1").arg(QLatin1String(extensions[(flags >> 3) % extensions.size()])));
 
     const QString cleaned = cleanUpFilename(QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)));
     for (QChar c : cleaned) {

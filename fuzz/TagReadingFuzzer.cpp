@@ -1,5 +1,7 @@
-// The library's format sniffing and tag reading on arbitrary song files. The
-// first byte picks the file extension the reader is told, the rest is the file.
+// The library's format recognition and tag reading on arbitrary song files.
+// The first byte picks the row of the table of formats whose extension the
+// file's name has; the rest is the file.
+#include "platform/library/AudioFormat.h"
 #include "platform/library/TagReading.h"
 
 #include <cstdint>
@@ -7,16 +9,24 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const char* const extensions[] = {"mp3", "m4a", "wav", "aif", "flac", "ogg", "opus", "m4p"};
+    const auto& formats = medialibrary::audioFormats();
     if (size < 1)
         return 0;
-    const QString ext = QString::fromLatin1(extensions[data[0] % (sizeof extensions / sizeof *extensions)]);
+    const medialibrary::AudioFormatInfo& named = formats[data[0] % formats.size()];
+    const QString name = QStringLiteral("song.") + QLatin1String(named.outputExtension);
     const QByteArray song(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
-    const auto info = medialibrary::tagreading::readData(song, ext);
+    const auto info = medialibrary::tagreading::readData(song, name);
     // What the index promises of a song it read.
     if (!info.readable && (info.isProtected || !info.title.isNull() || !info.artist.isNull()))
         std::abort();
-    if (info.formatExtension.isEmpty())
+    // The format is the content's, whatever the name says (but for an ID3v2
+    // tag that the file ends inside, where the name decides).
+    if (info.format && medialibrary::recogniseFormat(song, name) != info.format)
+        std::abort();
+    // A converted song's asset URL names its format again.
+    if (info.readable && info.format && medialibrary::formatInfo(*info.format).converted &&
+        medialibrary::formatForOutputExtension(QLatin1String(medialibrary::formatInfo(*info.format).outputExtension)) !=
+            info.format)
         std::abort();
     return 0;
 }

@@ -17,6 +17,12 @@ std::optional<mediaexport::Container> containerFor(const QString& fileType)
         return mediaexport::Container::Wave;
     if (fileType == AVFileTypeAIFF)
         return mediaexport::Container::Aiff;
+    if (fileType == AVFileTypeFLAC)
+        return mediaexport::Container::Flac;
+    if (fileType == AVFileTypeOggVorbis)
+        return mediaexport::Container::OggVorbis;
+    if (fileType == AVFileTypeOpus)
+        return mediaexport::Container::Opus;
     return std::nullopt;
 }
 
@@ -134,6 +140,7 @@ void AVAssetExportSession::run()
 
     mediaexport::RemuxJob job;
     job.source = asset_->filePath();
+    job.sourceFormat = asset_->format();
     job.destination = destination;
     job.container = *container;
     job.cancelled = [this] { return cancelled_.load() || exportservice::isStopping(); };

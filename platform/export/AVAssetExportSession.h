@@ -23,6 +23,11 @@ inline const QString AVFileTypeQuickTimeMovie = QStringLiteral("com.apple.quickt
 inline const QString AVFileTypeAppleM4A = QStringLiteral("com.apple.m4a-audio");
 inline const QString AVFileTypeWAVE = QStringLiteral("com.microsoft.waveform-audio");
 inline const QString AVFileTypeAIFF = QStringLiteral("public.aiff-audio");
+// The formats of a Linux library beyond those, as the table of formats names them.
+inline const QString AVFileTypeFLAC = QString::fromLatin1(medialibrary::formatInfo(medialibrary::AudioFormat::Flac).exportFileType);
+inline const QString AVFileTypeOggVorbis =
+    QString::fromLatin1(medialibrary::formatInfo(medialibrary::AudioFormat::OggVorbis).exportFileType);
+inline const QString AVFileTypeOpus = QString::fromLatin1(medialibrary::formatInfo(medialibrary::AudioFormat::Opus).exportFileType);
 
 enum AVAssetExportSessionStatus : std::int32_t {
     AVAssetExportSessionStatusUnknown = 0,

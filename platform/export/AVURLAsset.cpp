@@ -9,6 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+std::optional<medialibrary::AudioFormat> AVURLAsset::format() const
+{
+    if (url_.isFileURL())
+        return medialibrary::formatForFileName(filePath_);
+    return medialibrary::formatForOutputExtension(url_.pathExtension());
+}
+
 std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const Url& url, const QVariantMap& /*options*/)
 {
     if (url.isEmpty())

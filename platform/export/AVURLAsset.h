@@ -3,6 +3,7 @@
 // it: the asset URL and the file behind it.
 
 #include "platform/foundation/Url.h"
+#include "platform/library/AudioFormat.h"
 
 #include <QString>
 #include <QVariantMap>
@@ -19,6 +20,9 @@ public:
     const Url& URL() const { return url_; }
     // Absolute path of the song file.
     const QString& filePath() const { return filePath_; }
+    // The format the URL names: a library asset URL's extension, a file
+    // URL's file name. The export checks it against the file's content.
+    std::optional<medialibrary::AudioFormat> format() const;
 
     AVURLAsset(Url url, QString filePath) : url_(std::move(url)), filePath_(std::move(filePath)) {}
 

@@ -3,6 +3,7 @@
 #include "platform/export/MpegAudio.h"
 #include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/PathString.h"
+#include "platform/library/TagReading.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -13,7 +14,11 @@ extern "C" {
 #include <QFile>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/flacpicture.h>
 #include <taglib/infotag.h>
+#include <taglib/opusfile.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
 #include <taglib/wavfile.h>
 
 #include <algorithm>
@@ -104,6 +109,9 @@ const char* muxerName(Container c)
     case Container::M4A: return "ipod";
     case Container::Wave: return "wav";
     case Container::Aiff: return "aiff";
+    case Container::Flac: return "flac";
+    case Container::OggVorbis: return "ogg";
+    case Container::Opus: return "opus";
     }
     return "mov";
 }
@@ -149,6 +157,38 @@ std::optional<ExportError> tagWave(const QString& path, const Tags& tags)
     }
     if (!wav.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers))
         return ExportError(QStringLiteral("TagLib::RIFF::WAV::File::save"), -1, QStringLiteral("the tags could not be written"));
+    return std::nullopt;
+}
+
+bool isOgg(Container c)
+{
+    return c == Container::OggVorbis || c == Container::Opus;
+}
+
+// The Ogg muxer writes a comment header of its own and no pictures: the
+// source's comment header, every field and picture, replaces it afterwards.
+// Only the header pages change; the audio pages keep their packets and
+// granule positions.
+template <typename OggFile>
+std::optional<ExportError> copyComment(const QString& source, const QString& destination)
+{
+    OggFile in(path::native(source).constData(), false);
+    OggFile out(path::native(destination).constData(), false);
+    if (!in.isValid() || !in.tag())
+        return ExportError(QStringLiteral("TagLib::Ogg::File"), -1, QStringLiteral("the song's comment header cannot be read"));
+    if (!out.isValid() || !out.tag())
+        return ExportError(QStringLiteral("TagLib::Ogg::File"), -1, QStringLiteral("the written file cannot be read back"));
+    TagLib::Ogg::XiphComment* comment = out.tag();
+    comment->removeAllFields();
+    comment->removeAllPictures();
+    const TagLib::Ogg::FieldListMap fields = in.tag()->fieldListMap();
+    for (const auto& [name, values] : fields)
+        for (const TagLib::String& value : values)
+            comment->addField(name, value, false);
+    for (const TagLib::FLAC::Picture* picture : in.tag()->pictureList())
+        comment->addPicture(new TagLib::FLAC::Picture(picture->render()));
+    if (!out.save())
+        return ExportError(QStringLiteral("TagLib::Ogg::File::save"), -1, QStringLiteral("the tags could not be written"));
     return std::nullopt;
 }
 
@@ -227,6 +267,13 @@ RemuxResult Remuxer::copy()
         if (auto e = tagWave(job_.destination, tags_))
             return fail(*e);
     }
+    if (isOgg(job_.container)) {
+        const auto copied = job_.container == Container::Opus
+                                ? copyComment<TagLib::Ogg::Opus::File>(job_.source, job_.destination)
+                                : copyComment<TagLib::Ogg::Vorbis::File>(job_.source, job_.destination);
+        if (copied)
+            return fail(*copied);
+    }
     if (job_.progress)
         job_.progress(1.0f);
     return RemuxResult::Completed;
@@ -238,6 +285,26 @@ RemuxResult Remuxer::openInput()
     FileDescriptor song(::open(source.constData(), O_RDONLY | O_CLOEXEC));
     if (!song)
         return fail("open", AVERROR(errno));
+    // The format comes from the file's content, not from the listing: a file
+    // replaced by a song of another format since is no song of this one.
+    if (job_.sourceFormat) {
+        const std::optional<medialibrary::AudioFormat> found = medialibrary::recogniseFormat(
+            [fd = song.get()](qint64 at, qint64 length) {
+                QByteArray bytes(static_cast<qsizetype>(length), Qt::Uninitialized);
+                const ssize_t n = ::pread(fd, bytes.data(), static_cast<std::size_t>(length), static_cast<off_t>(at));
+                bytes.truncate(n > 0 ? static_cast<qsizetype>(n) : 0);
+                return bytes;
+            },
+            job_.source);
+        if (found != job_.sourceFormat) {
+            const QString expected = QString::fromLatin1(medialibrary::formatInfo(*job_.sourceFormat).name);
+            return fail(ExportError(QStringLiteral("open"), AVERROR_INVALIDDATA,
+                                    found ? QStringLiteral("the song's file is no longer %1 but %2")
+                                                .arg(expected, QString::fromLatin1(medialibrary::formatInfo(*found).name))
+                                          : QStringLiteral("the song's file is no longer %1, nor any audio Ripwell knows")
+                                                .arg(expected)));
+        }
+    }
     sourceFile_ = std::make_unique<FileDescriptor>(std::move(song));
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kReadBufferSize));
     if (!buffer)
@@ -257,7 +324,7 @@ RemuxResult Remuxer::openInput()
     // other files or network addresses.
     AVDictionary* rawOptions = nullptr;
     av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-    av_dict_set(&rawOptions, "format_whitelist", "mp3,mov,mp4,m4a,wav,aiff", 0);
+    av_dict_set(&rawOptions, "format_whitelist", "mp3,mov,mp4,m4a,wav,aiff,flac,ogg", 0);
     // A stream's codec is the one its container declares. Without this the WAV
     // reader probes every PCM song, packet after packet, for compressed audio
     // hidden behind the PCM tag, which costs more than copying the song; such a
@@ -319,14 +386,19 @@ RemuxResult Remuxer::openOutput()
     outAudioIndex_ = out->index;
 
     // The movie carries the samples alone; the other containers keep the song's
-    // tags, and M4A and AIFF its cover as an attached picture stream.
+    // tags, and M4A, AIFF and FLAC its cover as an attached picture stream.
+    // A FLAC keeps every Vorbis comment; an Ogg gets its comment header with
+    // TagLib afterwards.
     const bool keepsTags = job_.container == Container::M4A || job_.container == Container::Aiff;
     if (keepsTags) {
         for (const auto& [key, value] : {std::pair{"title", &tags_.title}, {"artist", &tags_.artist}, {"album", &tags_.album}})
             if (!value->isEmpty())
                 av_dict_set(&oc->metadata, key, value->toUtf8().constData(), 0);
     }
-    if (keepsTags && coverIndex_ >= 0) {
+    const bool isFlac = job_.container == Container::Flac;
+    if (isFlac && (err = av_dict_copy(&oc->metadata, input_->metadata, 0)) < 0)
+        return fail("av_dict_copy", err);
+    if ((keepsTags || isFlac) && coverIndex_ >= 0) {
         const AVStream* inCover = input_->streams[coverIndex_];
         AVStream* cover = avformat_new_stream(oc, nullptr);
         if (!cover)
@@ -336,6 +408,9 @@ RemuxResult Remuxer::openOutput()
         cover->codecpar->codec_tag = 0;
         cover->disposition = AV_DISPOSITION_ATTACHED_PIC;
         cover->time_base = AVRational{1, 90000};
+        // A FLAC picture block's type and description.
+        if (isFlac && (err = av_dict_copy(&cover->metadata, inCover->metadata, 0)) < 0)
+            return fail("av_dict_copy", err);
         outCoverIndex_ = cover->index;
     }
 
@@ -464,8 +539,14 @@ RemuxResult Remuxer::copyPackets()
     if (firstPts_ == AV_NOPTS_VALUE)
         return fail(ExportError(QStringLiteral("av_read_frame"), AVERROR_EOF, QStringLiteral("End of file before the first audio packet")));
 
-    // Containers that state the song's length exactly (WAV, AIFF, MP4, an MP3
-    // with a Xing frame) show a cut-off file by packets that end too soon.
+    // An Ogg stream cut short ends with a page that is not its last.
+    if (isOgg(job_.container) && !medialibrary::tagreading::oggEndsWhole(job_.source)) {
+        const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
+        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the last page of the stream")));
+    }
+
+    // Containers that state the song's length exactly (WAV, AIFF, MP4, FLAC,
+    // an MP3 with a Xing frame) show a cut-off file by packets that end too soon.
     if (input_->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && in->duration > 0 && end != AV_NOPTS_VALUE &&
         static_cast<double>(end - firstPts_) < 0.98 * static_cast<double>(in->duration)) {
         const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);

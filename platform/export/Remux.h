@@ -4,6 +4,7 @@
 // thread; the export session runs it on the export service's thread.
 
 #include "platform/export/ExportError.h"
+#include "platform/library/AudioFormat.h"
 
 #include <QString>
 #include <functional>
@@ -16,10 +17,16 @@ enum class Container {
     M4A,            // "ipod": tags and cover picture kept
     Wave,           // "wav": tags and cover picture written with TagLib afterwards
     Aiff,           // "aiff": tags and cover picture in an ID3 chunk
+    Flac,           // "flac": every Vorbis comment and the cover picture block kept
+    OggVorbis,      // "ogg": the comment header (tags and pictures) copied with TagLib afterwards
+    Opus,           // "opus": the same
 };
 
 struct RemuxJob {
     QString source;      // file to read
+    // The format the source is expected to be in: the export fails when its
+    // content says otherwise (nothing: not checked).
+    std::optional<medialibrary::AudioFormat> sourceFormat;
     QString destination; // file to write; must not exist yet
     Container container = Container::M4A;
     // Asked between packets; true stops the copy.

@@ -125,13 +125,13 @@ std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>&
     return files;
 }
 
-// The item's data without id and asset URL; `format` gets the format's extension.
-MediaItem::Data readData(const QString& filePath, QString* format)
+// The item's data without id and asset URL.
+MediaItem::Data readData(const QString& filePath)
 {
     MediaItem::Data d;
     d.filePath = filePath;
     const tagreading::FileInfo info = tagreading::readFile(filePath);
-    *format = info.formatExtension;
+    d.format = info.format;
     d.title = info.title;
     d.artist = info.artist;
     d.albumTitle = info.albumTitle;
@@ -140,6 +140,15 @@ MediaItem::Data readData(const QString& filePath, QString* format)
     d.isProtected = info.isProtected;
     d.isReadable = info.readable;
     return d;
+}
+
+// The asset URL the library hands out for `d`: only for a readable song of a
+// format Ripwell converts that is not protected.
+Url assetURLFor(const MediaItem::Data& d)
+{
+    if (!d.isReadable || d.isProtected || !d.format || !formatInfo(*d.format).converted)
+        return {};
+    return makeAssetURL(QString::fromLatin1(formatInfo(*d.format).outputExtension), d.persistentID);
 }
 
 // Reads the file found by the walk into an item with its id, the hash of its
@@ -154,11 +163,9 @@ MediaItem readFoundFile(const FoundFile& found, const QByteArray& relative)
         d.leftOut = found.problem;
         return MediaItem(std::move(d));
     }
-    QString format;
-    MediaItem::Data d = readData(path::fromNative(found.path), &format);
+    MediaItem::Data d = readData(path::fromNative(found.path));
     d.persistentID = id;
-    if (d.isReadable && !d.isProtected)
-        d.assetURL = makeAssetURL(format, id);
+    d.assetURL = assetURLFor(d);
     return MediaItem(std::move(d));
 }
 
@@ -173,6 +180,7 @@ MediaItem withId(const MediaItem& item, quint64 id)
     d.albumTrackNumber = item.albumTrackNumber();
     d.isProtected = item.isProtected();
     d.isReadable = item.isReadable();
+    d.format = item.format();
     d.leftOut = item.leftOutReason();
     d.pictureSource = item.artwork() ? tagreading::readFile(item.filePath()).pictureSource : PictureSource::None;
     if (!item.assetURL().isEmpty())

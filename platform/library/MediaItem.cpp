@@ -44,6 +44,7 @@ QString MediaItem::filePath() const { return d_ ? d_->filePath : QString(); }
 int MediaItem::albumTrackNumber() const { return d_ ? d_->albumTrackNumber : 0; }
 bool MediaItem::isProtected() const { return d_ && d_->isProtected; }
 bool MediaItem::isReadable() const { return d_ && d_->isReadable; }
+std::optional<AudioFormat> MediaItem::format() const { return d_ ? d_->format : std::nullopt; }
 
 LeftOutReason MediaItem::leftOutReason() const
 {
@@ -53,6 +54,8 @@ LeftOutReason MediaItem::leftOutReason() const
         return d_->leftOut;
     if (d_->isProtected)
         return LeftOutReason::Protected;
+    if (d_->isReadable && (!d_->format || !formatInfo(*d_->format).converted))
+        return LeftOutReason::UnsupportedFormat;
     return LeftOutReason::Unreadable;
 }
 

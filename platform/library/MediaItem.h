@@ -5,6 +5,7 @@
 // cheap to copy and safe to share between threads.
 
 #include "platform/foundation/Url.h"
+#include "platform/library/AudioFormat.h"
 
 #include <QImage>
 #include <QSize>
@@ -15,13 +16,14 @@
 namespace medialibrary {
 
 // Where a song file keeps its pictures.
-enum class PictureSource { None, Id3v2, Mp4, Flac };
+enum class PictureSource { None, Id3v2, Mp4, Flac, XiphComment };
 
 // Why the library does not hand a song over (it then has no asset URL).
 enum class LeftOutReason : quint8 {
     None,        // handed over
     Protected,   // copy-protected (encrypted MP4 sample entry)
     Unreadable,  // could not be read as audio
+    UnsupportedFormat, // read, but in a format Ripwell does not convert
     BrokenLink,  // a symbolic link that leads to nothing
     LinkLoop,    // a symbolic link that leads to itself, around a loop
     NotAFile,    // a FIFO, device or socket behind a song's name
@@ -59,6 +61,7 @@ public:
         PictureSource pictureSource = PictureSource::None;
         bool isProtected = false; // encrypted MP4 sample entry
         bool isReadable = false;  // the file could be read as audio
+        std::optional<AudioFormat> format; // by its content; nothing when not known
         LeftOutReason leftOut = LeftOutReason::None; // set where the file is no song at all
     };
 
@@ -72,7 +75,8 @@ public:
     QString albumTitle() const; // null when absent
     // nullptr when the song has no picture.
     std::shared_ptr<const MediaItemArtwork> artwork() const;
-    // "library://item/item.EXT?id=N"; empty for protected and unreadable songs.
+    // "library://item/item.EXT?id=N", EXT the format's output extension; empty
+    // for protected and unreadable songs and those of a format not converted.
     Url assetURL() const;
 
     quint64 persistentID() const;
@@ -80,6 +84,8 @@ public:
     int albumTrackNumber() const;
     bool isProtected() const;
     bool isReadable() const;
+    // The song's format by its content; nothing when it is not known.
+    std::optional<AudioFormat> format() const;
     // Why the song is not handed over; None when it has an asset URL.
     LeftOutReason leftOutReason() const;
 

@@ -47,14 +47,7 @@ bool MediaLibrary::inLibraryOrder(const MediaItem& a, const MediaItem& b)
 
 bool MediaLibrary::isAudioFileName(const QString& fileName)
 {
-    static const QSet<QString> extensions = {
-        QStringLiteral("mp3"),  QStringLiteral("m4a"),  QStringLiteral("m4p"), QStringLiteral("m4b"),
-        QStringLiteral("mp4"),  QStringLiteral("aac"),  QStringLiteral("wav"), QStringLiteral("wave"),
-        QStringLiteral("aif"),  QStringLiteral("aiff"), QStringLiteral("aifc"), QStringLiteral("flac"),
-        QStringLiteral("ogg"),  QStringLiteral("oga"),  QStringLiteral("opus"), QStringLiteral("wma"),
-        QStringLiteral("ape"),  QStringLiteral("wv"),   QStringLiteral("mpc"),
-    };
-    return extensions.contains(path::extension(fileName).toLower());
+    return formatForFileName(fileName).has_value();
 }
 
 bool MediaLibrary::holdsFile(quint64 device, quint64 inode) const

@@ -23,6 +23,9 @@
 #include <taglib/mp4coverart.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/oggpageheader.h>
+#include <taglib/opusfile.h>
+#include <taglib/vorbisfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
@@ -32,8 +35,6 @@
 namespace medialibrary::tagreading {
 
 namespace {
-
-enum class Container { Unknown, Mpeg, Mp4, Wav, Aiff, Flac };
 
 // Opens a song for reading so that nothing can block: a FIFO, a device or a
 // socket behind the name (or behind a link) is refused before anything is
@@ -53,30 +54,18 @@ std::unique_ptr<TagLib::IOStream> openSong(const QString& path)
     return stream;
 }
 
-// Tells the container by the stream's first bytes, not by its name.
-Container sniff(TagLib::IOStream* stream, const QString& extension)
+// Tells the format by the stream's first bytes, not by its name.
+std::optional<AudioFormat> sniff(TagLib::IOStream* stream, const QString& fileName)
 {
+    const std::optional<AudioFormat> format = recogniseFormat(
+        [stream](qint64 at, qint64 length) {
+            stream->seek(static_cast<long>(at));
+            const TagLib::ByteVector block = stream->readBlock(static_cast<unsigned long>(length));
+            return QByteArray(block.data(), static_cast<qsizetype>(block.size()));
+        },
+        fileName);
     stream->seek(0);
-    const TagLib::ByteVector head = stream->readBlock(12);
-    stream->seek(0);
-    const std::size_t n = head.size();
-    const auto is = [&](std::size_t at, const char* text) {
-        const std::size_t len = std::strlen(text);
-        return n >= at + len && std::memcmp(head.data() + at, text, len) == 0;
-    };
-    if (is(0, "RIFF") && is(8, "WAVE"))
-        return Container::Wav;
-    if (is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC")))
-        return Container::Aiff;
-    if (is(0, "fLaC"))
-        return Container::Flac;
-    if (is(4, "ftyp"))
-        return Container::Mp4;
-    if (is(0, "ID3"))
-        return extension == u"flac" ? Container::Flac : Container::Mpeg;
-    if (n >= 2 && static_cast<unsigned char>(head[0]) == 0xFF && (static_cast<unsigned char>(head[1]) & 0xE0) == 0xE0)
-        return Container::Mpeg;
-    return Container::Unknown;
+    return format;
 }
 
 // A present text, empty or blank ones included: never null.
@@ -146,23 +135,59 @@ QByteArray id3Cover(const TagLib::ID3v2::Tag* tag)
     return first ? bytes(first->picture()) : QByteArray();
 }
 
+// The front cover of a list of FLAC picture blocks, else the first picture.
+QByteArray flacCover(const TagLib::List<TagLib::FLAC::Picture*>& pictures)
+{
+    const TagLib::FLAC::Picture* first = nullptr;
+    for (const TagLib::FLAC::Picture* picture : pictures) {
+        if (picture->type() == TagLib::FLAC::Picture::FrontCover)
+            return bytes(picture->data());
+        if (!first)
+            first = picture;
+    }
+    return first ? bytes(first->data()) : QByteArray();
+}
+
+// Whether the Ogg file's last page is the last page of its stream.
+bool endsWhole(TagLib::Ogg::File& file)
+{
+    const TagLib::Ogg::PageHeader* last = file.lastPageHeader();
+    return last && last->isValid() && last->lastPageOfStream();
+}
+
 } // namespace
 
 namespace {
 
-FileInfo readStream(TagLib::IOStream* stream, const QString& ext)
+// The tags of an Ogg file's comment header, and whether it holds pictures.
+template <typename OggFile>
+void readOgg(OggFile& f, FileInfo& info)
+{
+    info.readable = true;
+    if (TagLib::Ogg::XiphComment* comment = f.tag()) {
+        fillAbsent(comment, info);
+        if (!comment->pictureList().isEmpty())
+            info.pictureSource = PictureSource::XiphComment;
+    }
+    // A stream cut short ends with a page that is not its last.
+    if (!endsWhole(f))
+        info.readable = false;
+}
+
+FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
 {
     FileInfo info;
-    info.formatExtension = ext;
+    info.format = sniff(stream, fileName);
+    if (!info.format)
+        return info;
     constexpr auto style = TagLib::AudioProperties::Fast;
 
-    switch (sniff(stream, ext)) {
-    case Container::Mpeg: {
+    switch (*info.format) {
+    case AudioFormat::Mp3: {
         TagLib::MPEG::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
         info.readable = true;
-        info.formatExtension = QStringLiteral("mp3");
         // The order in which the tags of an MPEG file take precedence.
         if (f.hasID3v2Tag())
             fillAbsent(f.ID3v2Tag(), info);
@@ -174,26 +199,25 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& ext)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case Container::Mp4: {
+    case AudioFormat::Mp4: {
         TagLib::MP4::File f(stream, true, style);
         if (!f.isValid() || !f.audioProperties())
             return info;
         info.readable = true;
         info.isProtected = f.audioProperties()->isEncrypted();
         const auto codec = f.audioProperties()->codec();
-        if (codec == TagLib::MP4::Properties::AAC || codec == TagLib::MP4::Properties::ALAC)
-            info.formatExtension = QStringLiteral("m4a");
+        if (codec != TagLib::MP4::Properties::AAC && codec != TagLib::MP4::Properties::ALAC)
+            info.format.reset(); // an MP4 with other audio (or none): not a song Ripwell knows
         fillAbsent(f.tag(), info);
         if (f.tag() && f.tag()->contains("covr") && !f.tag()->item("covr").toCoverArtList().isEmpty())
             info.pictureSource = PictureSource::Mp4;
         return info;
     }
-    case Container::Wav: {
+    case AudioFormat::Wave: {
         TagLib::RIFF::WAV::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
         info.readable = true;
-        info.formatExtension = QStringLiteral("wav");
         if (f.hasID3v2Tag())
             fillAbsent(f.ID3v2Tag(), info);
         if (f.hasInfoTag())
@@ -202,12 +226,11 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& ext)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case Container::Aiff: {
+    case AudioFormat::Aiff: {
         TagLib::RIFF::AIFF::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
         info.readable = true;
-        info.formatExtension = QStringLiteral("aif");
         if (f.hasID3v2Tag()) {
             fillAbsent(f.tag(), info);
             if (hasPictures(f.tag()))
@@ -215,7 +238,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& ext)
         }
         return info;
     }
-    case Container::Flac: {
+    case AudioFormat::Flac: {
         TagLib::FLAC::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -232,11 +255,28 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& ext)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case Container::Unknown:
+    case AudioFormat::OggVorbis: {
+        TagLib::Ogg::Vorbis::File f(stream, true, style);
+        if (f.isValid() && hasAudio(f.audioProperties()))
+            readOgg(f, info);
+        return info;
+    }
+    case AudioFormat::Opus: {
+        TagLib::Ogg::Opus::File f(stream, true, style);
+        if (f.isValid() && hasAudio(f.audioProperties()))
+            readOgg(f, info);
+        return info;
+    }
+    case AudioFormat::OggOther:
+    case AudioFormat::Wma:
+    case AudioFormat::Ape:
+    case AudioFormat::WavPack:
+    case AudioFormat::Musepack:
+    case AudioFormat::AacAdts:
         break;
     }
-    // Anything else TagLib knows (Ogg, Opus, WMA, …), told by the content:
-    // tags only, no pictures.
+    // A format Ripwell lists but does not convert, read by whatever TagLib
+    // knows of it: tags only, no pictures.
     TagLib::FileRef ref(stream, true, style);
     if (ref.isNull() || !hasAudio(ref.audioProperties()))
         return info;
@@ -249,20 +289,31 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& ext)
 
 FileInfo readFile(const QString& path)
 {
-    const QString ext = path::extension(path).toLower();
     const std::unique_ptr<TagLib::IOStream> stream = openSong(path);
-    if (!stream) {
-        FileInfo info;
-        info.formatExtension = ext;
-        return info;
-    }
-    return readStream(stream.get(), ext);
+    if (!stream)
+        return {};
+    return readStream(stream.get(), path);
 }
 
-FileInfo readData(const QByteArray& data, const QString& extension)
+FileInfo readData(const QByteArray& data, const QString& fileName)
 {
     TagLib::ByteVectorStream stream(TagLib::ByteVector(data.constData(), static_cast<unsigned>(data.size())));
-    return readStream(&stream, extension);
+    return readStream(&stream, fileName);
+}
+
+std::optional<AudioFormat> recogniseFile(const QString& path)
+{
+    const std::unique_ptr<TagLib::IOStream> stream = openSong(path);
+    return stream ? sniff(stream.get(), path) : std::nullopt;
+}
+
+bool oggEndsWhole(const QString& path)
+{
+    const std::unique_ptr<TagLib::IOStream> stream = openSong(path);
+    if (!stream)
+        return false;
+    TagLib::Ogg::Vorbis::File f(stream.get(), false); // any Ogg stream: only its pages are read
+    return f.isOpen() && endsWhole(f);
 }
 
 QByteArray frontCover(const QString& path, PictureSource source)
@@ -278,21 +329,20 @@ QByteArray frontCover(const QString& path, PictureSource source)
         return {};
     case PictureSource::Id3v2: {
         // Whichever container holds the ID3v2 tag.
-        const QString ext = path::extension(path).toLower();
-        switch (sniff(in, ext)) {
-        case Container::Mpeg: {
+        switch (sniff(in, path).value_or(AudioFormat::AacAdts)) {
+        case AudioFormat::Mp3: {
             TagLib::MPEG::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
-        case Container::Wav: {
+        case AudioFormat::Wave: {
             TagLib::RIFF::WAV::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
-        case Container::Aiff: {
+        case AudioFormat::Aiff: {
             TagLib::RIFF::AIFF::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.tag()) : QByteArray();
         }
-        case Container::Flac: {
+        case AudioFormat::Flac: {
             TagLib::FLAC::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
@@ -309,16 +359,16 @@ QByteArray frontCover(const QString& path, PictureSource source)
     }
     case PictureSource::Flac: {
         TagLib::FLAC::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
-        if (!f.isValid())
-            return {};
-        const TagLib::FLAC::Picture* first = nullptr;
-        for (const TagLib::FLAC::Picture* picture : f.pictureList()) {
-            if (picture->type() == TagLib::FLAC::Picture::FrontCover)
-                return bytes(picture->data());
-            if (!first)
-                first = picture;
+        return f.isValid() ? flacCover(f.pictureList()) : QByteArray();
+    }
+    case PictureSource::XiphComment: {
+        // Vorbis and Opus alike: the comment is the stream's second packet.
+        if (sniff(in, path) == AudioFormat::Opus) {
+            TagLib::Ogg::Opus::File f(in, false);
+            return f.isValid() && f.tag() ? flacCover(f.tag()->pictureList()) : QByteArray();
         }
-        return first ? bytes(first->data()) : QByteArray();
+        TagLib::Ogg::Vorbis::File f(in, false);
+        return f.isValid() && f.tag() ? flacCover(f.tag()->pictureList()) : QByteArray();
     }
     }
     return {};

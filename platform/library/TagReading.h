@@ -2,6 +2,7 @@
 // Reading one song file with TagLib: its format, tags, protection and where
 // its cover picture lives. Used by the library index and the artwork.
 
+#include "platform/library/AudioFormat.h"
 #include "platform/library/MediaItem.h"
 
 #include <QByteArray>
@@ -12,7 +13,9 @@ namespace medialibrary::tagreading {
 struct FileInfo {
     bool readable = false;   // opened as audio
     bool isProtected = false;
-    QString formatExtension; // "mp3", "m4a", "wav", "aif", or the file's own lower-case extension
+    // By the content; nothing when the bytes are none of the table's (or the
+    // file could not be opened).
+    std::optional<AudioFormat> format;
     QString title, artist, albumTitle; // null when absent; an empty tag is present and empty
     int track = 0;
     PictureSource pictureSource = PictureSource::None;
@@ -22,8 +25,17 @@ struct FileInfo {
 // read, opened so that nothing can block; anything else is unreadable.
 FileInfo readFile(const QString& path);
 
-// Reads a song held in memory; `extension` is its lower-case file extension.
-FileInfo readData(const QByteArray& data, const QString& extension);
+// Reads a song held in memory; `fileName` is its name (for the one case the
+// content leaves open, see recogniseFormat()).
+FileInfo readData(const QByteArray& data, const QString& fileName);
+
+// The format of the file at `path` by its first bytes; nothing when it is
+// none of the table's or cannot be read.
+std::optional<AudioFormat> recogniseFile(const QString& path);
+
+// Whether the Ogg file at `path` ends with the last page of its stream: a
+// file cut short ends with a page that is not.
+bool oggEndsWhole(const QString& path);
 
 // The encoded front cover (or, lacking one, the first picture) of the file.
 QByteArray frontCover(const QString& path, PictureSource source);

@@ -83,7 +83,8 @@ TEST(MailMimeTypes, ByExtensionWithoutRegardToCase)
     const std::pair<const char*, const char*> table[] = {
         {"mp3", "audio/mpeg"}, {"MP3", "audio/mpeg"}, {"m4a", "audio/aac"},  {"M4A", "audio/aac"},
         {"wav", "audio/wav"},  {"aif", "audio/aiff"}, {"AIFF", "audio/aiff"}, {"log", "text/plain"},
-        {"flac", "application/octet-stream"},         {"", "application/octet-stream"},
+        {"flac", "audio/flac"}, {"ogg", "audio/ogg"}, {"opus", "audio/opus"}, {"txt", "application/octet-stream"},
+        {"", "application/octet-stream"},
     };
     for (const auto& [ext, type] : table)
         EXPECT_EQ(EmailHelper::mimeTypeForExtension(ext), type) << ext;

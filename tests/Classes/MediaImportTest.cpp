@@ -219,7 +219,7 @@ TEST_F(Import, EarlyFailuresReachTheCompletionBlockOnce)
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
     // Extensions are compared exactly: these are all unrecognized.
-    for (const QString ext : {"MP3", "aiff", "m4b", "flac", ""}) {
+    for (const QString ext : {"MP3", "aiff", "m4b", "wma", "Flac", ""}) {
         const QString file = library->file("song" + (ext.isEmpty() ? QString() : "." + ext));
         QFile::copy((*songs)[0].path, file);
         all.push_back({Url::fileURLWithPath(file), "[ERROR] [" + kOp + "] Unrecognized file extension: " + ext});

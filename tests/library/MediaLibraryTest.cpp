@@ -85,6 +85,8 @@ QString expectedExtension(Format f)
     case Format::WavId3: return "wav";
     case Format::Aiff: return "aif";
     case Format::Flac: return "flac";
+    case Format::OggVorbis: return "ogg";
+    case Format::Opus: return "opus";
     case Format::Protected: return {};
     }
     return {};

@@ -51,9 +51,9 @@ AVSampleFormat pickSampleFormat(const AVCodec* codec)
 
 } // namespace
 
-std::vector<std::int16_t> synthesize(std::uint32_t seed, double seconds)
+std::vector<std::int16_t> synthesize(std::uint32_t seed, double seconds, int sampleRate)
 {
-    const auto frames = static_cast<std::size_t>(std::max(0.0, seconds) * kSampleRate);
+    const auto frames = static_cast<std::size_t>(std::max(0.0, seconds) * sampleRate);
     std::vector<std::int16_t> pcm(frames * kChannels);
     // A pentatonic tune: each note a decaying sine with one overtone.
     static const double scale[] = {261.63, 293.66, 329.63, 392.00, 440.00, 523.25, 587.33, 659.25};
@@ -62,9 +62,9 @@ std::vector<std::int16_t> synthesize(std::uint32_t seed, double seconds)
     std::size_t pos = 0;
     while (pos < frames) {
         const double freq = scale[next() % 8] * (seed % 3 == 0 ? 0.5 : 1.0);
-        const std::size_t length = std::min(frames - pos, static_cast<std::size_t>(kSampleRate * (0.18 + 0.06 * (next() % 5))));
+        const std::size_t length = std::min(frames - pos, static_cast<std::size_t>(sampleRate * (0.18 + 0.06 * (next() % 5))));
         for (std::size_t i = 0; i < length; ++i) {
-            const double t = double(i) / kSampleRate;
+            const double t = double(i) / sampleRate;
             const double env = std::exp(-3.0 * t) * std::min(1.0, t * 200.0);
             const double w = 2.0 * std::numbers::pi * freq * t;
             const double s = env * (0.6 * std::sin(w) + 0.2 * std::sin(2.0 * w));
@@ -91,9 +91,10 @@ QString encode(const QString& path, const EncodeSpec& spec, const std::vector<st
         return QStringLiteral("no encoder named %1").arg(QLatin1String(spec.encoder));
     std::unique_ptr<AVCodecContext, CodecCtxDeleter> enc(avcodec_alloc_context3(codec));
     enc->sample_fmt = pickSampleFormat(codec);
-    enc->sample_rate = kSampleRate;
+    const int rate = spec.sampleRate;
+    enc->sample_rate = rate;
     av_channel_layout_default(&enc->ch_layout, kChannels);
-    enc->time_base = AVRational{1, kSampleRate};
+    enc->time_base = AVRational{1, rate};
     if (spec.bitRate > 0)
         enc->bit_rate = spec.bitRate;
     if (spec.vbrQuality >= 0) {
@@ -126,8 +127,8 @@ QString encode(const QString& path, const EncodeSpec& spec, const std::vector<st
     SwrContext* rawSwr = nullptr;
     AVChannelLayout stereo;
     av_channel_layout_default(&stereo, kChannels);
-    if ((err = swr_alloc_set_opts2(&rawSwr, &enc->ch_layout, enc->sample_fmt, kSampleRate, &stereo, AV_SAMPLE_FMT_S16,
-                                   kSampleRate, 0, nullptr)) < 0)
+    if ((err = swr_alloc_set_opts2(&rawSwr, &enc->ch_layout, enc->sample_fmt, rate, &stereo, AV_SAMPLE_FMT_S16,
+                                   rate, 0, nullptr)) < 0)
         return averror("swr_alloc_set_opts2", err);
     std::unique_ptr<SwrContext, SwrDeleter> swr(rawSwr);
     if ((err = swr_init(swr.get())) < 0)
@@ -157,7 +158,7 @@ QString encode(const QString& path, const EncodeSpec& spec, const std::vector<st
         const int n = static_cast<int>(std::min<std::size_t>(frameSize, totalFrames - done));
         frame->nb_samples = n;
         frame->format = enc->sample_fmt;
-        frame->sample_rate = kSampleRate;
+        frame->sample_rate = rate;
         av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout);
         if ((err = av_frame_get_buffer(frame.get(), 0)) < 0)
             return averror("av_frame_get_buffer", err);

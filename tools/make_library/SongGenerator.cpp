@@ -16,6 +16,8 @@
 #include <taglib/mp4coverart.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
@@ -55,6 +57,16 @@ TagLib::ID3v2::AttachedPictureFrame* pictureFrame(const Cover& cover)
     frame->setDescription("Cover");
     frame->setPicture(bytes(cover.data));
     return frame;
+}
+
+TagLib::FLAC::Picture* flacPicture(const Cover& cover)
+{
+    auto* picture = new TagLib::FLAC::Picture;
+    picture->setType(TagLib::FLAC::Picture::FrontCover);
+    picture->setMimeType(tl(QString::fromLatin1(cover.mime)));
+    picture->setDescription("Cover");
+    picture->setData(bytes(cover.data));
+    return picture;
 }
 
 void fillTag(TagLib::Tag* tag, const Song& s)
@@ -114,12 +126,21 @@ bool tagSong(const Song& s, const Cover& cover, QString* error)
     case Format::Flac: {
         TagLib::FLAC::File f(path.constData());
         fillTag(f.xiphComment(true), s);
-        auto* picture = new TagLib::FLAC::Picture;
-        picture->setType(TagLib::FLAC::Picture::FrontCover);
-        picture->setMimeType(tl(QString::fromLatin1(cover.mime)));
-        picture->setDescription("Cover");
-        picture->setData(bytes(cover.data));
-        f.addPicture(picture);
+        f.addPicture(flacPicture(cover));
+        ok = f.save();
+        break;
+    }
+    case Format::OggVorbis: {
+        TagLib::Ogg::Vorbis::File f(path.constData());
+        fillTag(f.tag(), s);
+        f.tag()->addPicture(flacPicture(cover)); // a METADATA_BLOCK_PICTURE comment
+        ok = f.save();
+        break;
+    }
+    case Format::Opus: {
+        TagLib::Ogg::Opus::File f(path.constData());
+        fillTag(f.tag(), s);
+        f.tag()->addPicture(flacPicture(cover));
         ok = f.save();
         break;
     }
@@ -163,6 +184,8 @@ EncodeSpec specFor(Format f, int mp3BitRate)
     case Format::WavId3: return {"wav", "pcm_s16le", 0, -1};
     case Format::Aiff: return {"aiff", "pcm_s16be", 0, -1};
     case Format::Flac: return {"flac", "flac", 0, -1};
+    case Format::OggVorbis: return {"ogg", "libvorbis", 128000, -1};
+    case Format::Opus: return {"opus", "libopus", 96000, -1, 48000};
     }
     return {};
 }
@@ -177,7 +200,7 @@ bool writeFile(const QString& path, const QByteArray& content)
 
 const QStringList& formatNames()
 {
-    static const QStringList names = {"mp3", "mp3-vbr", "aac", "alac", "wav", "wav-id3", "aif", "flac", "m4p"};
+    static const QStringList names = {"mp3", "mp3-vbr", "aac", "alac", "wav", "wav-id3", "aif", "flac", "m4p", "ogg", "opus"};
     return names;
 }
 
@@ -202,6 +225,8 @@ QString fileExtension(Format f)
     case Format::Aiff: return QStringLiteral("aif");
     case Format::Flac: return QStringLiteral("flac");
     case Format::Protected: return QStringLiteral("m4p");
+    case Format::OggVorbis: return QStringLiteral("ogg");
+    case Format::Opus: return QStringLiteral("opus");
     }
     return {};
 }
@@ -210,7 +235,8 @@ bool writeSong(const Song& song, unsigned seed, double seconds, int mp3BitRate, 
 {
     QDir().mkpath(QFileInfo(song.path).absolutePath());
     QFile::remove(song.path);
-    const QString failure = encode(song.path, specFor(song.format, mp3BitRate), synthesize(seed, seconds));
+    const EncodeSpec spec = specFor(song.format, mp3BitRate);
+    const QString failure = encode(song.path, spec, synthesize(seed, seconds, spec.sampleRate));
     if (!failure.isEmpty()) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(song.path, failure);

@@ -19,7 +19,9 @@ enum class Format {
     WavId3,   // WAV, tags in an ID3 chunk
     Aiff,     // AIFF named ".aif", tags in an ID3 chunk
     Flac,     // FLAC with Vorbis comments and a picture block
-    Protected // AAC in an ".m4p" whose sample entry is encrypted ("drms")
+    Protected, // AAC in an ".m4p" whose sample entry is encrypted ("drms")
+    OggVorbis, // Vorbis in an ".ogg", with Vorbis comments and a picture
+    Opus,      // Opus in an ".opus", at 48 kHz, with Vorbis comments and a picture
 };
 
 // Names accepted by --formats, in the order of the enum.
