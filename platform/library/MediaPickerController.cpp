@@ -303,7 +303,7 @@ bool MediaPickerController::isRowChecked(int row) const
 void MediaPickerController::tapRow(int row)
 {
     const MediaItem item = itemAtRow(row);
-    if (item.isNull() || finished_)
+    if (item.isNull() || finished_ || !isPickable(item))
         return;
     if (!allowsMultiple_) {
         finished_ = true;
@@ -318,6 +318,35 @@ void MediaPickerController::tapRow(int row)
         checked_.erase(it);
     if (model_)
         model_->refresh(item.persistentID());
+}
+
+bool MediaPickerController::isPickable(const MediaItem& item)
+{
+    // A protected song may be picked: the screen that asked says it is left
+    // out. A song that is no song Ripwell can read or convert stays unticked.
+    return item.leftOutReason() == LeftOutReason::None || item.leftOutReason() == LeftOutReason::Protected;
+}
+
+QString MediaPickerController::leftOutText(const MediaItem& item)
+{
+    switch (item.leftOutReason()) {
+    case LeftOutReason::None:
+        return {};
+    case LeftOutReason::Protected:
+        return L("Copy-protected");
+    case LeftOutReason::Unreadable:
+        return L("Cannot be read");
+    case LeftOutReason::UnsupportedFormat:
+        return item.format() ? L("%1 songs are not converted").arg(QString::fromLatin1(formatInfo(*item.format()).name))
+                             : L("A format that is not converted");
+    case LeftOutReason::BrokenLink:
+        return L("A link to a missing file");
+    case LeftOutReason::LinkLoop:
+        return L("A link that leads to itself");
+    case LeftOutReason::NotAFile:
+        return L("Not a song file");
+    }
+    return {};
 }
 
 std::vector<MediaItem> MediaPickerController::checkedItems() const

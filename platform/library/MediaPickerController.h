@@ -83,6 +83,14 @@ public:
     void done();
     void cancel();
 
+    // Whether `item` can be ticked: every song but those that are no song
+    // Ripwell can read or convert (a protected one can be, and is left out by
+    // whoever asked).
+    static bool isPickable(const MediaItem& item);
+    // Why the song is left out, for people ("Cannot be read"); empty for one
+    // that is handed over.
+    static QString leftOutText(const MediaItem& item);
+
     // Whether songs are still coming in from a running scan.
     bool isFillingIn() const { return scan_ != nullptr; }
 

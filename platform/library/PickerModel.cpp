@@ -22,11 +22,15 @@ QVariant PickerModel::data(const QModelIndex& index, int role) const
         return item(index.row()).displayTitle();
     if (role == Qt::CheckStateRole) // what a screen reader says of the row's tick
         return picker_->isRowChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
+    if (role == Qt::AccessibleDescriptionRole) // why a dimmed row is left out
+        return MediaPickerController::leftOutText(item(index.row()));
     return {};
 }
 
 Qt::ItemFlags PickerModel::flags(const QModelIndex& index) const
 {
+    if (!index.isValid() || !MediaPickerController::isPickable(item(index.row())))
+        return QAbstractListModel::flags(index) & ~Qt::ItemIsUserCheckable;
     return QAbstractListModel::flags(index) | Qt::ItemIsUserCheckable;
 }
 

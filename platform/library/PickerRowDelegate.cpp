@@ -56,7 +56,10 @@ void PickerRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
     const int textRight = r.right() - 34;
     QFont titleFont = ui::theme::systemFont(14, true);
     QFont detailFont = ui::theme::systemFont(12);
+    // A song that is left out says why in place of its artist and album.
     const QString detail = [&] {
+        if (const QString why = MediaPickerController::leftOutText(item); !why.isEmpty())
+            return why;
         QStringList parts;
         if (!item.artist().isNull())
             parts << item.artist();

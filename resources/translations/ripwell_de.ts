@@ -530,5 +530,33 @@ nie ersetzt.
         <source>converted by Ripwell</source>
         <translation>von Ripwell konvertiert</translation>
     </message>
+    <message>
+        <source>%1 songs are not converted</source>
+        <translation>%1-Titel werden nicht konvertiert</translation>
+    </message>
+    <message>
+        <source>A format that is not converted</source>
+        <translation>Ein Format, das nicht konvertiert wird</translation>
+    </message>
+    <message>
+        <source>A link that leads to itself</source>
+        <translation>Ein Link, der auf sich selbst zeigt</translation>
+    </message>
+    <message>
+        <source>A link to a missing file</source>
+        <translation>Ein Link auf eine fehlende Datei</translation>
+    </message>
+    <message>
+        <source>Cannot be read</source>
+        <translation>Nicht lesbar</translation>
+    </message>
+    <message>
+        <source>Copy-protected</source>
+        <translation>Kopiergeschützt</translation>
+    </message>
+    <message>
+        <source>Not a song file</source>
+        <translation>Keine Musikdatei</translation>
+    </message>
 </context>
 </TS>

@@ -45,7 +45,9 @@ struct Recorder : ConversionDisplay {
     void itemEnded(std::uint32_t i, const ItemOutcome& outcome) override
     {
         events << QStringLiteral("item %1 %2").arg(i).arg(outcome.result == ItemResult::Converted ? "ok" : "failed");
+        reasons << outcome.reason();
     }
+    QStringList reasons; // each item's outcome.reason()
     void runEnded(std::uint32_t failed) override
     {
         events << QStringLiteral("ended %1").arg(failed);
@@ -217,6 +219,25 @@ TEST_F(Run, AFolderAtTheNameStaysAndTheSongTakesTheNextName)
     EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 ok", "ended 0", "offered 0"}));
     EXPECT_EQ(readFile(docs.file("Artist/Album/Morning Tide.mp3/keep.txt")), "mine") << "the user's folder survives";
     EXPECT_GT(QFileInfo(docs.file("Artist/Album/Morning Tide (2).mp3")).size(), 1000);
+    EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
+}
+
+// The format is the file's, not the listing's: a song whose file became
+// another format's since it was listed fails, and says so; the next converts.
+TEST_F(Run, ASongWhoseFileChangedFormatFailsWithTheReason)
+{
+    TempDir elsewhere;
+    ASSERT_TRUE(QFile::copy(library->file("Morning Tide.mp3"), elsewhere.file("Swapped.flac")));
+    MediaItem::Data d;
+    d.persistentID = 77;
+    d.filePath = elsewhere.file("Swapped.flac");
+    d.title = "Swapped";
+    d.isReadable = true;
+    d.assetURL = Url::fileURLWithPath(d.filePath);
+    convert({MediaItem(d), item("Slow Train.wav", "Slow Train")});
+    EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 failed", "item 1 ok", "ended 1", "offered 1"}));
+    EXPECT_EQ(recorder.reasons.value(0), "open: the song's file is no longer FLAC but MP3");
+    EXPECT_FALSE(QFile::exists(docs.file("Swapped.flac")));
     EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
 }
 

@@ -84,9 +84,10 @@ protected:
     {
         testsupport::silencePlatformMessages();
         songgen::Options options;
-        options.songs = 48; // 32 that the library hands over, 16 protected
+        options.songs = 48; // 36 that the library hands over (12 FLAC), 12 protected
         options.seconds = 0.1;
-        options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::Protected};
+        options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::Protected,
+                           songgen::Format::Flac};
         options.broken = true;
         library_ = new testsupport::GeneratedLibrary(options);
         ASSERT_TRUE(library_->error().isEmpty()) << library_->error().toStdString();
@@ -107,7 +108,7 @@ protected:
         }
         timing::setScale(0.02);
         qputenv("RIPWELL_DOCUMENTS", QFile::encodeName(documents()));
-        qputenv("RIPWELL_LIBRARY", QFile::encodeName(library_->path()));
+        qputenv("RIPWELL_LIBRARY", QFile::encodeName(libraryRoot()));
         qputenv("XDG_DATA_HOME", QFile::encodeName(home_.file(".local/share")));
         medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr); // scanned afresh at start
 
@@ -130,6 +131,9 @@ protected:
         localization::install("en");
         timing::setScale(1.0);
     }
+
+    // The library the application reads.
+    virtual QString libraryRoot() const { return library_->path(); }
 
     const Texts& t() const { return textsFor(GetParam()); }
     // With RIPWELL_SHOT_DIR set, the window as it is now, for looking at.

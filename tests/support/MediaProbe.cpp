@@ -1,6 +1,7 @@
 #include "tests/support/MediaProbe.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -16,7 +17,7 @@ QByteArray Probe::audio() const
     return all;
 }
 
-Probe probe(const QString& path)
+Probe probe(const QString& path, bool decode)
 {
     Probe result;
     AVFormatContext* ic = nullptr;
@@ -32,10 +33,14 @@ Probe probe(const QString& path)
     result.container = QString::fromLatin1(ic->iformat->name);
     if (audio >= 0)
         result.codec = QString::fromLatin1(avcodec_get_name(ic->streams[audio]->codecpar->codec_id));
-    auto tag = [ic](const char* key) {
+    auto tag = [ic, audio](const char* key) {
         const AVDictionaryEntry* e = av_dict_get(ic->metadata, key, nullptr, 0);
+        if (!e && audio >= 0)
+            e = av_dict_get(ic->streams[audio]->metadata, key, nullptr, 0);
         return e ? QString::fromUtf8(e->value) : QString();
     };
+    if (ic->duration > 0)
+        result.seconds = double(ic->duration) / AV_TIME_BASE;
     result.title = tag("title");
     result.artist = tag("artist");
     result.album = tag("album");
@@ -44,13 +49,41 @@ Probe probe(const QString& path)
         if ((st->disposition & AV_DISPOSITION_ATTACHED_PIC) && st->attached_pic.size > 0 && result.cover.isEmpty())
             result.cover = QByteArray(reinterpret_cast<const char*>(st->attached_pic.data), st->attached_pic.size);
     }
+    AVCodecContext* decoder = nullptr;
+    if (decode && audio >= 0) {
+        const AVCodec* codec = avcodec_find_decoder(ic->streams[audio]->codecpar->codec_id);
+        decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+        if (decoder && (avcodec_parameters_to_context(decoder, ic->streams[audio]->codecpar) < 0 ||
+                        avcodec_open2(decoder, codec, nullptr) < 0))
+            avcodec_free_context(&decoder);
+    }
+    AVFrame* frame = av_frame_alloc();
+    const auto takeFrames = [&] {
+        while (decoder && avcodec_receive_frame(decoder, frame) >= 0) {
+            const int bytes = av_samples_get_buffer_size(nullptr, frame->ch_layout.nb_channels, frame->nb_samples,
+                                                         AVSampleFormat(frame->format), 1);
+            const bool planar = av_sample_fmt_is_planar(AVSampleFormat(frame->format));
+            const int planes = planar ? frame->ch_layout.nb_channels : 1;
+            for (int p = 0; p < planes && bytes > 0; ++p)
+                result.decoded.append(reinterpret_cast<const char*>(frame->extended_data[p]), bytes / planes);
+            result.decodedSamples += frame->nb_samples;
+            av_frame_unref(frame);
+        }
+    };
     AVPacket* pkt = av_packet_alloc();
     while (audio >= 0 && av_read_frame(ic, pkt) >= 0) {
-        if (pkt->stream_index == audio)
+        if (pkt->stream_index == audio) {
             result.packets.emplace_back(reinterpret_cast<const char*>(pkt->data), pkt->size);
+            if (decoder && avcodec_send_packet(decoder, pkt) >= 0)
+                takeFrames();
+        }
         av_packet_unref(pkt);
     }
+    if (decoder && avcodec_send_packet(decoder, nullptr) >= 0)
+        takeFrames();
     av_packet_free(&pkt);
+    av_frame_free(&frame);
+    avcodec_free_context(&decoder);
     avformat_close_input(&ic);
     return result;
 }
