@@ -10,8 +10,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
 "Ripwell copies songs out of your music library into ordinary audio files that
 you can take anywhere. Each song is written without re-encoding, as MP3, M4A,
-WAV or AIFF (whatever the song already is), to Artist/Album/Title in your
-documents folder. Copy-protected songs are skipped and counted; songs that fail
+WAV, AIFF, FLAC, Ogg Vorbis or Opus (whatever the song already is), to
+Artist/Album/Title in your documents folder. Copy-protected songs are skipped and counted; songs that fail
 are listed in error.log.
 
 The window app shows the batch's progress, then plays, mails or browses the

@@ -163,15 +163,15 @@ namespace {
 template <typename OggFile>
 void readOgg(OggFile& f, FileInfo& info)
 {
+    // A stream cut short ends with a page that is not its last: unreadable.
+    if (!endsWhole(f))
+        return;
     info.readable = true;
     if (TagLib::Ogg::XiphComment* comment = f.tag()) {
         fillAbsent(comment, info);
         if (!comment->pictureList().isEmpty())
             info.pictureSource = PictureSource::XiphComment;
     }
-    // A stream cut short ends with a page that is not its last.
-    if (!endsWhole(f))
-        info.readable = false;
 }
 
 FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)

@@ -297,12 +297,12 @@
     </message>
     <message>
         <source>Copies songs out of a music library into ordinary audio files, without re-encoding:
-each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV or AIFF by the
-song&apos;s own format.
+each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV, AIFF, FLAC,
+Ogg Vorbis or Opus by the song&apos;s own format.
 </source>
         <translation>Kopiert Titel aus einer Musikbibliothek in gewöhnliche Audiodateien, ohne sie neu zu
-kodieren: Jeder Titel wird zu DOKUMENTE/Interpret/Album/Titel.ext, als MP3, M4A, WAV
-oder AIFF, je nach dem eigenen Format des Titels.
+kodieren: Jeder Titel wird zu DOKUMENTE/Interpret/Album/Titel.ext, als MP3, M4A, WAV,
+AIFF, FLAC, Ogg Vorbis oder Opus, je nach dem eigenen Format des Titels.
 </translation>
     </message>
     <message>
