@@ -14,17 +14,14 @@ extern "C" {
 #include <QFile>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/flacpicture.h>
 #include <taglib/infotag.h>
-#include <taglib/opusfile.h>
-#include <taglib/vorbisfile.h>
-#include <taglib/xiphcomment.h>
 #include <taglib/wavfile.h>
 
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
 #include <memory>
+#include <limits>
 #include <vector>
 
 #include <cerrno>
@@ -165,32 +162,44 @@ bool isOgg(Container c)
     return c == Container::OggVorbis || c == Container::Opus;
 }
 
-// The Ogg muxer writes a comment header of its own and no pictures: the
-// source's comment header, every field and picture, replaces it afterwards.
-// Only the header pages change; the audio pages keep their packets and
-// granule positions.
-template <typename OggFile>
-std::optional<ExportError> copyComment(const QString& source, const QString& destination)
+// The containers a song comes in just as it goes out: FLAC, Ogg Vorbis and
+// Opus. Such a song's file is already what a rewrap would write (its frames
+// or packets, granule positions, comments and pictures), so once it has
+// shown itself whole it is copied as it is.
+bool keepsContainer(Container c)
 {
-    OggFile in(path::native(source).constData(), false);
-    OggFile out(path::native(destination).constData(), false);
-    if (!in.isValid() || !in.tag())
-        return ExportError(QStringLiteral("TagLib::Ogg::File"), -1, QStringLiteral("the song's comment header cannot be read"));
-    if (!out.isValid() || !out.tag())
-        return ExportError(QStringLiteral("TagLib::Ogg::File"), -1, QStringLiteral("the written file cannot be read back"));
-    TagLib::Ogg::XiphComment* comment = out.tag();
-    comment->removeAllFields();
-    comment->removeAllPictures();
-    const TagLib::Ogg::FieldListMap fields = in.tag()->fieldListMap();
-    for (const auto& [name, values] : fields)
-        for (const TagLib::String& value : values)
-            comment->addField(name, value, false);
-    for (const TagLib::FLAC::Picture* picture : in.tag()->pictureList())
-        comment->addPicture(new TagLib::FLAC::Picture(picture->render()));
-    if (!out.save())
-        return ExportError(QStringLiteral("TagLib::Ogg::File::save"), -1, QStringLiteral("the tags could not be written"));
-    return std::nullopt;
+    return c == Container::Flac || isOgg(c);
 }
+
+// The demuxer and codec a song must come in to keep its container.
+std::pair<const char*, AVCodecID> keptContainer(Container c)
+{
+    switch (c) {
+    case Container::Flac: return {"flac", AV_CODEC_ID_FLAC};
+    case Container::OggVorbis: return {"ogg", AV_CODEC_ID_VORBIS};
+    case Container::Opus: return {"ogg", AV_CODEC_ID_OPUS};
+    default: return {"", AV_CODEC_ID_NONE};
+    }
+}
+
+// Reads the packets of `ic` from where it stands to its end; the end of the
+// last packet of `stream` goes to `end`. An AVERROR, or 0.
+int readToEnd(AVFormatContext* ic, int stream, std::int64_t* end)
+{
+    std::unique_ptr<AVPacket, void (*)(AVPacket*)> pkt(av_packet_alloc(), [](AVPacket* p) { av_packet_free(&p); });
+    if (!pkt)
+        return AVERROR(ENOMEM);
+    int err;
+    while ((err = av_read_frame(ic, pkt.get())) >= 0) {
+        if (pkt->stream_index == stream && pkt->pts != AV_NOPTS_VALUE && pkt->duration > 0)
+            *end = std::max(*end == AV_NOPTS_VALUE ? pkt->pts : *end, pkt->pts + pkt->duration);
+        av_packet_unref(pkt.get());
+    }
+    return err == AVERROR_EOF ? 0 : err;
+}
+
+// Block in which a song that keeps its container is copied.
+constexpr std::size_t kWholeCopyBlock = 1 << 20;
 
 class Remuxer {
 public:
@@ -220,6 +229,8 @@ private:
     bool cancelled() const { return job_.cancelled && job_.cancelled(); }
 
     RemuxResult copy();
+    RemuxResult copyWhole();
+    RemuxResult checkWhole();
     RemuxResult openInput();
     RemuxResult openOutput();
     RemuxResult copyPackets();
@@ -253,6 +264,8 @@ RemuxResult Remuxer::copy()
         return r;
     if (cancelled())
         return RemuxResult::Cancelled;
+    if (keepsContainer(job_.container))
+        return copyWhole();
     if (RemuxResult r = openOutput(); r != RemuxResult::Completed)
         return r;
     if (RemuxResult r = copyPackets(); r != RemuxResult::Completed)
@@ -267,15 +280,92 @@ RemuxResult Remuxer::copy()
         if (auto e = tagWave(job_.destination, tags_))
             return fail(*e);
     }
-    if (isOgg(job_.container)) {
-        const auto copied = job_.container == Container::Opus
-                                ? copyComment<TagLib::Ogg::Opus::File>(job_.source, job_.destination)
-                                : copyComment<TagLib::Ogg::Vorbis::File>(job_.source, job_.destination);
-        if (copied)
-            return fail(*copied);
-    }
     if (job_.progress)
         job_.progress(1.0f);
+    return RemuxResult::Completed;
+}
+
+RemuxResult Remuxer::copyWhole()
+{
+    const auto [demuxer, codec] = keptContainer(job_.container);
+    const AVStream* in = input_->streams[audioIndex_];
+    if (std::strcmp(input_->iformat->name, demuxer) != 0 || in->codecpar->codec_id != codec)
+        return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
+                                QStringLiteral("%1 in %2 does not go into %3 without re-encoding")
+                                    .arg(QLatin1String(avcodec_get_name(in->codecpar->codec_id)),
+                                         QLatin1String(input_->iformat->name), QLatin1String(muxerName(job_.container)))));
+    for (unsigned i = 0; i < input_->nb_streams; ++i) {
+        if (int(i) != audioIndex_ && !(input_->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
+                                    QStringLiteral("the song holds more streams than its audio")));
+    }
+    if (RemuxResult r = checkWhole(); r != RemuxResult::Completed)
+        return r;
+
+    FileDescriptor out(::open(path::native(job_.destination).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!out)
+        return fail("open", AVERROR(errno));
+    createdOutput_ = true;
+    struct stat info {};
+    const std::int64_t size = ::fstat(sourceFile_->get(), &info) == 0 ? info.st_size : 0;
+    std::vector<char> buffer(kWholeCopyBlock);
+    std::int64_t done = 0;
+    for (;;) {
+        if (cancelled())
+            return RemuxResult::Cancelled;
+        const ssize_t n = ::pread(sourceFile_->get(), buffer.data(), buffer.size(), static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail("read", AVERROR(errno));
+        if (n == 0)
+            break;
+        if (!fileio::writeFully(out.get(), buffer.data(), static_cast<std::size_t>(n)))
+            return fail("write", AVERROR(errno != 0 ? errno : ENOSPC));
+        done += n;
+        if (job_.progress && size > 0)
+            job_.progress(static_cast<float>(std::min(1.0, double(done) / double(size))));
+    }
+    if (!out.close())
+        return fail("close", AVERROR(errno));
+    if (job_.progress)
+        job_.progress(1.0f);
+    return RemuxResult::Completed;
+}
+
+// Whether a song that keeps its container ends where it says it does: an
+// Ogg stream with its last page, a FLAC with the samples its STREAMINFO counts
+// (the last frames, found by a seek to the end, reach that far).
+RemuxResult Remuxer::checkWhole()
+{
+    const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
+    if (isOgg(job_.container)) {
+        if (!medialibrary::tagreading::oggEndsWhole(job_.source))
+            return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the last page of the stream")));
+        return RemuxResult::Completed;
+    }
+    AVStream* in = input_->streams[audioIndex_];
+    const std::int64_t total = in->duration;
+    if (total <= 0)
+        return RemuxResult::Completed; // a FLAC that does not say its length
+    // The end of the audio: after a seek to the last frames; a song too
+    // short to seek in is read again from its start, whole.
+    std::int64_t end = AV_NOPTS_VALUE;
+    int err = avformat_seek_file(input_.get(), audioIndex_, std::numeric_limits<std::int64_t>::min(), total, total, 0);
+    if (err >= 0) {
+        if ((err = readToEnd(input_.get(), audioIndex_, &end)) < 0)
+            return fail("av_read_frame", err);
+    } else {
+        AVFormatContext* again = nullptr;
+        if ((err = avformat_open_input(&again, path::native(job_.source).constData(), av_find_input_format("flac"), nullptr)) < 0)
+            return fail("avformat_open_input", err);
+        const InputPtr owned(again);
+        if ((err = avformat_find_stream_info(again, nullptr)) < 0 || (err = readToEnd(again, audioIndex_, &end)) < 0)
+            return fail("av_read_frame", err);
+    }
+    if (end == AV_NOPTS_VALUE || end < total)
+        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the end of the audio")));
     return RemuxResult::Completed;
 }
 
@@ -386,19 +476,14 @@ RemuxResult Remuxer::openOutput()
     outAudioIndex_ = out->index;
 
     // The movie carries the samples alone; the other containers keep the song's
-    // tags, and M4A, AIFF and FLAC its cover as an attached picture stream.
-    // A FLAC keeps every Vorbis comment; an Ogg gets its comment header with
-    // TagLib afterwards.
+    // tags, and M4A and AIFF its cover as an attached picture stream.
     const bool keepsTags = job_.container == Container::M4A || job_.container == Container::Aiff;
     if (keepsTags) {
         for (const auto& [key, value] : {std::pair{"title", &tags_.title}, {"artist", &tags_.artist}, {"album", &tags_.album}})
             if (!value->isEmpty())
                 av_dict_set(&oc->metadata, key, value->toUtf8().constData(), 0);
     }
-    const bool isFlac = job_.container == Container::Flac;
-    if (isFlac && (err = av_dict_copy(&oc->metadata, input_->metadata, 0)) < 0)
-        return fail("av_dict_copy", err);
-    if ((keepsTags || isFlac) && coverIndex_ >= 0) {
+    if (keepsTags && coverIndex_ >= 0) {
         const AVStream* inCover = input_->streams[coverIndex_];
         AVStream* cover = avformat_new_stream(oc, nullptr);
         if (!cover)
@@ -408,9 +493,6 @@ RemuxResult Remuxer::openOutput()
         cover->codecpar->codec_tag = 0;
         cover->disposition = AV_DISPOSITION_ATTACHED_PIC;
         cover->time_base = AVRational{1, 90000};
-        // A FLAC picture block's type and description.
-        if (isFlac && (err = av_dict_copy(&cover->metadata, inCover->metadata, 0)) < 0)
-            return fail("av_dict_copy", err);
         outCoverIndex_ = cover->index;
     }
 
@@ -539,14 +621,8 @@ RemuxResult Remuxer::copyPackets()
     if (firstPts_ == AV_NOPTS_VALUE)
         return fail(ExportError(QStringLiteral("av_read_frame"), AVERROR_EOF, QStringLiteral("End of file before the first audio packet")));
 
-    // An Ogg stream cut short ends with a page that is not its last.
-    if (isOgg(job_.container) && !medialibrary::tagreading::oggEndsWhole(job_.source)) {
-        const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
-        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the last page of the stream")));
-    }
-
-    // Containers that state the song's length exactly (WAV, AIFF, MP4, FLAC,
-    // an MP3 with a Xing frame) show a cut-off file by packets that end too soon.
+    // Containers that state the song's length exactly (WAV, AIFF, MP4, an MP3
+    // with a Xing frame) show a cut-off file by packets that end too soon.
     if (input_->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && in->duration > 0 && end != AV_NOPTS_VALUE &&
         static_cast<double>(end - firstPts_) < 0.98 * static_cast<double>(in->duration)) {
         const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);

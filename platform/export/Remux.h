@@ -17,9 +17,11 @@ enum class Container {
     M4A,            // "ipod": tags and cover picture kept
     Wave,           // "wav": tags and cover picture written with TagLib afterwards
     Aiff,           // "aiff": tags and cover picture in an ID3 chunk
-    Flac,           // "flac": every Vorbis comment and the cover picture block kept
-    OggVorbis,      // "ogg": the comment header (tags and pictures) copied with TagLib afterwards
-    Opus,           // "opus": the same
+    // A song that keeps its container is checked whole and copied as it is:
+    // its frames or packets, granule positions, comments and pictures.
+    Flac,           // "flac"
+    OggVorbis,      // "ogg"
+    Opus,           // "opus"
 };
 
 struct RemuxJob {

@@ -4,17 +4,27 @@
 
 #include "platform/foundation/Documents.h"
 #include "platform/library/AssetURL.h"
+#include "platform/library/LibraryIndex.h"
 #include "platform/library/LibraryScan.h"
 
+#include <QPointer>
+#include <algorithm>
 #include <mutex>
+#include <vector>
 
 namespace medialibrary {
 
 namespace {
 
-std::mutex g_defaultMutex; // guards g_default and g_scan
+std::mutex g_defaultMutex; // guards everything below
 std::shared_ptr<const MediaLibrary> g_default;
+bool g_defaultFromIndex = false; // g_default is the index's, until the rescan has looked
 std::shared_ptr<LibraryScan> g_scan;
+struct Listener {
+    QPointer<QObject> context;
+    std::function<void()> changed;
+};
+std::vector<Listener> g_listeners;
 
 void installResolver(const std::shared_ptr<const MediaLibrary>& library)
 {
@@ -24,27 +34,69 @@ void installResolver(const std::shared_ptr<const MediaLibrary>& library)
         setAssetResolver(nullptr);
 }
 
+// Tells every listener still there, each on its own thread, later.
+void notifyListeners(std::vector<Listener> listeners)
+{
+    for (Listener& l : listeners)
+        if (l.context)
+            QMetaObject::invokeMethod(l.context.data(), std::move(l.changed), Qt::QueuedConnection);
+}
+
 } // namespace
 
 void MediaLibrary::startDefaultScan()
 {
     std::lock_guard lock(g_defaultMutex);
-    if (g_default || (g_scan && !g_scan->isFinished()))
+    if ((g_default && !g_defaultFromIndex) || (g_scan && !g_scan->isFinished()))
         return;
-    g_scan = LibraryScan::start(documents::musicLibraryRoot(), {documents::documentsDirectory()},
-                                [](const std::shared_ptr<const MediaLibrary>& library) {
-                                    std::lock_guard finishedLock(g_defaultMutex);
-                                    if (!g_default) {
-                                        g_default = library;
-                                        installResolver(library);
-                                    }
-                                });
+    const QString root = documents::musicLibraryRoot();
+    const QString indexPath = LibraryIndex::defaultPath(root);
+    // The index answers at once; the rescan brings it up to date behind it.
+    if (!g_default) {
+        if (std::shared_ptr<const MediaLibrary> indexed = fromIndex(root, indexPath)) {
+            g_default = std::move(indexed);
+            g_defaultFromIndex = true;
+            installResolver(g_default);
+        }
+    }
+    g_scan = LibraryScan::start(
+        root, {documents::documentsDirectory()},
+        [](const std::shared_ptr<const MediaLibrary>& library) {
+            std::vector<Listener> listeners;
+            {
+                std::lock_guard finishedLock(g_defaultMutex);
+                if (g_default && !g_defaultFromIndex)
+                    return; // set by hand meanwhile
+                g_default = library;
+                g_defaultFromIndex = false;
+                installResolver(library);
+                listeners = g_listeners;
+            }
+            notifyListeners(std::move(listeners));
+        },
+        indexPath);
+    if (g_default)
+        return;
     // Songs already read can be played while the scan goes on.
     std::weak_ptr<LibraryScan> weak = g_scan;
     setAssetResolver([weak](const Url& url) {
         const auto scan = weak.lock();
         return scan ? scan->fileForAssetURL(url) : QString();
     });
+}
+
+void MediaLibrary::notifyWhenDefaultChanges(QObject* context, std::function<void()> changed)
+{
+    std::lock_guard lock(g_defaultMutex);
+    g_listeners.erase(std::remove_if(g_listeners.begin(), g_listeners.end(), [](const Listener& l) { return !l.context; }),
+                      g_listeners.end());
+    g_listeners.push_back({context, std::move(changed)});
+}
+
+bool MediaLibrary::isRescanningDefault()
+{
+    std::lock_guard lock(g_defaultMutex);
+    return g_defaultFromIndex && g_scan && !g_scan->isFinished();
 }
 
 std::shared_ptr<LibraryScan> MediaLibrary::defaultLibraryScan()
@@ -84,9 +136,15 @@ std::shared_ptr<const MediaLibrary> MediaLibrary::loadedDefaultMediaLibrary()
 void MediaLibrary::setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library)
 {
     stopDefaultScan();
-    std::lock_guard lock(g_defaultMutex);
-    g_default = library;
-    installResolver(library);
+    std::vector<Listener> listeners;
+    {
+        std::lock_guard lock(g_defaultMutex);
+        g_default = library;
+        g_defaultFromIndex = false;
+        installResolver(library);
+        listeners = g_listeners;
+    }
+    notifyListeners(std::move(listeners));
 }
 
 } // namespace medialibrary

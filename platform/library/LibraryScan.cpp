@@ -5,6 +5,7 @@
 
 #include "platform/foundation/PathString.h"
 #include "platform/library/AssetURL.h"
+#include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/TagReading.h"
 
@@ -17,10 +18,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace medialibrary {
@@ -56,16 +59,28 @@ bool isAudioFileName(const QByteArray& name)
 struct FoundFile {
     QByteArray path; // the bytes as stored
     LeftOutReason problem = LeftOutReason::None;
+    std::int64_t size = 0;     // of the file a song's name leads to
+    std::int64_t modified = 0; // nanoseconds since 1970
     friend bool operator<(const FoundFile& a, const FoundFile& b) { return a.path < b.path; }
 };
 
-// What an entry with an audio file's name is once links are followed.
-LeftOutReason problemOf(const QByteArray& path, bool* isFolder)
+std::int64_t nanoseconds(const struct timespec& t)
+{
+    return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// What an entry with an audio file's name is once links are followed; its
+// size and time go to `found`.
+LeftOutReason problemOf(const QByteArray& path, bool* isFolder, FoundFile* found = nullptr)
 {
     struct stat st {};
     if (::stat(path.constData(), &st) != 0)
         return errno == ELOOP ? LeftOutReason::LinkLoop : LeftOutReason::BrokenLink;
     *isFolder = S_ISDIR(st.st_mode);
+    if (found) {
+        found->size = st.st_size;
+        found->modified = nanoseconds(st.st_mtim);
+    }
     return S_ISREG(st.st_mode) || *isFolder ? LeftOutReason::None : LeftOutReason::NotAFile;
 }
 
@@ -101,13 +116,15 @@ std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>&
                 continue;
             }
             if (type == DT_REG) {
-                if (isAudioFileName(name))
-                    files.push_back({path});
+                struct stat st {};
+                if (isAudioFileName(name) && ::fstatat(::dirfd(d), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                    files.push_back({path, LeftOutReason::None, st.st_size, nanoseconds(st.st_mtim)});
                 continue;
             }
             // A link, a special file or a file system that does not say.
             bool isFolder = false;
-            const LeftOutReason problem = problemOf(path, &isFolder);
+            FoundFile file{path};
+            const LeftOutReason problem = problemOf(path, &isFolder, &file);
             if (isFolder) {
                 if (type == DT_UNKNOWN && !excluded.contains(canonical(path::fromNative(path)))) {
                     struct stat own {};
@@ -116,8 +133,10 @@ std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>&
                 }
                 continue;
             }
-            if (isAudioFileName(name))
-                files.push_back({path, problem});
+            if (isAudioFileName(name)) {
+                file.problem = problem;
+                files.push_back(std::move(file));
+            }
         }
         ::closedir(d);
     }
@@ -153,7 +172,7 @@ Url assetURLFor(const MediaItem::Data& d)
 
 // Reads the file found by the walk into an item with its id, the hash of its
 // path relative to the library's root.
-MediaItem readFoundFile(const FoundFile& found, const QByteArray& relative)
+MediaItem::Data readFoundData(const FoundFile& found, const QByteArray& relative)
 {
     const quint64 id = idForRelativePath(relative);
     if (found.problem != LeftOutReason::None) {
@@ -161,12 +180,41 @@ MediaItem readFoundFile(const FoundFile& found, const QByteArray& relative)
         d.filePath = path::fromNative(found.path);
         d.persistentID = id;
         d.leftOut = found.problem;
-        return MediaItem(std::move(d));
+        return d;
     }
     MediaItem::Data d = readData(path::fromNative(found.path));
     d.persistentID = id;
     d.assetURL = assetURLFor(d);
+    return d;
+}
+
+MediaItem readFoundFile(const FoundFile& found, const QByteArray& relative)
+{
+    return MediaItem(readFoundData(found, relative));
+}
+
+// The song an index entry keeps, at `path` (the bytes as stored).
+MediaItem itemFromEntry(const LibraryIndex::Entry& entry, const QByteArray& path)
+{
+    MediaItem::Data d = entry.data;
+    d.filePath = path::fromNative(path);
+    d.persistentID = idForRelativePath(entry.relativePath);
+    d.assetURL = assetURLFor(d);
     return MediaItem(std::move(d));
+}
+
+// What the index keeps of a song just read.
+LibraryIndex::Entry entryFor(MediaItem::Data d, const FoundFile& found, const QByteArray& relative)
+{
+    LibraryIndex::Entry e;
+    e.relativePath = relative;
+    e.size = found.size;
+    e.modified = found.modified;
+    d.filePath.clear();
+    d.persistentID = 0;
+    d.assetURL = Url();
+    e.data = std::move(d);
+    return e;
 }
 
 MediaItem withId(const MediaItem& item, quint64 id)
@@ -208,7 +256,7 @@ struct LibraryScan::State {
 };
 
 std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, const QStringList& excludedDirectories,
-                                      LibraryScan::State& state)
+                                                   LibraryScan::State& state, const QString& indexPath, bool readIndex)
 {
     auto library = std::make_shared<MediaLibrary>();
     const QString root = canonical(rootPath);
@@ -220,18 +268,42 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
         excluded.insert(canonical(dir));
     if (excluded.contains(root))
         return library;
+
+    // What the index knows: a song whose file has the same size and time is
+    // not read again (unless the index is not to be trusted this time).
+    const std::unique_ptr<LibraryIndex> index = LibraryIndex::open(indexPath, root);
+    const std::vector<LibraryIndex::Entry> entries = index ? index->entries() : std::vector<LibraryIndex::Entry>();
+    QHash<QByteArray, const LibraryIndex::Entry*> known;
+    if (readIndex) {
+        known.reserve(qsizetype(entries.size()));
+        for (const LibraryIndex::Entry& e : entries)
+            known.insert(e.relativePath, &e);
+    }
+
     const QByteArray rootBytes = path::native(root);
     const std::vector<FoundFile> files = collectFiles(rootBytes, excluded, state.cancelled);
 
     // Read the files on a few threads; each reads its own files.
     std::vector<MediaItem> items(files.size());
+    std::vector<std::optional<LibraryIndex::Entry>> changed(index ? files.size() : 0);
     const std::size_t workers = std::clamp<std::size_t>(std::size_t(QThread::idealThreadCount()), 1, 4);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i = next++; i < items.size(); i = next++) {
             if (state.cancelled.load(std::memory_order_relaxed))
                 return;
-            items[i] = readFoundFile(files[i], files[i].path.mid(rootBytes.size() + 1));
+            const FoundFile& file = files[i];
+            const QByteArray relative = file.path.mid(rootBytes.size() + 1);
+            const LibraryIndex::Entry* entry = known.value(relative);
+            if (entry && file.problem == LeftOutReason::None && entry->size == file.size &&
+                entry->modified == file.modified && entry->data.leftOut == LeftOutReason::None) {
+                items[i] = itemFromEntry(*entry, file.path);
+            } else {
+                MediaItem::Data d = readFoundData(file, relative);
+                items[i] = MediaItem(d);
+                if (index)
+                    changed[i] = entryFor(std::move(d), file, relative);
+            }
             state.add(items[i]);
         }
     };
@@ -243,6 +315,22 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
         t.join();
     if (state.cancelled)
         return nullptr;
+
+    if (index) {
+        std::vector<LibraryIndex::Entry> put;
+        for (std::optional<LibraryIndex::Entry>& e : changed)
+            if (e)
+                put.push_back(std::move(*e));
+        QSet<QByteArray> seen;
+        seen.reserve(qsizetype(files.size()));
+        for (const FoundFile& file : files)
+            seen.insert(file.path.mid(rootBytes.size() + 1));
+        std::vector<QByteArray> removed;
+        for (const LibraryIndex::Entry& e : entries)
+            if (!seen.contains(e.relativePath))
+                removed.push_back(e.relativePath);
+        index->update(put, removed, &state.cancelled);
+    }
 
     // Ids in path order; a clash (not expected of 63 hash bits) takes the next free id.
     QSet<quint64> used;
@@ -258,6 +346,26 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
     return library;
 }
 
+std::shared_ptr<const MediaLibrary> MediaLibrary::fromIndex(const QString& rootPath, const QString& indexPath)
+{
+    const QString root = canonical(rootPath);
+    const std::unique_ptr<LibraryIndex> index = LibraryIndex::open(indexPath, root);
+    if (!index)
+        return nullptr;
+    const std::vector<LibraryIndex::Entry> entries = index->entries();
+    if (entries.empty())
+        return nullptr;
+    const QByteArray rootBytes = path::native(root);
+    std::vector<MediaItem> items;
+    items.reserve(entries.size());
+    for (const LibraryIndex::Entry& e : entries)
+        items.push_back(itemFromEntry(e, rootBytes + '/' + e.relativePath));
+    auto library = std::make_shared<MediaLibrary>();
+    library->root_ = root;
+    library->setItems(std::move(items));
+    return library;
+}
+
 MediaItem MediaLibrary::readItem(const QString& filePath, const QString& root)
 {
     FoundFile found{path::native(filePath)};
@@ -268,10 +376,11 @@ MediaItem MediaLibrary::readItem(const QString& filePath, const QString& root)
     return readFoundFile(found, path::native(QDir(canonical(root)).relativeFilePath(filePath)));
 }
 
-std::shared_ptr<const MediaLibrary> MediaLibrary::scan(const QString& rootPath, const QStringList& excludedDirectories)
+std::shared_ptr<const MediaLibrary> MediaLibrary::scan(const QString& rootPath, const QStringList& excludedDirectories,
+                                                       const QString& indexPath, bool readIndex)
 {
     LibraryScan::State state;
-    auto library = runScan(rootPath, excludedDirectories, state);
+    auto library = runScan(rootPath, excludedDirectories, state, indexPath, readIndex);
     library->root_ = canonical(rootPath);
     return library;
 }
@@ -279,12 +388,12 @@ std::shared_ptr<const MediaLibrary> MediaLibrary::scan(const QString& rootPath, 
 // --- LibraryScan ---
 
 std::shared_ptr<LibraryScan> LibraryScan::start(const QString& root, const QStringList& excludedDirectories,
-                                                Finished finished)
+                                                Finished finished, const QString& indexPath)
 {
     std::shared_ptr<LibraryScan> scan(new LibraryScan);
     scan->state_ = std::make_shared<State>();
-    scan->thread_ = std::thread([state = scan->state_, root, excludedDirectories, finished = std::move(finished)] {
-        std::shared_ptr<MediaLibrary> library = MediaLibrary::runScan(root, excludedDirectories, *state);
+    scan->thread_ = std::thread([state = scan->state_, root, excludedDirectories, finished = std::move(finished), indexPath] {
+        std::shared_ptr<MediaLibrary> library = MediaLibrary::runScan(root, excludedDirectories, *state, indexPath);
         if (library)
             library->root_ = canonical(root);
         if (library && finished)

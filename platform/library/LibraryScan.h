@@ -22,9 +22,11 @@ public:
     using Finished = std::function<void(const std::shared_ptr<const MediaLibrary>&)>;
 
     // Starts scanning `root`. `finished` runs on the scan's thread with the
-    // finished library; it does not run for a cancelled scan.
+    // finished library; it does not run for a cancelled scan. With
+    // `indexPath`, songs unchanged since the index there was written are not
+    // read again, and the index is brought up to date.
     static std::shared_ptr<LibraryScan> start(const QString& root, const QStringList& excludedDirectories = {},
-                                              Finished finished = nullptr);
+                                              Finished finished = nullptr, const QString& indexPath = QString());
     ~LibraryScan();
     LibraryScan(const LibraryScan&) = delete;
     LibraryScan& operator=(const LibraryScan&) = delete;

@@ -12,15 +12,18 @@
 // counted among what is left out instead of vanishing.
 //
 // The application uses the default library: the folder
-// documents::musicLibraryRoot() without documents::documentsDirectory(). Its
-// scan runs on a thread of its own (startDefaultScan()); the picker shows the
-// songs read so far while it runs. Making a library the default installs it
-// as the resolver of asset URLs (medialibrary::fileForAssetURL).
+// documents::musicLibraryRoot() without documents::documentsDirectory(). It
+// starts from the library's index, at once, and a rescan on a thread of its
+// own (startDefaultScan()) brings it up to date and replaces it; without an
+// index the picker shows the songs read so far while the scan runs. Making a
+// library the default installs it as the resolver of asset URLs
+// (medialibrary::fileForAssetURL).
 
 #include "platform/library/LibraryScan.h"
 #include "platform/library/MediaItem.h"
 
 #include <QHash>
+#include <QObject>
 #include <QPair>
 #include <QSet>
 #include <QStringList>
@@ -34,8 +37,16 @@ namespace medialibrary {
 class MediaLibrary {
 public:
     // Indexes `root`. Folders in `excludedDirectories` (and everything in
-    // them) are skipped. A missing root gives an empty library.
-    static std::shared_ptr<const MediaLibrary> scan(const QString& root, const QStringList& excludedDirectories = {});
+    // them) are skipped. A missing root gives an empty library. With
+    // `indexPath` (see LibraryIndex), a song whose file has the size and time
+    // the index knows is taken from there instead of read (unless not
+    // `readIndex`), and the index is brought up to date.
+    static std::shared_ptr<const MediaLibrary> scan(const QString& root, const QStringList& excludedDirectories = {},
+                                                    const QString& indexPath = QString(), bool readIndex = true);
+
+    // The library as the index at `indexPath` last saw `root`, read at once,
+    // without looking at the folder; nothing when there is no such index.
+    static std::shared_ptr<const MediaLibrary> fromIndex(const QString& root, const QString& indexPath);
 
     // Reads one file as the index does. `root` is the folder the id is taken
     // relative to.
@@ -57,6 +68,12 @@ public:
     static std::shared_ptr<const MediaLibrary> loadedDefaultMediaLibrary();
     // Replaces the default library (and the asset URL resolver).
     static void setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library);
+    // Calls `changed` on `context`'s thread, later, whenever the default
+    // library is replaced (a rescan behind the index has finished, or one was
+    // set), for as long as `context` lives.
+    static void notifyWhenDefaultChanges(QObject* context, std::function<void()> changed);
+    // Whether the default library shown is the index's while a rescan runs.
+    static bool isRescanningDefault();
 
     QString root() const { return root_; }
     // Sorted by artist, album title, track number, title; absent values last.
@@ -81,7 +98,8 @@ private:
     friend class LibraryScan;
     // The scan itself; every item read goes to `state` at once. nullptr when cancelled.
     static std::shared_ptr<MediaLibrary> runScan(const QString& root, const QStringList& excludedDirectories,
-                                                 LibraryScan::State& state);
+                                                 LibraryScan::State& state, const QString& indexPath = QString(),
+                                                 bool readIndex = true);
     void setItems(std::vector<MediaItem> items);
     QString root_;
     std::vector<MediaItem> items_;

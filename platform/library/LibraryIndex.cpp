@@ -1,0 +1,274 @@
+#include "platform/library/LibraryIndex.h"
+
+#include "platform/foundation/Log.h"
+#include "platform/foundation/PathString.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace medialibrary {
+
+namespace {
+
+constexpr const char* kLogOp = "libraryIndex";
+// The layout of the file; an index of another one is made afresh.
+constexpr int kVersion = 1;
+
+QString sqliteError(sqlite3* db)
+{
+    return QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
+}
+
+// One prepared statement, finalized when it goes.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) == SQLITE_OK; }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    explicit operator bool() const { return ok_; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    bool ok_ = false;
+};
+
+bool exec(sqlite3* db, const char* sql)
+{
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void bindText(sqlite3_stmt* s, int at, const QString& text)
+{
+    if (text.isNull()) {
+        sqlite3_bind_null(s, at);
+        return;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(s, at, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+QString columnText(sqlite3_stmt* s, int at)
+{
+    if (sqlite3_column_type(s, at) == SQLITE_NULL)
+        return {};
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, at));
+    const QString value = QString::fromUtf8(text, sqlite3_column_bytes(s, at));
+    return value.isNull() ? QString(0, QChar()) : value; // present, and empty
+}
+
+QByteArray columnBytes(sqlite3_stmt* s, int at)
+{
+    return QByteArray(static_cast<const char*>(sqlite3_column_blob(s, at)), sqlite3_column_bytes(s, at));
+}
+
+// The database at `path`, set up for `root`; nothing (after `why` is set)
+// when it cannot be used as it is. `busy` tells a database that another
+// process holds locked (to be left alone) from one that is to be made afresh.
+sqlite3* openAs(const QString& path, const QString& root, QString* why, bool* busy)
+{
+    *busy = false;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path::native(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        *why = sqliteError(db);
+        sqlite3_close(db);
+        return nullptr;
+    }
+    // Another process writing at the same moment is waited for, briefly.
+    sqlite3_busy_timeout(db, 2000);
+    const auto fail = [&](const QString& reason) {
+        *why = reason;
+        *busy = sqlite3_errcode(db) == SQLITE_BUSY || sqlite3_errcode(db) == SQLITE_LOCKED;
+        sqlite3_close(db);
+        return nullptr;
+    };
+    Statement version(db, "PRAGMA user_version");
+    if (!version || sqlite3_step(version.get()) != SQLITE_ROW)
+        return fail(sqliteError(db)); // not a database, or a damaged one
+    const int found = sqlite3_column_int(version.get(), 0);
+    if (found != 0 && found != kVersion)
+        return fail(QStringLiteral("an index of another version (%1)").arg(found));
+    if (!exec(db, "PRAGMA journal_mode=WAL") || !exec(db, "PRAGMA synchronous=NORMAL"))
+        return fail(sqliteError(db));
+    if (found == 0) {
+        if (!exec(db, "BEGIN IMMEDIATE") ||
+            !exec(db, "CREATE TABLE IF NOT EXISTS folder(root BLOB NOT NULL);"
+                      "CREATE TABLE IF NOT EXISTS songs(path BLOB PRIMARY KEY, size INTEGER, modified INTEGER,"
+                      " title TEXT, artist TEXT, album TEXT, track INTEGER, format INTEGER, protected INTEGER,"
+                      " readable INTEGER, left_out INTEGER, picture INTEGER) WITHOUT ROWID;"
+                      "DELETE FROM folder; DELETE FROM songs;") ||
+            !exec(db, QStringLiteral("PRAGMA user_version=%1").arg(kVersion).toUtf8().constData())) {
+            exec(db, "ROLLBACK");
+            return fail(sqliteError(db));
+        }
+        Statement insert(db, "INSERT INTO folder(root) VALUES(?1)");
+        const QByteArray nativeRoot = path::native(root);
+        sqlite3_bind_blob(insert.get(), 1, nativeRoot.constData(), int(nativeRoot.size()), SQLITE_TRANSIENT);
+        if (!insert || sqlite3_step(insert.get()) != SQLITE_DONE || !exec(db, "COMMIT")) {
+            exec(db, "ROLLBACK");
+            return fail(sqliteError(db));
+        }
+        return db;
+    }
+    Statement folder(db, "SELECT root FROM folder");
+    if (!folder || sqlite3_step(folder.get()) != SQLITE_ROW)
+        return fail(sqliteError(db));
+    if (columnBytes(folder.get(), 0) != path::native(root))
+        return fail(QStringLiteral("the index of another library folder"));
+    return db;
+}
+
+void removeFiles(const QString& path)
+{
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+} // namespace
+
+QString LibraryIndex::defaultPath(const QString& root)
+{
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (!QDir::isAbsolutePath(home))
+            return {};
+        cache = home + QStringLiteral("/.cache");
+    }
+    const QString canonical = QFileInfo(root).canonicalFilePath();
+    const QByteArray digest =
+        QCryptographicHash::hash(path::native(canonical.isEmpty() ? root : canonical), QCryptographicHash::Sha1);
+    return QStringLiteral("%1/ripwell/library-%2.sqlite").arg(cache, QString::fromLatin1(digest.toHex().left(16)));
+}
+
+std::unique_ptr<LibraryIndex> LibraryIndex::open(const QString& path, const QString& root)
+{
+    if (path.isEmpty())
+        return nullptr;
+    QDir().mkpath(QFileInfo(path).path());
+    QString why;
+    bool busy = false;
+    sqlite3* db = openAs(path, root, &why, &busy);
+    if (!db && !busy) {
+        // A cache: made afresh whatever was wrong with it.
+        applog::debug(kLogOp, QStringLiteral("The library index %1 is made afresh: %2").arg(path, why));
+        removeFiles(path);
+        db = openAs(path, root, &why, &busy);
+    }
+    if (!db) {
+        applog::debug(kLogOp, QStringLiteral("No library index at %1: %2").arg(path, why));
+        return nullptr;
+    }
+    return std::make_unique<LibraryIndex>(Token{}, db, path);
+}
+
+LibraryIndex::LibraryIndex(Token, sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+
+LibraryIndex::~LibraryIndex()
+{
+    sqlite3_close(db_);
+}
+
+std::vector<LibraryIndex::Entry> LibraryIndex::entries()
+{
+    std::vector<Entry> out;
+    Statement select(db_, "SELECT path, size, modified, title, artist, album, track, format, protected, readable,"
+                          " left_out, picture FROM songs");
+    if (!select) {
+        applog::debug(kLogOp, QStringLiteral("The library index %1 cannot be read: %2").arg(path_, sqliteError(db_)));
+        return out;
+    }
+    int step;
+    while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+        sqlite3_stmt* s = select.get();
+        Entry e;
+        e.relativePath = columnBytes(s, 0);
+        e.size = sqlite3_column_int64(s, 1);
+        e.modified = sqlite3_column_int64(s, 2);
+        e.data.title = columnText(s, 3);
+        e.data.artist = columnText(s, 4);
+        e.data.albumTitle = columnText(s, 5);
+        e.data.albumTrackNumber = sqlite3_column_int(s, 6);
+        if (sqlite3_column_type(s, 7) != SQLITE_NULL) {
+            const int format = sqlite3_column_int(s, 7);
+            if (format >= 0 && format < int(audioFormats().size()))
+                e.data.format = static_cast<AudioFormat>(format);
+        }
+        e.data.isProtected = sqlite3_column_int(s, 8) != 0;
+        e.data.isReadable = sqlite3_column_int(s, 9) != 0;
+        e.data.leftOut = static_cast<LeftOutReason>(sqlite3_column_int(s, 10));
+        e.data.pictureSource = static_cast<PictureSource>(sqlite3_column_int(s, 11));
+        out.push_back(std::move(e));
+    }
+    if (step != SQLITE_DONE) {
+        applog::debug(kLogOp, QStringLiteral("The library index %1 cannot be read: %2").arg(path_, sqliteError(db_)));
+        return {};
+    }
+    return out;
+}
+
+bool LibraryIndex::update(const std::vector<Entry>& changed, const std::vector<QByteArray>& removed,
+                          const std::atomic<bool>* cancelled)
+{
+    if (changed.empty() && removed.empty())
+        return true;
+    // A cancel (the application quitting) interrupts a long write at once.
+    if (cancelled)
+        sqlite3_progress_handler(
+            db_, 1000, [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+            const_cast<std::atomic<bool>*>(cancelled));
+    struct Unhook {
+        sqlite3* db;
+        ~Unhook() { sqlite3_progress_handler(db, 0, nullptr, nullptr); }
+    } unhook{db_};
+    const auto fail = [this] {
+        applog::debug(kLogOp, QStringLiteral("The library index %1 cannot be written: %2").arg(path_, sqliteError(db_)));
+        exec(db_, "ROLLBACK");
+        return false;
+    };
+    if (!exec(db_, "BEGIN IMMEDIATE"))
+        return fail();
+    {
+        Statement put(db_, "INSERT OR REPLACE INTO songs(path, size, modified, title, artist, album, track, format,"
+                           " protected, readable, left_out, picture) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+        Statement drop(db_, "DELETE FROM songs WHERE path = ?1");
+        if (!put || !drop)
+            return fail();
+        for (const Entry& e : changed) {
+            sqlite3_stmt* s = put.get();
+            sqlite3_bind_blob(s, 1, e.relativePath.constData(), int(e.relativePath.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int64(s, 2, e.size);
+            sqlite3_bind_int64(s, 3, e.modified);
+            bindText(s, 4, e.data.title);
+            bindText(s, 5, e.data.artist);
+            bindText(s, 6, e.data.albumTitle);
+            sqlite3_bind_int(s, 7, e.data.albumTrackNumber);
+            if (e.data.format)
+                sqlite3_bind_int(s, 8, int(*e.data.format));
+            else
+                sqlite3_bind_null(s, 8);
+            sqlite3_bind_int(s, 9, e.data.isProtected ? 1 : 0);
+            sqlite3_bind_int(s, 10, e.data.isReadable ? 1 : 0);
+            sqlite3_bind_int(s, 11, int(e.data.leftOut));
+            sqlite3_bind_int(s, 12, int(e.data.pictureSource));
+            if (sqlite3_step(s) != SQLITE_DONE)
+                return fail();
+            sqlite3_reset(s);
+        }
+        for (const QByteArray& path : removed) {
+            sqlite3_bind_blob(drop.get(), 1, path.constData(), int(path.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(drop.get()) != SQLITE_DONE)
+                return fail();
+            sqlite3_reset(drop.get());
+        }
+    }
+    return exec(db_, "COMMIT") || fail();
+}
+
+} // namespace medialibrary

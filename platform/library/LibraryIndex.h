@@ -1,0 +1,69 @@
+#pragma once
+// The music library's index on disk: what a scan read of each song (its
+// tags, format, whether it is protected or readable, why it is left out,
+// whether it has a picture), with the file's size and modification time, so
+// that the next start answers at once and a rescan rereads only the songs
+// that changed. A cache, not a setting: it lives in the user's cache folder
+// ($XDG_CACHE_HOME/ripwell/, one SQLite file a library folder), and anything
+// wrong with it (missing, corrupt, locked, of another version or of another
+// folder) only costs a full scan, with a line in the log.
+//
+// Several processes may use one index at once (SQLite in WAL mode); each
+// object is used by one thread at a time.
+
+#include "platform/library/MediaItem.h"
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+
+namespace medialibrary {
+
+class LibraryIndex {
+    struct Token {};
+
+public:
+    // One song as the index keeps it.
+    struct Entry {
+        QByteArray relativePath; // to the library's root, the bytes as stored
+        std::int64_t size = 0;
+        std::int64_t modified = 0; // nanoseconds since 1970
+        MediaItem::Data data;      // the song as read (no id, no asset URL, no path)
+    };
+
+    // Where the index of the library at `root` lives: a file of its own in
+    // the cache folder; empty when there is no cache folder (no HOME).
+    static QString defaultPath(const QString& root);
+
+    // Opens (or creates) the index at `path` for the library at `root`. An
+    // index that cannot be used as it is is made afresh, empty; one that
+    // cannot be made at all gives nothing. Either way a line says why.
+    static std::unique_ptr<LibraryIndex> open(const QString& path, const QString& root);
+
+    LibraryIndex(Token, sqlite3* db, QString path);
+    ~LibraryIndex();
+    LibraryIndex(const LibraryIndex&) = delete;
+    LibraryIndex& operator=(const LibraryIndex&) = delete;
+
+    // Every entry, in no particular order; nothing when it cannot be read.
+    std::vector<Entry> entries();
+
+    // Writes what a rescan found, in one transaction: `changed` entries put
+    // in (new or replacing those of their path), the `removed` paths taken
+    // out. False (and a line) when it could not be written, or `cancelled`
+    // was set meanwhile; the index is then as it was.
+    bool update(const std::vector<Entry>& changed, const std::vector<QByteArray>& removed,
+                const std::atomic<bool>* cancelled = nullptr);
+
+    const QString& path() const { return path_; }
+
+private:
+    sqlite3* db_;
+    QString path_;
+};
+
+} // namespace medialibrary
