@@ -9,8 +9,8 @@ namespace cli {
 QString usageText()
 {
     // One paragraph a text, so that a translation can lay out its own lines.
-    return L("Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--no-wait]\n"
-             "                  [--verbose] [FILTER…]\n") +
+    return L("Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--rescan]\n"
+             "                  [--no-wait] [--verbose] [FILTER…]\n") +
            u'\n' +
            L("Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
              "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV, AIFF, FLAC,\n"
@@ -27,6 +27,8 @@ QString usageText()
              "                   many when standard input is not a terminal)\n"
              "  --all            convert every selected song again, also those whose file is\n"
              "                   up to date\n"
+             "  --rescan         read every song of the library again instead of trusting its\n"
+             "                   index (which is then made afresh)\n"
              "  --no-wait        when another run is writing into the documents folder, exit\n"
              "                   (status 2) instead of waiting for it to finish\n"
              "  --verbose        also print the import's debug log lines\n"
@@ -80,6 +82,8 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
             o.yes = true;
         } else if (a == u"--all") {
             o.all = true;
+        } else if (a == u"--rescan") {
+            o.rescan = true;
         } else if (a == u"--no-wait") {
             o.noWait = true;
         } else if (a == u"--verbose" || a == u"-v") {

@@ -14,6 +14,7 @@ struct Options {
     bool verbose = false;
     bool noWait = false;   // exit at once when another run holds the documents folder
     bool all = false;      // convert songs whose output is up to date as well
+    bool rescan = false;   // read every song again, without the library's index
     bool help = false;
     QStringList filters; // words that every selected song must contain
 };

@@ -15,6 +15,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/Timing.h"
+#include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
 
 #include <QCoreApplication>
@@ -273,8 +274,19 @@ int main(int argc, char** argv)
     const std::optional<Folders> folders = foldersFor(options);
     if (!folders)
         return 2;
+    // Until the run shows them, the log's lines are its errors (all of them
+    // with --verbose): how the library's index fares is no news.
+    applog::setSink([verbose = options.verbose](const applog::Entry& entry) {
+        if (verbose || entry.level == applog::Level::Error)
+            printErr(cli::printable(entry.line()) + u'\n');
+    });
+    applog::setStderrEnabled(false);
 
-    const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents});
+    // The index says what it knows of the songs unchanged since (--rescan:
+    // nothing), the folder the rest.
+    const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents},
+                                                          medialibrary::LibraryIndex::defaultPath(folders->library),
+                                                          !options.rescan);
     medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
     const cli::Selection selection = cli::select(*library, folders->documents, options.filters);
     if (options.verbose && !options.list) {

@@ -88,10 +88,14 @@ sqlite3* openAs(const QString& path, const QString& root, QString* why, bool* bu
         sqlite3_close(db);
         return nullptr;
     };
-    Statement version(db, "PRAGMA user_version");
-    if (!version || sqlite3_step(version.get()) != SQLITE_ROW)
+    int found = -1;
+    {
+        Statement version(db, "PRAGMA user_version");
+        if (version && sqlite3_step(version.get()) == SQLITE_ROW)
+            found = sqlite3_column_int(version.get(), 0);
+    }
+    if (found < 0)
         return fail(sqliteError(db)); // not a database, or a damaged one
-    const int found = sqlite3_column_int(version.get(), 0);
     if (found != 0 && found != kVersion)
         return fail(QStringLiteral("an index of another version (%1)").arg(found));
     if (!exec(db, "PRAGMA journal_mode=WAL") || !exec(db, "PRAGMA synchronous=NORMAL"))
@@ -107,19 +111,31 @@ sqlite3* openAs(const QString& path, const QString& root, QString* why, bool* bu
             exec(db, "ROLLBACK");
             return fail(sqliteError(db));
         }
-        Statement insert(db, "INSERT INTO folder(root) VALUES(?1)");
-        const QByteArray nativeRoot = path::native(root);
-        sqlite3_bind_blob(insert.get(), 1, nativeRoot.constData(), int(nativeRoot.size()), SQLITE_TRANSIENT);
-        if (!insert || sqlite3_step(insert.get()) != SQLITE_DONE || !exec(db, "COMMIT")) {
+        bool inserted = false;
+        {
+            Statement insert(db, "INSERT INTO folder(root) VALUES(?1)");
+            const QByteArray nativeRoot = path::native(root);
+            sqlite3_bind_blob(insert.get(), 1, nativeRoot.constData(), int(nativeRoot.size()), SQLITE_TRANSIENT);
+            inserted = insert && sqlite3_step(insert.get()) == SQLITE_DONE;
+        }
+        if (!inserted || !exec(db, "COMMIT")) {
             exec(db, "ROLLBACK");
             return fail(sqliteError(db));
         }
         return db;
     }
-    Statement folder(db, "SELECT root FROM folder");
-    if (!folder || sqlite3_step(folder.get()) != SQLITE_ROW)
+    QByteArray indexedRoot;
+    bool read = false;
+    {
+        Statement folder(db, "SELECT root FROM folder");
+        if (folder && sqlite3_step(folder.get()) == SQLITE_ROW) {
+            indexedRoot = columnBytes(folder.get(), 0);
+            read = true;
+        }
+    }
+    if (!read)
         return fail(sqliteError(db));
-    if (columnBytes(folder.get(), 0) != path::native(root))
+    if (indexedRoot != path::native(root))
         return fail(QStringLiteral("the index of another library folder"));
     return db;
 }

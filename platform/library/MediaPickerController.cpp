@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace medialibrary {
 
@@ -32,9 +33,43 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
             return;
         }
         library_ = MediaLibrary::defaultMediaLibrary();
+        // The index's library, while a rescan looks at the folder: what it
+        // finds comes in while the picker is open.
+        MediaLibrary::notifyWhenDefaultChanges(this, [this] { takeNewLibrary(); });
     }
     if (mediaTypes_ & MediaTypeMusic)
         setItems(library_->items());
+}
+
+void MediaPickerController::takeNewLibrary()
+{
+    const std::shared_ptr<const MediaLibrary> library = MediaLibrary::loadedDefaultMediaLibrary();
+    if (!library || library == library_ || finished_)
+        return;
+    // What the user sees stays: the song at the top of the list and its
+    // place, the search, the songs ticked (those still there).
+    quint64 topId = 0;
+    int topOffset = 0;
+    if (list_ && model_) {
+        const QModelIndex top = list_->indexAt(QPoint(1, 1));
+        if (top.isValid()) {
+            topId = model_->item(top.row()).persistentID();
+            topOffset = list_->visualRect(top).top();
+        }
+    }
+    library_ = library;
+    setItems(mediaTypes_ & MediaTypeMusic ? library_->items() : std::vector<MediaItem>());
+    checked_.erase(std::remove_if(checked_.begin(), checked_.end(),
+                                  [this](quint64 id) { return library_->itemWithPersistentID(id).isNull(); }),
+                   checked_.end());
+    if (model_) {
+        model_->setFilter(search_->text());
+        if (const int row = topId != 0 ? model_->rowOf(topId) : -1; row >= 0) {
+            list_->scrollTo(model_->index(row), QAbstractItemView::PositionAtTop);
+            list_->verticalScrollBar()->setValue(list_->verticalScrollBar()->value() - topOffset);
+        }
+    }
+    updateEmptyHint();
 }
 
 QString MediaPickerController::searchKey(const MediaItem& item)

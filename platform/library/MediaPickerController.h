@@ -113,6 +113,7 @@ private:
     bool isRowVisible(quint64 id) const;
     void startFillingIn(std::shared_ptr<LibraryScan> scan);
     void setItems(std::vector<MediaItem> items);
+    void takeNewLibrary(); // the default library's rescan has finished
     static QString searchKey(const MediaItem& item);
     void fillIn();
     QString emptyListReason() const; // empty while there are rows

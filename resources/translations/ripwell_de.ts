@@ -288,11 +288,11 @@
         <translation>Bcc:</translation>
     </message>
     <message>
-        <source>Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--no-wait]
-                  [--verbose] [FILTER…]
+        <source>Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--rescan]
+                  [--no-wait] [--verbose] [FILTER…]
 </source>
         <translation>Aufruf: ripwell-cli [--library ORDNER] [--documents ORDNER] [--list] [--yes] [--all]
-                   [--no-wait] [--verbose] [FILTER…]
+                   [--rescan] [--no-wait] [--verbose] [FILTER…]
 </translation>
     </message>
     <message>
@@ -317,6 +317,8 @@ AIFF, FLAC, Ogg Vorbis oder Opus, je nach dem eigenen Format des Titels.
                    many when standard input is not a terminal)
   --all            convert every selected song again, also those whose file is
                    up to date
+  --rescan         read every song of the library again instead of trusting its
+                   index (which is then made afresh)
   --no-wait        when another run is writing into the documents folder, exit
                    (status 2) instead of waiting for it to finish
   --verbose        also print the import&apos;s debug log lines
@@ -336,6 +338,8 @@ AIFF, FLAC, Ogg Vorbis oder Opus, je nach dem eigenen Format des Titels.
                       (für so viele nötig, wenn die Standardeingabe kein Terminal ist)
   --all               konvertiert jeden gewählten Titel neu, auch die, deren Datei
                       aktuell ist
+  --rescan            liest jeden Titel der Bibliothek neu, statt ihrem Index zu
+                      trauen (der dabei neu angelegt wird)
   --no-wait           beendet sich (Status 2), wenn ein anderer Lauf in den
                       Dokumentenordner schreibt, statt auf dessen Ende zu warten
   --verbose           zeigt auch die Debug-Protokollzeilen des Imports

@@ -13,6 +13,11 @@ int main(int argc, char** argv)
     QTemporaryDir runtimeDir(QDir::tempPath() + QStringLiteral("/ripwell-runtime-XXXXXX"));
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid())
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    // The library indexes of the tests (and of the programs they start) stay
+    // with the test, out of the user's cache.
+    QTemporaryDir cacheDir(QDir::tempPath() + QStringLiteral("/ripwell-cache-XXXXXX"));
+    if (cacheDir.isValid())
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheDir.path()));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
