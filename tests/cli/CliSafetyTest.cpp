@@ -531,3 +531,55 @@ TEST_F(CliSafety, ARunKilledInAPidNamespaceLeavesNothingInTheWay)
 }
 
 } // namespace
+
+TEST_F(CliSafety, ProcessesAtOnceShareTheLibraryIndex)
+{
+    TempDir own;
+    songgen::Options o;
+    o.seconds = 0.2;
+    o.songs = 8;
+    o.formats = {songgen::Format::Mp3Cbr, songgen::Format::Flac, songgen::Format::OggVorbis, songgen::Format::Aac};
+    QString error;
+    const std::vector<songgen::Song> made = songgen::makeLibrary(own.path(), o, &error);
+    ASSERT_EQ(made.size(), 8u) << error.toStdString();
+
+    // Four listings at once over one index (the test's cache folder), each
+    // with every song; then the truth, read past the index.
+    const auto listings = [&] {
+        QProcess runs[4];
+        for (QProcess& p : runs)
+            start(p, {"--library", own.path(), "--documents", docs.path(), "--list"});
+        QStringList outs;
+        for (QProcess& p : runs) {
+            const Result r = finish(p);
+            EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+            EXPECT_EQ(r.err, QString()) << "an index in use is no news to the user";
+            outs << r.out;
+        }
+        const Result truth = cli({"--library", own.path(), "--documents", docs.path(), "--list", "--rescan"});
+        for (const QString& out : outs)
+            EXPECT_EQ(out.toStdString(), truth.out.toStdString());
+        return truth.out;
+    };
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME") + "/ripwell";
+    const auto indexes = [&] { return QDir(cache).entryList({"library-*.sqlite"}, QDir::Files).size(); };
+    const qsizetype indexesBefore = indexes();
+    const QString before = listings();
+    EXPECT_EQ(before.count('\n'), 8) << before.toStdString();
+    EXPECT_EQ(indexes(), indexesBefore + 1) << "one index for the library, in " << cache.toStdString();
+
+    // A song renamed, one removed, one retagged: every process after it sees that.
+    ASSERT_TRUE(QFile::rename(made[0].path, QFileInfo(made[0].path).path() + "/Renamed.mp3"));
+    ASSERT_TRUE(QFile::remove(made[1].path));
+    {
+        TagLib::FileRef song(QFile::encodeName(made[2].path).constData());
+        ASSERT_FALSE(song.isNull());
+        song.tag()->setTitle(TagLib::String("Retitled", TagLib::String::UTF8));
+        ASSERT_TRUE(song.save());
+    }
+    const QString after = listings();
+    EXPECT_EQ(after.count('\n'), 7) << after.toStdString();
+    EXPECT_TRUE(after.contains("/Renamed.mp3\n")) << after.toStdString();
+    EXPECT_TRUE(after.contains("\tRetitled\t")) << after.toStdString();
+    EXPECT_FALSE(after.contains(QFileInfo(made[1].path).fileName())) << after.toStdString();
+}
