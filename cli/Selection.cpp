@@ -98,10 +98,9 @@ Selection select(const medialibrary::MediaLibrary& library, const QString& docum
     // A library inside the documents folder holds the files of earlier runs:
     // they are no songs to convert again.
     const OutputRecord record = OutputRecord::load(documentsDirectory);
-    const QDir documents(documentsDirectory);
+    const QString inDocuments = QDir::cleanPath(QDir(documentsDirectory).absolutePath()) + u'/';
     const auto isEarlierOutput = [&](const medialibrary::MediaItem& item) {
-        const QString relative = documents.relativeFilePath(item.filePath());
-        return !relative.startsWith(QLatin1String("../")) && record.contains(relative);
+        return item.filePath().startsWith(inDocuments) && record.contains(item.filePath().mid(inDocuments.size()));
     };
 
     Selection selection;

@@ -15,6 +15,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/Timing.h"
+#include "platform/library/AudioFormat.h"
 #include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
 
@@ -114,7 +115,15 @@ void sayWhenNothingMatches(const QString& root, const medialibrary::MediaLibrary
 // ("half.wav" and "half.m4a").
 QString placeOf(const QDir& root, const medialibrary::MediaItem& item)
 {
-    return cli::printable(path::displayed(root.relativeFilePath(item.filePath())));
+    const QString& file = item.filePath();
+    const QString& top = root.path(); // the library's root, a clean absolute path
+    const bool below = file.size() > top.size() + 1 && file.startsWith(top) && file[top.size()] == u'/';
+    return cli::printable(path::displayed(below ? file.mid(top.size() + 1) : root.relativeFilePath(file)));
+}
+
+QString outputExtensionOf(const medialibrary::MediaItem& item)
+{
+    return item.format() ? QString::fromLatin1(medialibrary::formatInfo(*item.format()).outputExtension) : QString();
 }
 
 // --list: one song a line, tab-separated for scripts (the reasons keep their
@@ -127,7 +136,7 @@ void printList(const medialibrary::MediaLibrary& library, const cli::Selection& 
         const std::optional<cli::LeftOut> reason = selection.reasonFor(item);
         out << cli::printable(item.artist()) << '\t' << cli::printable(item.albumTitle()) << '\t'
             << cli::printable(item.displayTitle()) << '\t'
-            << (reason ? cli::leftOutName(*reason) : item.assetURL().pathExtension()) << '\t' << placeOf(root, item)
+            << (reason ? cli::leftOutName(*reason) : outputExtensionOf(item)) << '\t' << placeOf(root, item)
             << '\n';
     }
     out.flush();

@@ -34,13 +34,17 @@ MediaItem::MediaItem(Data data) : d_(std::make_shared<const Data>(std::move(data
         artwork_ = std::make_shared<const MediaItemArtwork>(d_->filePath, d_->pictureSource);
 }
 
-QString MediaItem::title() const { return d_ ? d_->title : QString(); }
-QString MediaItem::artist() const { return d_ ? d_->artist : QString(); }
-QString MediaItem::albumTitle() const { return d_ ? d_->albumTitle : QString(); }
+namespace {
+const QString kNone;
+}
+
+const QString& MediaItem::title() const { return d_ ? d_->title : kNone; }
+const QString& MediaItem::artist() const { return d_ ? d_->artist : kNone; }
+const QString& MediaItem::albumTitle() const { return d_ ? d_->albumTitle : kNone; }
 std::shared_ptr<const MediaItemArtwork> MediaItem::artwork() const { return artwork_; }
 Url MediaItem::assetURL() const { return d_ ? d_->assetURL : Url(); }
 quint64 MediaItem::persistentID() const { return d_ ? d_->persistentID : 0; }
-QString MediaItem::filePath() const { return d_ ? d_->filePath : QString(); }
+const QString& MediaItem::filePath() const { return d_ ? d_->filePath : kNone; }
 int MediaItem::albumTrackNumber() const { return d_ ? d_->albumTrackNumber : 0; }
 bool MediaItem::isProtected() const { return d_ && d_->isProtected; }
 bool MediaItem::isReadable() const { return d_ && d_->isReadable; }

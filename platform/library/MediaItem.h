@@ -70,9 +70,10 @@ public:
 
     bool isNull() const { return !d_; }
 
-    QString title() const;      // null when absent
-    QString artist() const;     // null when absent
-    QString albumTitle() const; // null when absent
+    // References into the song's shared data, valid while this item lives.
+    const QString& title() const;      // null when absent
+    const QString& artist() const;     // null when absent
+    const QString& albumTitle() const; // null when absent
     // nullptr when the song has no picture.
     std::shared_ptr<const MediaItemArtwork> artwork() const;
     // "library://item/item.EXT?id=N", EXT the format's output extension; empty
@@ -80,7 +81,7 @@ public:
     Url assetURL() const;
 
     quint64 persistentID() const;
-    QString filePath() const;
+    const QString& filePath() const;
     int albumTrackNumber() const;
     bool isProtected() const;
     bool isReadable() const;

@@ -22,6 +22,8 @@ using medialibrary::MediaItem;
 using medialibrary::MediaLibrary;
 using songgen::Format;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // One generated library shared by the tests of this file: every format, the
@@ -188,6 +190,42 @@ TEST_F(MediaLibraryTest, SortedByArtistAlbumTrackTitle)
     };
     for (std::size_t i = 1; i < lib->items().size(); ++i)
         EXPECT_LE(key(lib->items()[i - 1]), key(lib->items()[i])) << i;
+}
+
+// The order ignores case as Qt does, in ASCII and past it, absent names last.
+TEST(MediaLibraryOrder, IgnoresCaseAsQtDoesInEveryScript)
+{
+    const QStringList names = {"", "a", "A", "ab", "aB", "Ab ", "abc", "Zebra", "zebra", "[x]", "_x", "~",
+                               u"\u00c4pfel"_s, u"\u00e4pfel"_s, "apfel", u"stra\u00dfe"_s, "STRASSE",
+                               u"\u0130stanbul"_s, u"\u03a3\u03bf\u03c6\u03af\u03b1"_s, u"\u03c3\u03bf\u03c6\u03af\u03b1"_s,
+                               u"x\U0001D400"_s, u"x\U0001D41A"_s, u"X\U00010400"_s, u"x\U00010428"_s, u"\uFF21"_s, u"\uFF41"_s};
+    const auto item = [](const QString& artist) {
+        MediaItem::Data d;
+        d.artist = artist;
+        d.filePath = QStringLiteral("/same");
+        return MediaItem(std::move(d));
+    };
+    for (const QString& a : names)
+        for (const QString& b : names) {
+            const int qt = QString::compare(a, b, Qt::CaseInsensitive);
+            EXPECT_EQ(MediaLibrary::inLibraryOrder(item(a), item(b)), qt < 0) << a.toStdString() << " / " << b.toStdString();
+        }
+    EXPECT_TRUE(MediaLibrary::inLibraryOrder(item("zz"), item(QString()))) << "absent names last";
+    EXPECT_FALSE(MediaLibrary::inLibraryOrder(item(QString()), item("")));
+
+    // A scanned library keeps that order, songs of ASCII names and others mixed.
+    testsupport::TempDir dir;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString artist = i % 5 == 4 ? QString() : names[i % 9 + 1];
+        songgen::Song song{dir.file(QStringLiteral("%1.mp3").arg(i)), songgen::Format::Mp3Cbr, artist,
+                           names[(i * 7) % names.size()], names[i], i % 3, false};
+        ASSERT_TRUE(songgen::writeSong(song, unsigned(i), 0.05, 64000, nullptr));
+    }
+    const auto library = MediaLibrary::scan(dir.path());
+    const std::vector<MediaItem>& items = library->items();
+    ASSERT_EQ(items.size(), std::size_t(names.size()));
+    for (std::size_t i = 1; i < items.size(); ++i)
+        EXPECT_FALSE(MediaLibrary::inLibraryOrder(items[i], items[i - 1])) << i;
 }
 
 TEST_F(MediaLibraryTest, EmptyTagsArePresentAbsentOnesAbsent)

@@ -4,14 +4,22 @@
 // a large library is still being scanned, its search, stopping the scan, and
 // the peak memory of it all.
 // ripwell-bench-library DIR --make-distinct N: only writes a library of N
-// short songs of every format as distinct files with titles of their own
-// (once; kept for later runs), for the benchmarks of ripwell-cli.
+// short songs of the four first formats and FLAC as distinct files with
+// titles of their own (once; kept for later runs), for the benchmarks of
+// ripwell-cli.
+// ripwell-bench-library DIR --index [--songs N]: the library's index over N
+// distinct songs of every format: the first scan without an index (warm, and
+// cold where the file cache can be dropped), the first start that writes the
+// index, the rescan of an unchanged library and one with 100 changed songs.
+// The index is the one ripwell-cli and the window app use for DIR (in
+// $XDG_CACHE_HOME/ripwell/), left as the last rescan made it.
 //
 // Generates N short songs into DIR once (kept for later runs), indexes them
 // once to warm the file cache, then reports the best of three timed scans,
 // the time from creating the picker to its first painted screen, and how many
 // pictures it loaded on opening and while scrolling through the whole list.
 
+#include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/MediaPickerController.h"
 #include "platform/ui/Window.h"
@@ -27,6 +35,9 @@
 #include <QScrollBar>
 #include <QThread>
 #include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <sys/resource.h>
@@ -89,17 +100,17 @@ bool makeLargeLibrary(const QString& dir, int songs)
 
 // A library of `songs` distinct files: a hundred generated songs of every
 // format, copied with a title of their own each ("Morning Tide #37").
-bool makeDistinctLibrary(const QString& dir, int songs)
+bool makeDistinctLibrary(const QString& dir, int songs,
+                         std::vector<songgen::Format> formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac,
+                                                                 songgen::Format::WavId3, songgen::Format::Aiff,
+                                                                 songgen::Format::Flac})
 {
     const QString marker = dir + QStringLiteral("/.distinct-%1").arg(songs);
     if (QFile::exists(marker))
         return true;
     std::printf("generating %d distinct songs into %s (once)...\n", songs, qPrintable(dir));
     std::fflush(stdout);
-    const std::vector<songgen::Song> made =
-        baseSongs(dir, std::min(songs, 100),
-                  {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3, songgen::Format::Aiff,
-                   songgen::Format::Flac});
+    const std::vector<songgen::Song> made = baseSongs(dir, std::min(songs, 100), std::move(formats));
     if (made.empty())
         return false;
     for (int i = int(made.size()), copy = 1; i < songs; ++copy) {
@@ -181,6 +192,71 @@ int benchDuringScan(const QString& dir, int songs)
     return 0;
 }
 
+double secondsOf(const std::function<void()>& work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// Drops the kernel's file cache; false where this machine does not let us.
+bool dropFileCache()
+{
+    ::sync();
+    QFile control(QStringLiteral("/proc/sys/vm/drop_caches"));
+    return control.open(QIODevice::WriteOnly) && control.write("3\n") == 2 && control.flush();
+}
+
+int benchIndex(const QString& dir, int songs)
+{
+    using medialibrary::MediaLibrary;
+    if (!makeDistinctLibrary(dir, songs,
+                             {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::WavId3,
+                              songgen::Format::Aiff, songgen::Format::Flac, songgen::Format::OggVorbis,
+                              songgen::Format::Opus, songgen::Format::Protected}))
+        return 1;
+    const QString index = medialibrary::LibraryIndex::defaultPath(dir);
+    if (index.isEmpty()) {
+        std::fputs("ripwell-bench-library: no cache folder for the index (HOME unset)\n", stderr);
+        return 1;
+    }
+    const auto rate = [](std::size_t n, double s) { return double(n) / s; };
+
+    std::shared_ptr<const MediaLibrary> library = MediaLibrary::scan(dir); // warms the file cache
+    const double warm = secondsOf([&] { library = MediaLibrary::scan(dir); });
+    const std::size_t count = library->items().size();
+    std::printf("first scan, no index, warm cache: %zu songs in %.3f s = %.0f songs/s (target >= 10000 songs/s)\n",
+                count, warm, rate(count, warm));
+    if (dropFileCache()) {
+        const double cold = secondsOf([&] { library = MediaLibrary::scan(dir); });
+        std::printf("first scan, no index, cold cache: %.3f s = %.0f songs/s\n", cold, rate(count, cold));
+    } else {
+        std::printf("first scan, no index, cold cache: not measured (the file cache cannot be dropped here)\n");
+    }
+
+    QFile::remove(index);
+    const double writing = secondsOf([&] { library = MediaLibrary::scan(dir, {}, index); });
+    std::printf("first start, writing the index: %.3f s = %.0f songs/s; index %.1f MB\n", writing,
+                rate(count, writing), double(QFileInfo(index).size()) / 1e6);
+    std::shared_ptr<const MediaLibrary> indexed;
+    const double answer = secondsOf([&] { indexed = MediaLibrary::fromIndex(dir, index); });
+    std::printf("next start, the library from its index: %zu songs in %.3f s\n", indexed ? indexed->items().size() : 0,
+                answer);
+    const double unchanged = secondsOf([&] { library = MediaLibrary::scan(dir, {}, index); });
+    std::printf("rescan, nothing changed: %.3f s\n", unchanged);
+
+    // 100 songs touched, spread over the library, as a tagger's batch leaves them.
+    const std::vector<medialibrary::MediaItem>& items = library->items();
+    const timespec now[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    int touched = 0;
+    for (std::size_t i = 0; i < items.size() && touched < 100; i += std::max<std::size_t>(1, items.size() / 100), ++touched)
+        ::utimensat(AT_FDCWD, QFile::encodeName(items[i].filePath()).constData(), now, 0);
+    const double changed = secondsOf([&] { library = MediaLibrary::scan(dir, {}, index); });
+    std::printf("rescan, %d songs changed: %.3f s (target < 2 s)\n", touched, changed);
+    return library->items().size() == count ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -203,6 +279,9 @@ int main(int argc, char** argv)
     }
     if (duringScan)
         return benchDuringScan(dir, songs);
+    for (int i = 2; i < argc; ++i)
+        if (QByteArray(argv[i]) == "--index")
+            return benchIndex(dir, songs);
     for (int i = 2; i + 1 < argc; ++i)
         if (QByteArray(argv[i]) == "--make-distinct")
             return makeDistinctLibrary(dir, QByteArray(argv[i + 1]).toInt()) ? 0 : 1;
