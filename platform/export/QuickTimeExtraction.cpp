@@ -4,6 +4,8 @@
 #include "platform/foundation/PathString.h"
 
 #include <cstdint>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -73,6 +75,46 @@ MdatPayload findMdat(int movie, std::uint64_t fileSize)
     }
 }
 
+// Copies `length` bytes from the position of `from` to that of `to`: in the
+// kernel, page cache to page cache, where the file systems allow it, and
+// otherwise through a buffer, a block at a time. False when `from` ends
+// early; a failed write sets `writeFailed`.
+bool copyRange(int from, int to, std::uint64_t length, std::uint64_t* copied, bool* writeFailed)
+{
+    bool inKernel = true;
+    std::unique_ptr<unsigned char[]> buffer;
+    while (*copied < length) {
+        const std::uint64_t left = length - *copied;
+        if (inKernel) {
+            const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t(std::min<std::uint64_t>(left, 1u << 30)), 0);
+            if (n > 0) {
+                *copied += std::uint64_t(n);
+                continue;
+            }
+            if (n == 0)
+                return false; // the movie ended early
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF &&
+                errno != ETXTBSY && errno != EPERM) {
+                *writeFailed = true;
+                return true;
+            }
+            inKernel = false; // not between these two: through a buffer
+            buffer = std::make_unique<unsigned char[]>(kPayloadCopyBlockSize);
+        }
+        const std::size_t block = left > kPayloadCopyBlockSize ? kPayloadCopyBlockSize : std::size_t(left);
+        if (!fileio::readFully(from, buffer.get(), block))
+            return false;
+        if (!fileio::writeFully(to, buffer.get(), block)) {
+            *writeFailed = true;
+            return true;
+        }
+        *copied += block;
+    }
+    return true;
+}
+
 } // namespace
 
 bool extractMoviePayload(const QString& moviePath, const QString& destinationPath, const QByteArray& prefix,
@@ -83,9 +125,8 @@ bool extractMoviePayload(const QString& moviePath, const QString& destinationPat
             *failure = QString::fromLatin1(why);
         return false;
     };
-    // Plain descriptors: each block of the copy is then exactly one read()
-    // and one write() of the block, where stdio would split a block around
-    // its own 4 kB buffer and copy part of it twice.
+    // Plain descriptors: the payload goes from one to the other in the
+    // kernel, or else a block at a time, one read() and one write() each.
     FileDescriptor movie(::open(path::native(moviePath).constData(), O_RDONLY | O_CLOEXEC));
     if (!movie)
         return fail("Could not open source file");
@@ -103,23 +144,18 @@ bool extractMoviePayload(const QString& moviePath, const QString& destinationPat
     if (!destination)
         return fail("Could not open destination file");
 
-    auto buffer = std::make_unique<unsigned char[]>(kPayloadCopyBlockSize);
-    std::uint64_t remaining = mdat.length;
-    bool truncated = false;
     bool writeFailed =
         !prefix.isEmpty() && !fileio::writeFully(destination.get(), prefix.constData(), static_cast<std::size_t>(prefix.size()));
-    while (remaining != 0 && !writeFailed) {
-        const std::size_t block =
-            remaining > kPayloadCopyBlockSize ? kPayloadCopyBlockSize : static_cast<std::size_t>(remaining);
-        if (!fileio::readFully(movie.get(), buffer.get(), block)) {
-            truncated = true;
-            break;
-        }
-        if (!fileio::writeFully(destination.get(), buffer.get(), block)) {
-            writeFailed = true;
-            break;
-        }
-        remaining -= block;
+    // A payload that runs past the end of the file is truncated: its whole
+    // blocks are copied, then the copy fails.
+    const off_t start = ::lseek(movie.get(), 0, SEEK_CUR);
+    const std::uint64_t available = start >= 0 && fileSize > std::uint64_t(start) ? fileSize - std::uint64_t(start) : 0;
+    bool truncated = available < mdat.length;
+    const std::uint64_t length = truncated ? available / kPayloadCopyBlockSize * kPayloadCopyBlockSize : mdat.length;
+    std::uint64_t copied = 0;
+    if (!writeFailed) {
+        const bool whole = copyRange(movie.get(), destination.get(), length, &copied, &writeFailed);
+        truncated = writeFailed ? false : truncated || !whole; // a write that failed comes first
     }
     if (!destination.close())
         writeFailed = true;

@@ -40,8 +40,7 @@ struct InputCloser {
 struct OutputCloser {
     void operator()(AVFormatContext* oc) const
     {
-        if (oc->pb && !(oc->oformat->flags & AVFMT_NOFILE))
-            avio_closep(&oc->pb);
+        // The output's I/O is the Remuxer's own (AVFMT_FLAG_CUSTOM_IO).
         avformat_free_context(oc);
     }
 };
@@ -87,6 +86,18 @@ std::int64_t seekSong(void* opaque, std::int64_t offset, int whence)
     }
     const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
     return at < 0 ? AVERROR(errno) : static_cast<std::int64_t>(at);
+}
+// The output is written through a buffer of 256 kB: a write() per 256 kB
+// instead of one per 32 kB, libavformat's own size. Larger writes are no
+// cheaper, and on some kernels page-cache writes of 1 MB now and then cost
+// several times as much system time (scripts/bench-engine).
+constexpr int kWriteBufferSize = 256 * 1024;
+
+int writeOutput(void* opaque, std::uint8_t* buffer, int size) // FFmpeg 5 spells it without const
+{
+    if (!fileio::writeFully(static_cast<const FileDescriptor*>(opaque)->get(), buffer, static_cast<std::size_t>(size)))
+        return AVERROR(errno != 0 ? errno : ENOSPC);
+    return size;
 }
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
@@ -182,6 +193,22 @@ std::pair<const char*, AVCodecID> keptContainer(Container c)
     }
 }
 
+// The demuxer of a song in `format`; nothing for one that is not converted.
+const AVInputFormat* demuxerFor(medialibrary::AudioFormat format)
+{
+    using medialibrary::AudioFormat;
+    switch (format) {
+    case AudioFormat::Mp3: return av_find_input_format("mp3");
+    case AudioFormat::Mp4: return av_find_input_format("mov");
+    case AudioFormat::Wave: return av_find_input_format("wav");
+    case AudioFormat::Aiff: return av_find_input_format("aiff");
+    case AudioFormat::Flac: return av_find_input_format("flac");
+    case AudioFormat::OggVorbis:
+    case AudioFormat::Opus: return av_find_input_format("ogg");
+    default: return nullptr;
+    }
+}
+
 // Reads the packets of `ic` from where it stands to its end; the end of the
 // last packet of `stream` goes to `end`. An AVERROR, or 0.
 int readToEnd(AVFormatContext* ic, int stream, std::int64_t* end)
@@ -199,7 +226,7 @@ int readToEnd(AVFormatContext* ic, int stream, std::int64_t* end)
 }
 
 // Block in which a song that keeps its container is copied.
-constexpr std::size_t kWholeCopyBlock = 1 << 20;
+constexpr std::size_t kWholeCopyBlock = kWriteBufferSize;
 
 class Remuxer {
 public:
@@ -210,6 +237,8 @@ public:
         const RemuxResult result = copy();
         if (result != RemuxResult::Completed) {
             output_.reset(); // closes the file before it goes
+            destinationIO_.reset();
+            destinationFile_.reset();
             if (createdOutput_)
                 QFile::remove(job_.destination);
         }
@@ -243,6 +272,8 @@ private:
     std::unique_ptr<FileDescriptor> sourceFile_;       // closed last,
     IOContextPtr sourceIO_;  // after the reader that uses it,
     InputPtr input_;         // which goes first
+    std::unique_ptr<FileDescriptor> destinationFile_; // the same for the output:
+    IOContextPtr destinationIO_;                      // the writer goes first
     OutputPtr output_;
     bool createdOutput_ = false;
     int audioIndex_ = -1;
@@ -273,9 +304,13 @@ RemuxResult Remuxer::copy()
     int err = av_write_trailer(output_.get());
     if (err < 0)
         return fail("av_write_trailer", err);
-    if (output_->pb && (err = avio_closep(&output_->pb)) < 0)
-        return fail("avio_closep", err);
+    avio_flush(destinationIO_.get());
+    if ((err = destinationIO_->error) < 0)
+        return fail("avio_flush", err);
     output_.reset();
+    destinationIO_.reset();
+    if (!destinationFile_->close())
+        return fail("close", AVERROR(errno));
     if (job_.container == Container::Wave) {
         if (auto e = tagWave(job_.destination, tags_))
             return fail(*e);
@@ -420,12 +455,18 @@ RemuxResult Remuxer::openInput()
     // hidden behind the PCM tag, which costs more than copying the song; such a
     // file is copied as it is labelled, as PCM, its bytes unchanged.
     av_dict_set(&rawOptions, "max_probe_packets", "1", 0);
-    int err = avformat_open_input(&ic, source.constData(), nullptr, &rawOptions); // frees `ic` on failure
+    // The content has shown its format above: its demuxer reads it, without
+    // the probing of every demuxer first.
+    const AVInputFormat* demuxer = job_.sourceFormat ? demuxerFor(*job_.sourceFormat) : nullptr;
+    int err = avformat_open_input(&ic, source.constData(), demuxer, &rawOptions); // frees `ic` on failure
     std::unique_ptr<AVDictionary, DictFreer> options(rawOptions);
     if (err < 0)
         return fail("avformat_open_input", err);
     input_.reset(ic);
-    if ((err = avformat_find_stream_info(ic, nullptr)) < 0)
+    // An Ogg song is told by its headers alone (codec, pictures: its end is
+    // checked by its pages); the others' packets are looked into, decoders
+    // opened, for what a muxer or the seek to a FLAC's last frames needs.
+    if (!isOgg(job_.container) && (err = avformat_find_stream_info(ic, nullptr)) < 0)
         return fail("avformat_find_stream_info", err);
     audioIndex_ = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audioIndex_ < 0)
@@ -496,11 +537,23 @@ RemuxResult Remuxer::openOutput()
         outCoverIndex_ = cover->index;
     }
 
-    if (!(oc->oformat->flags & AVFMT_NOFILE)) {
-        if ((err = avio_open(&oc->pb, destination.constData(), AVIO_FLAG_WRITE)) < 0)
-            return fail("avio_open", err);
-        createdOutput_ = true;
+    destinationFile_ = std::make_unique<FileDescriptor>(
+        ::open(destination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!*destinationFile_)
+        return fail("open", AVERROR(errno));
+    createdOutput_ = true;
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kWriteBufferSize));
+    if (!buffer)
+        return fail("av_malloc", AVERROR(ENOMEM));
+    destinationIO_.reset(
+        avio_alloc_context(buffer, kWriteBufferSize, 1, destinationFile_.get(), nullptr, writeOutput, seekSong));
+    if (!destinationIO_) {
+        av_free(buffer);
+        return fail("avio_alloc_context", AVERROR(ENOMEM));
     }
+    oc->pb = destinationIO_.get();
+    oc->flags |= AVFMT_FLAG_CUSTOM_IO;
+    oc->flush_packets = 0; // the buffer goes out when full, not after every packet
     AVDictionary* rawOptions = nullptr;
     if (job_.container == Container::Aiff)
         av_dict_set(&rawOptions, "write_id3v2", "1", 0);
@@ -638,9 +691,12 @@ RemuxResult Remuxer::writePacket(AVPacket* pkt)
     av_packet_rescale_ts(pkt, in->time_base, out->time_base);
     pkt->stream_index = outAudioIndex_;
     pkt->pos = -1;
-    const int err = av_interleaved_write_frame(output_.get(), pkt);
+    // One stream of packets in their order (the cover went before them): the
+    // muxer takes each as it comes, with nothing to interleave.
+    const int err = av_write_frame(output_.get(), pkt);
+    av_packet_unref(pkt);
     if (err < 0)
-        return fail("av_interleaved_write_frame", err);
+        return fail("av_write_frame", err);
     return RemuxResult::Completed;
 }
 
