@@ -39,9 +39,10 @@ QString welcomeMessage(quint32 number)
     case 2:
         return L("Always have access to your songs. Extract MP3 and M4A made easy... Ripwell.");
     case 3:
-        return L("Synchronize the extracted media files with iTunes File Sharing.");
+        return L("Take the extracted media files anywhere: copy them from your documents folder to a phone, a player "
+                 "or another computer.");
     default:
-        return L("Create backups by extracting your songs from the iPod music library.");
+        return L("Create backups by extracting your songs from your music library.");
     }
 }
 
@@ -179,9 +180,7 @@ void ChooseSongViewController::mediaPicker(medialibrary::MediaPickerController*,
         // Shown and forgotten: the alert stays on screen until its button is pressed.
         ui::AlertView alert(QString(),
                             QStringLiteral("%1\n%2: %3")
-                                .arg(L("Cannot handle DRM protected media. For details see error.log in iTunes "
-                                       "File Sharing."),
-                                     L("Skipped files"))
+                                .arg(L("Cannot handle DRM protected media."), L("Skipped files"))
                                 .arg(skipped),
                             nullptr, L("OK"), {});
         alert.show();

@@ -5,6 +5,7 @@
 #include "Classes/FileManagerViewController.h"
 #include "platform/foundation/Documents.h"
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/PathString.h"
 #include "platform/ui/Accessibility.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
@@ -23,13 +24,38 @@
 
 namespace {
 
-const char* const kInstructions =
-    "Connect this iPhone to your Mac or PC. Open iTunes and copy the converted media files with iTunes File "
-    "Sharing to your desktop or local iTunes library.";
-const char* const kConversionFailed =
-    "Cannot handle DRM protected media. For details see error.log in iTunes File Sharing.";
+// The folder the screen's files are in: the run's, or the one it will use.
+QString filesFolder(const ConversionRun& run)
+{
+    return run.documentsDirectory().isEmpty() ? documents::documentsDirectory() : run.documentsDirectory();
+}
 
 } // namespace
+
+QString CompletedWorkViewController::instructionsText(const QString& folder)
+{
+    return L("The converted media files are in %1 on this computer. To take them to a phone, a player or another "
+             "computer, copy them from there with your file manager, or drag them out of the File manager here, onto "
+             "the device, a USB stick or a shared folder.")
+        .arg(path::displayed(folder));
+}
+
+QString CompletedWorkViewController::conversionFailedText(std::uint32_t failed, qsizetype songs,
+                                                          std::uint32_t protectedSongs, const QString& folder,
+                                                          const QString& errorLogProblem)
+{
+    QStringList sentences;
+    if (protectedSongs > 0)
+        sentences << L("Cannot handle DRM protected media.");
+    sentences << (songs == 1 ? L("The song could not be converted.")
+                             : L("%1 of %2 songs could not be converted.").arg(failed).arg(songs));
+    if (errorLogProblem.isEmpty())
+        sentences << L("For details see error.log in %1.").arg(path::displayed(folder));
+    QString message = sentences.join(u' ');
+    if (!errorLogProblem.isEmpty())
+        message += QStringLiteral("\n\n") + errorLogProblem; // the log the alert would point to is not there
+    return message;
+}
 
 CompletedWorkViewController::CompletedWorkViewController(QObject* parent)
     : ui::ViewController(parent), form_(std::make_unique<Ui::CompletedWorkViewController>()), run_(this)
@@ -111,8 +137,9 @@ void CompletedWorkViewController::setupAllActionSheets()
 
 void CompletedWorkViewController::setupAllAlertViews()
 {
-    alertInstructions_ = new ui::AlertView(QString(), L(kInstructions), this, L("OK"), {QStringLiteral("WWW")}, this);
-    alertConversionFailed_ = new ui::AlertView(QString(), L(kConversionFailed), this, L("OK"), {}, this);
+    alertInstructions_ = new ui::AlertView(QString(), instructionsText(filesFolder(run_)), this, L("OK"),
+                                           {QStringLiteral("WWW")}, this);
+    alertConversionFailed_ = new ui::AlertView(QString(), QString(), this, L("OK"), {}, this);
 }
 
 // ---- Display points of the run --------------------------------------------
@@ -161,11 +188,11 @@ void CompletedWorkViewController::completionOffered(std::uint32_t failedItemCoun
         showActionSheet(false);
         return;
     }
-    // The alert points to error.log; when it could not be written, say so.
-    QString message = L(kConversionFailed);
-    if (const QString problem = run_.errorLogError(); !problem.isEmpty())
-        message += QStringLiteral("\n\n") + problem;
-    alertConversionFailed_->setMessage(message);
+    // How many failed and where error.log says why; when it could not be
+    // written, that instead.
+    alertConversionFailed_->setMessage(conversionFailedText(failedItemCount, mediaItems().count(),
+                                                            run_.protectedFailureCount(), filesFolder(run_),
+                                                            run_.errorLogError()));
     alertConversionFailed_->show();
 }
 
@@ -211,6 +238,12 @@ void CompletedWorkViewController::renderItem(std::uint32_t index)
 
 // ---- Menus and alerts -----------------------------------------------------
 
+void CompletedWorkViewController::showInstructions()
+{
+    alertInstructions_->setMessage(instructionsText(filesFolder(run_)));
+    alertInstructions_->show();
+}
+
 void CompletedWorkViewController::showActionSheet(bool playback)
 {
     QWidget* window = nullptr;
@@ -242,7 +275,7 @@ void CompletedWorkViewController::actionSheet(ui::ActionSheet* sheet, int index)
             showFileManager();
             break;
         case 3:
-            alertInstructions_->show();
+            showInstructions();
             break;
         case 4:
             dismissModalViewControllerAnimated(true);
@@ -256,7 +289,7 @@ void CompletedWorkViewController::actionSheet(ui::ActionSheet* sheet, int index)
             showFileManager();
             break;
         case 1:
-            alertInstructions_->show();
+            showInstructions();
             break;
         case 2:
             dismissModalViewControllerAnimated(true);

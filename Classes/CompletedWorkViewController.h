@@ -56,6 +56,7 @@ public:
     void updateArtwork();
     // Opens the playback menu (true) or the completion menu (false).
     void showActionSheet(bool playback);
+    void showInstructions();
     void emailFile();
     void showFileManager();
 
@@ -104,6 +105,13 @@ public:
     // Batch arithmetic: the fraction of the whole batch done, and its percentage
     // text ("%d%%", truncated toward zero).
     static QString percentText(float batchFraction);
+    // The transfer instructions, naming the folder the files are in.
+    static QString instructionsText(const QString& folder);
+    // The failure alert's message: how many of the songs failed, and where
+    // error.log says why (or why error.log is not there); the copy-protection
+    // sentence when protected songs are among them.
+    static QString conversionFailedText(std::uint32_t failed, qsizetype songs, std::uint32_t protectedSongs,
+                                        const QString& folder, const QString& errorLogProblem);
 
     // The address "WWW" opens: the help page, copied where a browser can read it.
     static QUrl helpPageURL();

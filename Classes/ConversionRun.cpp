@@ -9,6 +9,7 @@
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/TemporaryFiles.h"
 #include "platform/foundation/Timing.h"
+#include "platform/library/TagReading.h"
 
 #include <QDateTime>
 #include <optional>
@@ -259,6 +260,16 @@ void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessi
         ++failedItemCount_;
         outcome.error = std::move(error);
         outcome.folderFailure = context.folderFailure;
+        // A song whose file has become copy-protected since it was listed
+        // fails for that, whatever the export made of it.
+        if (outcome.folderFailure.isEmpty() && medialibrary::tagreading::readFile(context.item.filePath()).isProtected) {
+            ++protectedFailureCount_;
+            failureReasons_.push_back(L("the song is copy-protected"));
+        } else if (!outcome.folderFailure.isEmpty()) {
+            failureReasons_.push_back(outcome.folderFailure);
+        } else {
+            failureReasons_.push_back(outcome.error ? outcome.error->plainWords() : L("the conversion did not finish"));
+        }
     }
     if (outcome.result != ItemResult::Converted) {
         // Folders made for this item alone and still empty go with it, so a
@@ -294,20 +305,21 @@ void ConversionRun::endRun()
 void ConversionRun::writeErrorLog()
 {
     // When the run was, so that an earlier run's log is not taken for this
-    // one's; then one title a line, in the order the items failed, replacing
-    // what an earlier run wrote. An item without a title adds no line.
+    // one's; then a line for each song that failed, in the order they
+    // failed: its artist, its title (or file name) and why, so that two songs
+    // of one title can be told apart. UTF-8; replaces what an earlier run wrote.
     const QDateTime now = QDateTime::currentDateTime();
     QByteArray text = QStringLiteral("Ripwell conversion of %1: %2 of %3 songs failed\n")
                           .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate))
                           .arg(failedItemCount_)
                           .arg(mediaItems_.count())
                           .toUtf8();
-    for (const auto& item : failedMediaItems_) {
-        QString title = item.title();
-        if (title.isNull())
-            continue;
-        title.replace(u'\r', u' ').replace(u'\n', u' ');
-        text += title.toUtf8() + '\n';
+    const auto oneLine = [](QString s) { return s.replace(u'\r', u' ').replace(u'\n', u' ').trimmed(); };
+    for (std::size_t i = 0; i < failedMediaItems_.size(); ++i) {
+        const medialibrary::MediaItem& item = failedMediaItems_[i];
+        const QString artist = oneLine(item.artist());
+        const QString song = artist.isEmpty() ? oneLine(item.displayTitle()) : artist + QStringLiteral(", ") + oneLine(item.displayTitle());
+        text += (song + QStringLiteral(": ") + oneLine(failureReasons_.value(qsizetype(i)))).toUtf8() + '\n';
     }
     // Written whole or not at all: when it cannot be written, the earlier
     // error.log stays and the display is told why.

@@ -122,6 +122,12 @@ public:
     void setPrevItemIndex(std::uint32_t index) { prevItemIndex_ = index; }
     std::uint32_t failedItemCount() const { return failedItemCount_; }
     const std::vector<medialibrary::MediaItem>& failedMediaItems() const { return failedMediaItems_; }
+    // Why each of failedMediaItems() failed, in the user's words, in the same order.
+    const QStringList& failureReasons() const { return failureReasons_; }
+    // How many of them failed because the song is copy-protected.
+    std::uint32_t protectedFailureCount() const { return protectedFailureCount_; }
+    // The folder the run writes into (and error.log lies in), once it started.
+    const QString& documentsDirectory() const { return documentsDirectory_; }
     const Url& currentItemURL() const { return currentItemURL_; }
     bool isFinished() const { return finished_; }
     bool wasRefused() const { return refused_; }
@@ -160,6 +166,8 @@ private:
     std::uint32_t prevItemIndex_ = kNoItem;
     std::uint32_t failedItemCount_ = 0;
     std::vector<medialibrary::MediaItem> failedMediaItems_;
+    QStringList failureReasons_;
+    std::uint32_t protectedFailureCount_ = 0;
     Url currentItemURL_;
     bool started_ = false;
     bool finished_ = false;

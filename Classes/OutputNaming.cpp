@@ -1,4 +1,5 @@
 #include "Classes/OutputNaming.h"
+#include "platform/foundation/Localization.h"
 
 #include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/PathString.h"
@@ -116,10 +117,10 @@ bool makeOutputFolder(const QString& documentsDirectory, const QString& relative
     auto fail = [&](const QString& name, int error) {
         if (folderFailure) {
             *folderFailure = error == ELOOP
-                                 ? QStringLiteral("Could not create folder %1: it is a symbolic link, and nothing "
-                                                  "is written through one")
+                                 ? L("Could not create folder %1: it is a symbolic link, and nothing is written "
+                                     "through one")
                                        .arg(name)
-                                 : QStringLiteral("Could not create folder %1: %2")
+                                 : L("Could not create folder %1: %2")
                                        .arg(name, QString::fromLocal8Bit(std::strerror(error)));
         }
         return false;

@@ -6,8 +6,10 @@
 
 class ExportError {
 public:
-    ExportError(QString failingCall, int code, QString reason)
-        : failingCall_(std::move(failingCall)), code_(code), reason_(std::move(reason)) {}
+    // `reasonIsPlain`: the reason is a sentence for the user already, in
+    // their language.
+    ExportError(QString failingCall, int code, QString reason, bool reasonIsPlain = false)
+        : failingCall_(std::move(failingCall)), code_(code), reason_(std::move(reason)), plain_(reasonIsPlain) {}
 
     // The call that failed: an FFmpeg or TagLib function, or "export" for the
     // service's own checks.
@@ -18,9 +20,14 @@ public:
     const QString& reason() const { return reason_; }
     // "call: reason", the text that the log shows.
     QString localizedDescription() const { return failingCall_ + QStringLiteral(": ") + reason_; }
+    // What went wrong in the user's words and language ("the disk is full",
+    // "the song's file ends before its audio does"), for error.log and the
+    // screens; the reason itself where no plainer words are known.
+    QString plainWords() const;
 
 private:
     QString failingCall_;
     int code_;
     QString reason_;
+    bool plain_;
 };

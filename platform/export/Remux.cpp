@@ -2,6 +2,7 @@
 
 #include "platform/export/MpegAudio.h"
 #include "platform/foundation/FileDescriptor.h"
+#include "platform/foundation/Localization.h"
 #include "platform/foundation/PathString.h"
 #include "platform/library/TagReading.h"
 
@@ -424,10 +425,11 @@ RemuxResult Remuxer::openInput()
         if (found != job_.sourceFormat) {
             const QString expected = QString::fromLatin1(medialibrary::formatInfo(*job_.sourceFormat).name);
             return fail(ExportError(QStringLiteral("open"), AVERROR_INVALIDDATA,
-                                    found ? QStringLiteral("the song's file is no longer %1 but %2")
+                                    found ? L("the song's file is no longer %1 but %2")
                                                 .arg(expected, QString::fromLatin1(medialibrary::formatInfo(*found).name))
-                                          : QStringLiteral("the song's file is no longer %1, nor any audio Ripwell knows")
-                                                .arg(expected)));
+                                          : L("the song's file is no longer %1, nor any audio Ripwell knows")
+                                                .arg(expected),
+                                    true));
         }
     }
     sourceFile_ = std::make_unique<FileDescriptor>(std::move(song));

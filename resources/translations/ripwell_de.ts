@@ -44,12 +44,12 @@
         <translation>Abbrechen</translation>
     </message>
     <message>
-        <source>Cannot handle DRM protected media. For details see error.log in iTunes File Sharing.</source>
-        <translation>DRM-geschützte Medien können nicht verarbeitet werden. Details stehen in error.log in der iTunes-Dateifreigabe.</translation>
+        <source>Cannot handle DRM protected media.</source>
+        <translation>DRM-geschützte Medien können nicht verarbeitet werden.</translation>
     </message>
     <message>
-        <source>Connect this iPhone to your Mac or PC. Open iTunes and copy the converted media files with iTunes File Sharing to your desktop or local iTunes library.</source>
-        <translation>Verbinden Sie dieses iPhone mit Ihrem Mac oder PC. Öffnen Sie iTunes und kopieren Sie die konvertierten Mediendateien mit der iTunes-Dateifreigabe auf Ihren Schreibtisch oder in Ihre lokale iTunes-Mediathek.</translation>
+        <source>The converted media files are in %1 on this computer. To take them to a phone, a player or another computer, copy them from there with your file manager, or drag them out of the File manager here, onto the device, a USB stick or a shared folder.</source>
+        <translation>Die konvertierten Mediendateien liegen in %1 auf diesem Computer. Um sie auf ein Telefon, einen Player oder einen anderen Computer zu bringen, kopieren Sie sie von dort mit Ihrem Dateimanager oder ziehen Sie sie hier aus dem Dateimanager heraus, auf das Gerät, einen USB-Stick oder in einen freigegebenen Ordner.</translation>
     </message>
     <message>
         <source>Skipped files</source>
@@ -72,12 +72,12 @@
         <translation>Haben Sie Ihre Songs immer dabei. MP3 und M4A ganz einfach extrahieren... Ripwell.</translation>
     </message>
     <message>
-        <source>Create backups by extracting your songs from the iPod music library.</source>
-        <translation>Erstellen Sie Sicherungen, indem Sie Ihre Songs aus der iPod-Musikmediathek extrahieren.</translation>
+        <source>Create backups by extracting your songs from your music library.</source>
+        <translation>Erstellen Sie Sicherungen, indem Sie Ihre Songs aus Ihrer Musikmediathek extrahieren.</translation>
     </message>
     <message>
-        <source>Synchronize the extracted media files with iTunes File Sharing.</source>
-        <translation>Synchronisieren Sie die extrahierten Mediendateien mit der iTunes-Dateifreigabe.</translation>
+        <source>Take the extracted media files anywhere: copy them from your documents folder to a phone, a player or another computer.</source>
+        <translation>Nehmen Sie die extrahierten Mediendateien überallhin mit: Kopieren Sie sie aus Ihrem Dokumentenordner auf ein Telefon, einen Player oder einen anderen Computer.</translation>
     </message>
     <message>
         <source>Select songs</source>
@@ -561,6 +561,62 @@ nie ersetzt.
     <message>
         <source>Not a song file</source>
         <translation>Keine Musikdatei</translation>
+    </message>
+    <message>
+        <source>The song could not be converted.</source>
+        <translation>Der Song konnte nicht konvertiert werden.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 songs could not be converted.</source>
+        <translation>%1 von %2 Songs konnten nicht konvertiert werden.</translation>
+    </message>
+    <message>
+        <source>For details see error.log in %1.</source>
+        <translation>Details stehen in error.log in %1.</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>der Datenträger ist voll</translation>
+    </message>
+    <message>
+        <source>permission to read the song or to write its file was denied</source>
+        <translation>das Lesen des Songs oder das Schreiben seiner Datei wurde nicht erlaubt</translation>
+    </message>
+    <message>
+        <source>the song&apos;s file is no longer there</source>
+        <translation>die Datei des Songs ist nicht mehr da</translation>
+    </message>
+    <message>
+        <source>the song&apos;s file ends before its audio does</source>
+        <translation>die Datei des Songs endet, bevor die Musik zu Ende ist</translation>
+    </message>
+    <message>
+        <source>the song&apos;s file is damaged, or holds audio that cannot be copied as it is</source>
+        <translation>die Datei des Songs ist beschädigt oder enthält Ton, der sich nicht unverändert kopieren lässt</translation>
+    </message>
+    <message>
+        <source>the song is copy-protected</source>
+        <translation>der Song ist kopiergeschützt</translation>
+    </message>
+    <message>
+        <source>the conversion did not finish</source>
+        <translation>die Konvertierung wurde nicht abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Could not create folder %1: it is a symbolic link, and nothing is written through one</source>
+        <translation>Ordner %1 konnte nicht angelegt werden: Er ist ein symbolischer Link, und durch einen solchen wird nichts geschrieben</translation>
+    </message>
+    <message>
+        <source>Could not create folder %1: %2</source>
+        <translation>Ordner %1 konnte nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>the song&apos;s file is no longer %1 but %2</source>
+        <translation>die Datei des Songs ist kein %1 mehr, sondern %2</translation>
+    </message>
+    <message>
+        <source>the song&apos;s file is no longer %1, nor any audio Ripwell knows</source>
+        <translation>die Datei des Songs ist kein %1 mehr und auch kein anderer Ton, den Ripwell kennt</translation>
     </message>
 </context>
 </TS>

@@ -29,9 +29,10 @@ using medialibrary::MediaPickerController;
 namespace {
 
 const QString kWelcome[] = {
-    "Create backups by extracting your songs from the iPod music library.",
+    "Create backups by extracting your songs from your music library.",
     "Always have access to your songs. Extract MP3 and M4A made easy... Ripwell.",
-    "Synchronize the extracted media files with iTunes File Sharing.",
+    "Take the extracted media files anywhere: copy them from your documents folder to a phone, a player or another "
+    "computer.",
 };
 
 // Notes every welcome panel that the main screen puts into its view.
@@ -277,8 +278,7 @@ TEST_F(ChooseSongTest, ProtectedSongsAreLeftOutCountedAndReported)
     ASSERT_TRUE(pick({two[0], locked[0], two[1]}));
 
     ASSERT_NE(alertMessage(), nullptr);
-    EXPECT_EQ(alertMessage()->text(), "Cannot handle DRM protected media. For details see error.log in iTunes File "
-                                      "Sharing.\nSkipped files: 1");
+    EXPECT_EQ(alertMessage()->text(), "Cannot handle DRM protected media.\nSkipped files: 1");
     EXPECT_EQ(keys(), std::vector<Url>({two[0].assetURL(), two[1].assetURL()}));
     EXPECT_EQ(slotsShown(), std::vector<bool>({false, true, false, true}));
     EXPECT_FALSE(ctrl_->infoView()->isHidden());

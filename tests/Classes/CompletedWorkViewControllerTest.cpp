@@ -214,8 +214,11 @@ TEST_F(CompletedWorkTest, OneItemGetsTheFiveButtonMenuAndMoreGetTheThreeButtonOn
         if (c.failed) {
             ASSERT_TRUE(processEventsUntil([&] { return s->alertConversionFailed()->isVisible(); }));
             EXPECT_EQ(visibleSheet(), nullptr) << "the menu waits for the alert";
-            EXPECT_EQ(s->alertConversionFailed()->message(), L("Cannot handle DRM protected media. For details see "
-                                                               "error.log in iTunes File Sharing."));
+            // How many failed of how many, and where to read why.
+            EXPECT_EQ(s->alertConversionFailed()->message(),
+                      (c.items.size() == 1 ? QStringLiteral("The song could not be converted.")
+                                           : QStringLiteral("2 of 2 songs could not be converted.")) +
+                          " For details see error.log in " + docs.path() + ".");
             press(s->alertConversionFailed(), 0);
         }
         ui::ActionSheet* menu = c.buttons == 5 ? s->actionSheetSingle() : s->actionSheetMulti();
@@ -226,7 +229,9 @@ TEST_F(CompletedWorkTest, OneItemGetsTheFiveButtonMenuAndMoreGetTheThreeButtonOn
         press(menu, c.buttons - 1); // Next
         ASSERT_TRUE(processEventsUntil([&] { return screen.isNull(); }));
     }
-    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")), "Lost Two\nLost Three\n");
+    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")),
+              "Nobody, Lost Two: the song is no longer in the music library\n"
+              "Nobody, Lost Three: the song is no longer in the music library\n");
 }
 
 TEST_F(CompletedWorkTest, BarAndPercentageFollowTheWholeBatchAndArtworkIsRenderedOncePerItem)
@@ -442,8 +447,9 @@ TEST_F(CompletedWorkTest, AnErrorLogThatCannotBeWrittenIsNamedInTheFailureAlert)
     CompletedWorkViewController* s = convert({vanished("Lost Song")});
     ASSERT_TRUE(processEventsUntil([&] { return s->alertConversionFailed()->isVisible(); }));
     const QString message = s->alertConversionFailed()->message();
-    EXPECT_TRUE(message.startsWith("Cannot handle DRM protected media.")) << message.toStdString();
-    EXPECT_TRUE(message.contains("error.log could not be written")) << message.toStdString();
+    EXPECT_TRUE(message.startsWith("The song could not be converted.\n\nerror.log could not be written: "))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains("For details")) << "no pointer to a log that is not there";
     press(s->alertConversionFailed(), 0);
     EXPECT_TRUE(waitForMenu(s->actionSheetSingle()));
 }

@@ -21,7 +21,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from atspi_session import Session  # noqa: E402
 
-WELCOME_1 = "Create backups by extracting your songs from the iPod music library."
+WELCOME_1 = "Create backups by extracting your songs from your music library."
 
 
 def fail(message):

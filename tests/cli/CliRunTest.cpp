@@ -127,7 +127,8 @@ TEST_F(Cli, FailuresGiveStatusOneAndErrorLog)
     const Result r = cli({"--library", broken.path(), "--documents", docs.path()});
     EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("Converted: 1, up to date: 0, skipped: 0 (protected 0, unreadable 0, unsupported format 0), failed: 1")) << r.out.toStdString();
-    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")), "Cut Short\n");
+    EXPECT_EQ(testsupport::errorLogEntries(docs.file("error.log")),
+              "A, Cut Short: the song's file is damaged, or holds audio that cannot be copied as it is\n");
     EXPECT_TRUE(r.out.contains(docs.file("error.log"))) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains(QString::fromUtf8("failed: A – Cut Short"))) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(docs.file("A/B/Good.wav")));

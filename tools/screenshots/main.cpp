@@ -7,6 +7,7 @@
 #include "Classes/EmailHelper.h"
 #include "Classes/CompletedWorkViewController.h"
 #include "Classes/RipwellAppDelegate.h"
+#include "platform/foundation/Documents.h"
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Timing.h"
@@ -414,8 +415,7 @@ int main(int argc, char** argv)
     settle();
 
     ui::AlertView alert(QString(),
-                        L("Connect this iPhone to your Mac or PC. Open iTunes and copy the converted media files "
-                          "with iTunes File Sharing to your desktop or local iTunes library."),
+                        CompletedWorkViewController::instructionsText(documents::documentsDirectory()),
                         &none, L("OK"), {QStringLiteral("WWW")});
     alert.show();
     shoot(window, "alert");
