@@ -404,6 +404,7 @@ int main(int argc, char** argv)
         emptyWindow.makeKeyAndVisible();
         shoot(&emptyWindow, "picker-empty");
     }
+    window->makeKeyAndVisible(); // alerts come up in the app's window again
 
     NoDelegate none;
     ui::ActionSheet sheet(L("Conversion completed"), &none, QString(), QString(),
