@@ -133,7 +133,7 @@ bool ChooseSongViewController::setupImage(const medialibrary::MediaItem& item, Q
     auto* imageView = qobject_cast<ui::ImageView*>(ui::viewWithTag(artworkView, 1000));
     QImage image;
     if (imageView && item.artwork())
-        image = item.artwork()->imageWithSize(imageView->size());
+        image = item.artwork()->imageWithSize(imageView->size(), imageView->devicePixelRatioF());
     const bool own = !image.isNull();
     if (!own)
         image = ui::imageNamed(QStringLiteral("noArtwork.png"));

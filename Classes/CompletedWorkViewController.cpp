@@ -229,7 +229,7 @@ void CompletedWorkViewController::renderItem(std::uint32_t index)
     QImage image;
     if (!item.isNull()) {
         if (const auto artwork = item.artwork())
-            image = artwork->imageWithSize(imageView()->rect().size());
+            image = artwork->imageWithSize(imageView()->size(), imageView()->devicePixelRatioF());
     }
     if (image.isNull())
         image = ui::imageNamed(QStringLiteral("noArtwork.png"));

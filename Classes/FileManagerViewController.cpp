@@ -159,7 +159,7 @@ ui::TableViewCell* FileManagerViewController::cellForRowAtIndexPath(ui::TableVie
         if (!mailButton) {
             mailButton = new ui::Button;
             const QImage mail = ui::imageNamed(QStringLiteral("mail.png"));
-            mailButton->setGeometry(0, 0, mail.width(), mail.height());
+            mailButton->setGeometry(QRect(QPoint(0, 0), mail.deviceIndependentSize().toSize()));
             mailButton->setBackgroundImage(mail);
             mailButton->setBackgroundColor(Qt::transparent);
             mailButton->setAccessibleName(L("E-Mail"));

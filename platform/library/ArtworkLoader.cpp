@@ -49,11 +49,9 @@ void ArtworkLoader::pump()
         }
         ++inFlight_;
         ++loadsStarted_;
-        const qreal dpr = devicePixelRatio_();
-        const QSize size(int(side_ * dpr), int(side_ * dpr));
         {
             std::lock_guard lock(mutex_);
-            jobs_.push_back({item, size});
+            jobs_.push_back({item, devicePixelRatio_()});
         }
         if (threads_.size() < std::size_t(kMaxLoadsInFlight))
             threads_.emplace_back([this] { work(); });
@@ -71,7 +69,7 @@ void ArtworkLoader::work()
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
         lock.unlock();
-        QImage image = job.item.artwork()->imageWithSize(job.size);
+        QImage image = job.item.artwork()->imageWithSize(QSize(side_, side_), job.devicePixelRatio);
         lock.lock();
         done_.emplace_back(job.item.persistentID(), std::move(image));
         if (!stopping_)

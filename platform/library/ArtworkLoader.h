@@ -62,7 +62,7 @@ private:
     // main thread is woken by a queued call.
     struct Job {
         MediaItem item;
-        QSize size;
+        qreal devicePixelRatio;
     };
     std::mutex mutex_;
     std::condition_variable wake_;

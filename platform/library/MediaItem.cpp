@@ -15,9 +15,10 @@ QByteArray MediaItemArtwork::pictureData() const
     return tagreading::frontCover(filePath_, source_);
 }
 
-QImage MediaItemArtwork::imageWithSize(const QSize& size) const
+QImage MediaItemArtwork::imageWithSize(const QSize& size, qreal devicePixelRatio) const
 {
-    if (size.width() <= 0 || size.height() <= 0)
+    const QSize pixels = (QSizeF(size) * devicePixelRatio).toSize();
+    if (pixels.width() <= 0 || pixels.height() <= 0)
         return {};
     const QByteArray data = pictureData();
     if (data.isEmpty())
@@ -25,7 +26,9 @@ QImage MediaItemArtwork::imageWithSize(const QSize& size) const
     QImage picture = QImage::fromData(data);
     if (picture.isNull())
         return {};
-    return picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    picture = picture.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    return picture;
 }
 
 MediaItem::MediaItem(Data data) : d_(std::make_shared<const Data>(std::move(data)))

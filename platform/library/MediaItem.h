@@ -35,10 +35,11 @@ class MediaItemArtwork {
 public:
     MediaItemArtwork(QString filePath, PictureSource source);
 
-    // The picture scaled to fit `size` (in points = pixels), proportions kept,
-    // so one side equals the asked size and the other does not exceed it. A
-    // null image when the picture cannot be read or decoded.
-    QImage imageWithSize(const QSize& size) const;
+    // The picture scaled to fit `size` points, proportions kept, so one side
+    // equals the asked size and the other does not exceed it; made at
+    // `devicePixelRatio` pixels a point (its devicePixelRatio()) for a screen
+    // of that density. A null image when the picture cannot be read or decoded.
+    QImage imageWithSize(const QSize& size, qreal devicePixelRatio = 1.0) const;
 
     // The encoded picture as stored in the file (JPEG or PNG), empty when none.
     QByteArray pictureData() const;

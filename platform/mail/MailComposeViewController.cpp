@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/Timing.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/Style.h"
 
 #include "ui_MailComposeViewController.h"
@@ -33,6 +34,8 @@ void MailComposeViewController::loadView()
 {
     QWidget* v = loadLayout(*form_);
     ui::setBackgroundColor(v, Qt::black);
+    form_->mailIcon->setPixmap(QPixmap::fromImage(ui::imageNamed(QStringLiteral("mail.png"))));
+    form_->attachmentIcon->setPixmap(QPixmap::fromImage(ui::imageNamed(QStringLiteral("file.png"))));
     connect(form_->cancelButton, &QPushButton::clicked, this, [this] { cancelPressed(); });
     connect(form_->saveButton, &QPushButton::clicked, this, [this] { savePressed(); });
     connect(form_->sendButton, &QPushButton::clicked, this, [this] { sendPressed(); });

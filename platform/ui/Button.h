@@ -6,7 +6,7 @@
 //
 //   auto* button = new ui::Button;
 //   button->setBackgroundImage(ui::imageNamed("mail.png"));
-//   button->resize(button->backgroundImage().size());
+//   button->resize(button->backgroundImage().deviceIndependentSize().toSize());
 //   button->addTouchUpInsideAction(this, [this](ui::Button* b, const ui::Event& e) { mailTapped(b, e); });
 
 #include <QAbstractButton>

@@ -1,6 +1,7 @@
 #pragma once
 // A view that shows one image. By default the image is scaled to fill the
-// view; with aspect fit it keeps its proportions and is centred.
+// view; with aspect fit it keeps its proportions and is centred. An image's
+// own size is in points: its pixels over its devicePixelRatio().
 
 #include <QImage>
 #include <QWidget>

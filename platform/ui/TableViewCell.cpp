@@ -244,7 +244,7 @@ void TableViewCell::layoutLabel()
     int x = 10;
     const QImage image = imageView_->image();
     if (!image.isNull()) {
-        QSize s = image.size();
+        QSize s = image.deviceIndependentSize().toSize();
         if (s.height() > h - 4)
             s = s.scaled(QSize(h - 4, h - 4), Qt::KeepAspectRatio);
         imageView_->setGeometry(6, (h - s.height()) / 2, s.width(), s.height());

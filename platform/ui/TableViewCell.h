@@ -47,8 +47,8 @@ public:
     QColor textColor() const { return textColor_; }
     void setTextColor(const QColor& color);
     ImageView* imageView() const { return imageView_; }
-    // The image in front of the text, shown at its size (scaled down to fit
-    // the row); a null image leaves the text at the row's start.
+    // The image in front of the text, shown at its size in points (scaled
+    // down to fit the row); a null image leaves the text at the row's start.
     void setImage(const QImage& image);
 
     TableViewCellAccessoryType accessoryType() const { return accessoryType_; }

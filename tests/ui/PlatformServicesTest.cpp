@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(ImageTest, TheApplicationsSixImagesAreInItsResources)
+TEST(ImageTest, TheApplicationsSixImagesAreInItsResourcesAtOneAndTwoPixelsAPoint)
 {
     for (const char* name : {"noArtwork.png", "successful.png", "failed.png", "folder.png", "file.png", "mail.png"}) {
         SCOPED_TRACE(name);
@@ -17,6 +17,9 @@ TEST(ImageTest, TheApplicationsSixImagesAreInItsResources)
         ASSERT_FALSE(image.isNull());
         EXPECT_GE(image.width(), 16);
         EXPECT_TRUE(image.hasAlphaChannel() || QByteArray(name) == "noArtwork.png");
+        // The same drawing for screens of two pixels a point.
+        const QString dense = QStringLiteral(":/images/%1@2x.png").arg(QString::fromLatin1(name).chopped(4));
+        EXPECT_EQ(QImage(dense).size(), image.size() * 2);
     }
     EXPECT_TRUE(ui::imageNamed("nothing.png").isNull());
 }

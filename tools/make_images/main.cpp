@@ -1,4 +1,5 @@
-// ripwell-make-images DIR: draws the application's six images into DIR.
+// ripwell-make-images DIR: draws the application's six images into DIR, each
+// at one and at two pixels a point ("folder.png" and "folder@2x.png").
 // The PNGs in resources/images were made with it; run it again after changing a drawing.
 
 #include <QDir>
@@ -14,9 +15,12 @@ namespace {
 
 const QColor kAccent = QColor::fromRgbF(0.35f, 0.75f, 0.99f);
 
-QImage canvas(int w, int h)
+// An empty picture `side` points square at `scale` pixels a point; a painter
+// on it draws in points.
+QImage canvas(int side, int scale)
 {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage img(side * scale, side * scale, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(scale);
     img.fill(Qt::transparent);
     return img;
 }
@@ -51,20 +55,21 @@ void note(QPainter& p, QPointF origin, double s, const QColor& c)
     p.drawPath(beam);
 }
 
-QImage noArtwork()
+QImage noArtwork(int scale)
 {
     const int n = 256;
-    QImage img = canvas(n, n);
+    QImage img = canvas(n, scale);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 0, n, n);
     g.setColorAt(0, QColor(44, 48, 56));
     g.setColorAt(1, QColor(14, 15, 18));
-    p.fillRect(img.rect(), g);
+    const QRectF whole(0, 0, n, n);
+    p.fillRect(whole, g);
     QRadialGradient glow(n / 2.0, n / 2.0, n * 0.45);
     glow.setColorAt(0, QColor(89, 191, 252, 60));
     glow.setColorAt(1, QColor(89, 191, 252, 0));
-    p.fillRect(img.rect(), glow);
+    p.fillRect(whole, glow);
     p.setPen(QPen(QColor(89, 191, 252, 150), 5));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(QPointF(n / 2.0, n / 2.0), n * 0.34, n * 0.34);
@@ -72,10 +77,10 @@ QImage noArtwork()
     return img;
 }
 
-QImage mark(bool success)
+QImage mark(bool success, int scale)
 {
     const int n = 128;
-    QImage img = canvas(n, n);
+    QImage img = canvas(n, scale);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor c = success ? kAccent : QColor(255, 90, 80);
@@ -99,10 +104,10 @@ QImage mark(bool success)
     return img;
 }
 
-QImage folder()
+QImage folder(int scale)
 {
     const int n = 40;
-    QImage img = canvas(n, n);
+    QImage img = canvas(n, scale);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath back;
@@ -120,10 +125,10 @@ QImage folder()
     return img;
 }
 
-QImage file()
+QImage file(int scale)
 {
     const int n = 40;
-    QImage img = canvas(n, n);
+    QImage img = canvas(n, scale);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath sheet;
@@ -141,10 +146,10 @@ QImage file()
     return img;
 }
 
-QImage mail()
+QImage mail(int scale)
 {
     const int n = 32;
-    QImage img = canvas(n, n);
+    QImage img = canvas(n, scale);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF body(2.5, 7.5, 27, 18);
@@ -166,14 +171,18 @@ int main(int argc, char** argv)
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(dir.path());
-    const std::pair<const char*, QImage> images[] = {
-        {"noArtwork.png", noArtwork()}, {"successful.png", mark(true)}, {"failed.png", mark(false)},
-        {"folder.png", folder()},       {"file.png", file()},           {"mail.png", mail()},
-    };
-    for (const auto& [name, image] : images) {
-        if (!image.save(dir.filePath(QString::fromLatin1(name)))) {
-            std::fprintf(stderr, "ripwell-make-images: cannot write %s\n", name);
-            return 1;
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QStringLiteral(".png") : QStringLiteral("@%1x.png").arg(scale);
+        const std::pair<const char*, QImage> images[] = {
+            {"noArtwork", noArtwork(scale)}, {"successful", mark(true, scale)}, {"failed", mark(false, scale)},
+            {"folder", folder(scale)},       {"file", file(scale)},             {"mail", mail(scale)},
+        };
+        for (const auto& [name, image] : images) {
+            const QString fileName = QString::fromLatin1(name) + suffix;
+            if (!image.save(dir.filePath(fileName))) {
+                std::fprintf(stderr, "ripwell-make-images: cannot write %s\n", qPrintable(fileName));
+                return 1;
+            }
         }
     }
     return 0;

@@ -1,5 +1,7 @@
-// ripwell-screenshots DIR: renders the application's screens offscreen, over
-// a generated demo library, into DIR as PNG files, one per screen state.
+// ripwell-screenshots DIR [--language LANG] [--scale N]: renders the
+// application's screens offscreen, over a generated demo library, into DIR as
+// PNG files, one per screen state; with --scale, at N pixels a point (a 2x
+// screen makes 640x960 pictures).
 
 #include "Classes/AudioPlayerHelper.h"
 #include "Classes/ChooseSongViewController.h"
@@ -328,15 +330,27 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QString language;
+    bool usage = argc < 2 || argc % 2 != 0;
+    for (int i = 2; i + 1 < argc && !usage; i += 2) {
+        const QByteArray option(argv[i]), value(argv[i + 1]);
+        bool number = false;
+        if (option == "--language")
+            language = QString::fromLocal8Bit(value);
+        else if (option == "--scale" && value.toDouble(&number) >= 1 && number)
+            qputenv("QT_SCALE_FACTOR", value); // read when the application starts
+        else
+            usage = true;
+    }
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fputs("Usage: ripwell-screenshots DIR [--language de]\n", stderr);
+    if (usage) {
+        std::fputs("Usage: ripwell-screenshots DIR [--language de] [--scale 2]\n", stderr);
         return 2;
     }
     g_outDir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(g_outDir);
-    if (argc >= 4 && QByteArray(argv[2]) == "--language")
-        localization::install(QString::fromLocal8Bit(argv[3]));
+    if (!language.isEmpty())
+        localization::install(language);
     timing::setScale(0.05); // slides and timers run twenty times as fast
 
     // The demo library: songs of every format, and the broken files.
