@@ -595,6 +595,10 @@ nie ersetzt.
         <translation>die Datei des Songs ist beschädigt oder enthält Ton, der sich nicht unverändert kopieren lässt</translation>
     </message>
     <message>
+        <source>the song is no longer in the music library</source>
+        <translation>der Song ist nicht mehr in der Musikbibliothek</translation>
+    </message>
+    <message>
         <source>the song is copy-protected</source>
         <translation>der Song ist kopiergeschützt</translation>
     </message>
