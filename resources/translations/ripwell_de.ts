@@ -622,5 +622,9 @@ nie ersetzt.
         <source>the song&apos;s file is no longer %1, nor any audio Ripwell knows</source>
         <translation>die Datei des Songs ist kein %1 mehr und auch kein anderer Ton, den Ripwell kennt</translation>
     </message>
+    <message>
+        <source>Message</source>
+        <translation>Nachricht</translation>
+    </message>
 </context>
 </TS>
