@@ -238,7 +238,17 @@ void MediaPickerController::loadView()
     list_->setModel(model_);
     list_->setItemDelegate(new PickerRowDelegate(this, model_));
     list_->setUniformItemSizes(true);
-    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    // The selection shows the ticks to assistive technology, which ticks
+    // rows through it; it is not drawn.
+    list_->setSelectionMode(QAbstractItemView::MultiSelection);
+    QItemSelectionModel* plainSelection = list_->selectionModel();
+    ticks_ = new PickerTickSelection(model_, [this](int row) { tapRow(row); });
+    list_->setSelectionModel(ticks_);
+    delete plainSelection;
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        for (quint64 id : checked_)
+            ticks_->showTick(model_->rowOf(id), true);
+    });
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->verticalScrollBar()->setSingleStep(MediaPickerController::kRowHeight / 2);
@@ -347,12 +357,15 @@ void MediaPickerController::tapRow(int row)
         return;
     }
     auto it = std::find(checked_.begin(), checked_.end(), item.persistentID());
-    if (it == checked_.end())
+    const bool ticks = it == checked_.end();
+    if (ticks)
         checked_.push_back(item.persistentID());
     else
         checked_.erase(it);
-    if (model_)
+    if (model_) {
         model_->refresh(item.persistentID());
+        ticks_->showTick(row, ticks);
+    }
 }
 
 bool MediaPickerController::isPickable(const MediaItem& item)

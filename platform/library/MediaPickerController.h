@@ -35,6 +35,7 @@ class LibraryScan;
 class MediaLibrary;
 class MediaPickerController;
 class PickerModel;
+class PickerTickSelection;
 
 // Media types of the picker, as bit flags.
 enum MediaType : unsigned {
@@ -132,6 +133,7 @@ private:
     std::vector<quint64> checked_; // ids, in the order checked
 
     PickerModel* model_ = nullptr;
+    PickerTickSelection* ticks_ = nullptr;
     QListView* list_ = nullptr;
     QLineEdit* search_ = nullptr;
     QLabel* promptLabel_ = nullptr;

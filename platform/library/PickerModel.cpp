@@ -2,6 +2,8 @@
 
 #include "platform/library/MediaPickerController.h"
 
+#include <QPointer>
+
 namespace medialibrary {
 
 PickerModel::PickerModel(MediaPickerController* picker) : QAbstractListModel(picker), picker_(picker)
@@ -78,6 +80,47 @@ void PickerModel::refresh(quint64 id)
     const int row = rowOf(id);
     if (row >= 0)
         emit dataChanged(index(row), index(row));
+}
+
+PickerTickSelection::PickerTickSelection(PickerModel* model, std::function<void(int)> tap)
+    : QItemSelectionModel(model, model), tap_(std::move(tap))
+{
+}
+
+void PickerTickSelection::select(const QModelIndex& index, SelectionFlags command)
+{
+    if (showing_)
+        return QItemSelectionModel::select(index, command);
+    // Exactly a selection or a deselection of one row: what an accessible
+    // row's action asks for. (The view itself toggles, or asks for nothing.)
+    const SelectionFlags what = command & (Select | Deselect | Toggle | Clear);
+    if (!index.isValid() || (what != Select && what != Deselect))
+        return;
+    const bool ticked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+    if (ticked == (what == Select))
+        return;
+    const QPointer<PickerTickSelection> alive(this);
+    const int row = index.row();
+    tap_(row); // shows the new tick through showTick()
+    // A row that cannot be ticked keeps its selection as its tick.
+    if (alive)
+        showTick(row, model()->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked);
+}
+
+void PickerTickSelection::select(const QItemSelection& selection, SelectionFlags command)
+{
+    if (showing_)
+        QItemSelectionModel::select(selection, command);
+}
+
+void PickerTickSelection::showTick(int row, bool ticked)
+{
+    const QModelIndex index = model()->index(row, 0);
+    if (!index.isValid() || isSelected(index) == ticked)
+        return;
+    showing_ = true;
+    QItemSelectionModel::select(index, ticked ? Select : Deselect);
+    showing_ = false;
 }
 
 } // namespace medialibrary

@@ -5,6 +5,8 @@
 
 #include <QAbstractListModel>
 #include <QHash>
+#include <QItemSelectionModel>
+#include <functional>
 #include <vector>
 
 namespace medialibrary {
@@ -32,6 +34,25 @@ private:
     MediaPickerController* picker_;
     std::vector<std::size_t> rows_;
     mutable QHash<quint64, int> rowOfId_;
+};
+
+// The list's selection is the picker's ticks. Assistive technology ticks a
+// row by selecting it (the row's Toggle action selects or deselects it), so
+// such a request goes to `tap`, the picker's own handling of a click, and the
+// selection then shows the ticks again. Clicks and keys reach the picker as
+// before: no selection the view asks for on its own is taken.
+class PickerTickSelection : public QItemSelectionModel {
+public:
+    PickerTickSelection(PickerModel* model, std::function<void(int row)> tap);
+
+    void select(const QModelIndex& index, SelectionFlags command) override;
+    void select(const QItemSelection& selection, SelectionFlags command) override;
+    // Makes the row's selection its tick.
+    void showTick(int row, bool ticked);
+
+private:
+    std::function<void(int)> tap_;
+    bool showing_ = false;
 };
 
 } // namespace medialibrary
