@@ -2,6 +2,8 @@
 
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QWidget>
 
 namespace ui {
@@ -10,6 +12,8 @@ namespace {
 
 constexpr char kRoleProperty[] = "ripwell_accessibleRole";
 constexpr char kValueProperty[] = "ripwell_accessibleValue";
+constexpr char kPressProperty[] = "ripwell_accessiblePress";
+constexpr char kSelectedProperty[] = "ripwell_accessibleSelected";
 
 // A view described by its properties: its role, and for a progress view a
 // read-only value from 0 to 100.
@@ -29,6 +33,38 @@ public:
         if (t == QAccessible::Value && role() == QAccessible::ProgressBar)
             return QStringLiteral("%1%").arg(int(currentValue().toDouble()));
         return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (widget()->property(kPressProperty).toBool()) {
+            s.selectable = true;
+            s.selected = widget()->property(kSelectedProperty).toBool();
+        }
+        return s;
+    }
+
+    // A view pressed by Space offers that as its Press action.
+    QStringList actionNames() const override
+    {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (widget()->property(kPressProperty).toBool() && widget()->isEnabled())
+            names.prepend(pressAction());
+        return names;
+    }
+
+    void doAction(const QString& actionName) override
+    {
+        if (actionName != pressAction() || !widget()->property(kPressProperty).toBool()) {
+            QAccessibleWidget::doAction(actionName);
+            return;
+        }
+        // Posted: the press may take the view away (a folder's rows are
+        // replaced), and the screen reader's call is answered first.
+        QWidget* view = widget();
+        QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+        QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
     }
 
     QVariant currentValue() const override { return widget()->property(kValueProperty).toDouble(); }
@@ -69,6 +105,24 @@ void setAccessibleRole(QWidget* view, QAccessible::Role role)
         if (QAccessibleInterface* described = QAccessible::queryAccessibleInterface(view);
             described && described->role() != role)
             QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(described));
+    }
+}
+
+void setAccessiblePressable(QWidget* view, QAccessible::Role role)
+{
+    view->setProperty(kPressProperty, true);
+    setAccessibleRole(view, role);
+}
+
+void setAccessibleSelected(QWidget* view, bool selected)
+{
+    const bool before = view->property(kSelectedProperty).toBool();
+    view->setProperty(kSelectedProperty, selected);
+    if (before != selected && QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(view, changed);
+        QAccessible::updateAccessibility(&event);
     }
 }
 

@@ -1,12 +1,14 @@
 #include "platform/ui/TableView.h"
 
 #include "platform/foundation/Localization.h"
+#include "platform/ui/Accessibility.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Style.h"
 #include "platform/ui/TableViewCellParts.h"
 #include "platform/ui/Theme.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -23,6 +25,7 @@ TableViewCell::TableViewCell(TableViewCellStyle, const QString& reuseIdentifier,
 {
     resize(320, TableView::kDefaultRowHeight);
     setFocusPolicy(Qt::TabFocus); // Space or Return on a focused row taps it
+    setAccessiblePressable(this, QAccessible::ListItem); // and so does its Press action
 
     selectedView_ = new QWidget(this);
     selectedView_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -132,6 +135,7 @@ void TableViewCell::setSelected(bool selected, bool)
 {
     selected_ = selected;
     selectedView_->setVisible(selected_ || pressed_);
+    setAccessibleSelected(this, selected);
 }
 
 void TableViewCell::setEditing(bool editing, bool animated)
@@ -275,9 +279,27 @@ void TableViewCell::mousePressEvent(QMouseEvent* event)
         return QWidget::mousePressEvent(event);
     if (!editing_) {
         pressed_ = true;
+        pressedAt_ = event->position().toPoint();
         selectedView_->show();
     }
     event->accept();
+}
+
+// A press that moves the drag distance drags the row's files out, if it has
+// any; it is then no tap.
+void TableViewCell::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!pressed_ || !(event->buttons() & Qt::LeftButton) || !table_ ||
+        (event->position().toPoint() - pressedAt_).manhattanLength() < QApplication::startDragDistance())
+        return QWidget::mouseMoveEvent(event);
+    event->accept();
+    const QPointer<TableViewCell> alive(this);
+    pressed_ = false;
+    selectedView_->setVisible(selected_);
+    if (table_->cellDragged(this) || !alive)
+        return;
+    pressed_ = true; // a row with nothing to drag stays pressed
+    selectedView_->show();
 }
 
 void TableViewCell::mouseReleaseEvent(QMouseEvent* event)
