@@ -193,6 +193,16 @@ bool FileManagerViewController::canEditRowAtIndexPath(ui::TableView*, const ui::
     return isDocumentDirectory() || indexPath.row != 0;
 }
 
+QList<QUrl> FileManagerViewController::urlsForDraggingRowAtIndexPath(ui::TableView*, const ui::IndexPath& indexPath)
+{
+    if (indexPath.row < offset())
+        return {}; // "..": no stored file
+    const QString name = fileAtIndexPath(indexPath);
+    if (name.isEmpty() || !somethingAt(fullPath(name)))
+        return {};
+    return {QUrl::fromLocalFile(fullPath(name))};
+}
+
 void FileManagerViewController::didSelectRowAtIndexPath(ui::TableView* table, const ui::IndexPath& indexPath)
 {
     if (!isDocumentDirectory() && indexPath.row == 0) {

@@ -64,6 +64,8 @@ public:
     int numberOfRowsInSection(ui::TableView* tableView, int section) override;
     ui::TableViewCell* cellForRowAtIndexPath(ui::TableView* tableView, const ui::IndexPath& indexPath) override;
     bool canEditRowAtIndexPath(ui::TableView* tableView, const ui::IndexPath& indexPath) override;
+    // A stored file or folder, dragged out of the window.
+    QList<QUrl> urlsForDraggingRowAtIndexPath(ui::TableView* tableView, const ui::IndexPath& indexPath) override;
     void didSelectRowAtIndexPath(ui::TableView* tableView, const ui::IndexPath& indexPath) override;
     void commitEditingStyle(ui::TableView* tableView, ui::TableViewCellEditingStyle editingStyle,
                             const ui::IndexPath& indexPath) override;

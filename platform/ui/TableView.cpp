@@ -1,5 +1,7 @@
 #include "platform/ui/TableView.h"
 
+#include "platform/ui/DragOut.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Style.h"
 
 #include <QEvent>
@@ -186,6 +188,18 @@ bool TableView::viewportEvent(QEvent* event)
     if (event->type() == QEvent::MouseButtonRelease && confirmingRow_)
         hideDeleteConfirmation(true);
     return QAbstractScrollArea::viewportEvent(event);
+}
+
+bool TableView::cellDragged(TableViewCell* cell)
+{
+    const auto ip = indexPathForCell(cell);
+    if (!ip || editing_ || !dataSource_)
+        return false;
+    const QList<QUrl> urls = dataSource_->urlsForDraggingRowAtIndexPath(this, *ip);
+    if (urls.isEmpty())
+        return false;
+    dragOutFiles(cell, urls, cell->imageView()->image());
+    return true;
 }
 
 void TableView::cellTapped(TableViewCell* cell)

@@ -24,13 +24,17 @@
 // selected while editing.
 //
 // A tap on a row selects it (it stays highlighted until deselected or the
-// table is reloaded) and tells the delegate. Only one section is supported.
+// table is reloaded) and tells the delegate. A row whose files the data
+// source names can be dragged out of the window, into the file manager or
+// any program that takes files. Only one section is supported.
 
 #include "platform/ui/TableViewCell.h"
 
 #include <QAbstractScrollArea>
 #include <QHash>
+#include <QList>
 #include <QString>
+#include <QUrl>
 #include <map>
 #include <optional>
 #include <vector>
@@ -46,6 +50,9 @@ public:
     virtual TableViewCell* cellForRowAtIndexPath(TableView* tableView, const IndexPath& indexPath) = 0;
     virtual bool canEditRowAtIndexPath(TableView*, const IndexPath&) { return true; }
     virtual void commitEditingStyle(TableView*, TableViewCellEditingStyle, const IndexPath&) {}
+    // The files a drag from the row carries out of the window; none: the row
+    // is not dragged (a press that moves stays a press).
+    virtual QList<QUrl> urlsForDraggingRowAtIndexPath(TableView*, const IndexPath&) { return {}; }
 };
 
 class TableViewDelegate {
@@ -122,6 +129,8 @@ protected:
 private:
     friend class TableViewCell;
     void cellTapped(TableViewCell* cell);
+    // Whether the row can be dragged out; if so, drags it (returning after the drop).
+    bool cellDragged(TableViewCell* cell);
     void deleteControlTapped(TableViewCell* cell);
     void deleteConfirmed(TableViewCell* cell);
     void hideDeleteConfirmation(bool animated);

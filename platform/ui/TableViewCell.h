@@ -86,6 +86,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -117,6 +118,7 @@ private:
     TableViewCellEditingStyle editingStyle_ = TableViewCellEditingStyle::None;
     bool selected_ = false;
     bool pressed_ = false;
+    QPoint pressedAt_;
     bool editing_ = false;
     bool confirming_ = false;
 };

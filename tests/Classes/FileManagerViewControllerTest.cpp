@@ -12,9 +12,12 @@
 #include "platform/ui/Window.h"
 #include "tests/support/TestSupport.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDrag>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -238,6 +241,42 @@ TEST_F(Browser, FoldersAreEnteredAndLeftThroughTheirRowsAndTheParentRow)
     EXPECT_EQ(text(rowOf("a.mp3")), "a");
     EXPECT_EQ(texts().size(), 2);
     EXPECT_TRUE(browser_->canEditRowAtIndexPath(browser_->tableView(), IndexPath::forRow(0)));
+}
+
+// A pressed move starts a drag of the row's file or folder (the platform
+// here has no drag and drop, so the drag the row started is read, not
+// dropped); the release that follows is no tap. The parent row is no stored
+// file: it does not drag, and stays a tap.
+TEST_F(Browser, FilesAndFoldersAreDraggedOutAsTheirURLsAndADragIsNoTap)
+{
+    folder("Artist");
+    file("Artist/Song.mp3");
+    file("Naïve Song.m4a");
+    open();
+    const auto dragRow = [&](int row) {
+        ui::TableViewCell* c = cell(row);
+        const QPoint from(40, 20);
+        QTest::mousePress(c, Qt::LeftButton, {}, from);
+        QTest::mouseMove(c, from + QPoint(2 * QApplication::startDragDistance(), 3));
+        QStringList carried;
+        if (auto* drag = c->findChild<QDrag*>(); drag && drag->mimeData()->hasFormat("text/uri-list")) {
+            for (const QUrl& url : drag->mimeData()->urls())
+                carried << url.toLocalFile();
+            delete drag;
+        }
+        QTest::mouseRelease(c, Qt::LeftButton, {}, from + QPoint(2 * QApplication::startDragDistance(), 3));
+        return carried;
+    };
+
+    EXPECT_EQ(dragRow(rowOf("Naïve Song.m4a")), QStringList{doc("Naïve Song.m4a")});
+    EXPECT_EQ(dragRow(rowOf("Artist")), QStringList{doc("Artist")});
+    EXPECT_EQ(browser_->rootDirectory(), docs_.path()); // the folder was not entered
+    EXPECT_EQ(player() ? player()->url() : Url(), Url()); // nor the file played
+
+    tap(rowOf("Artist"));
+    EXPECT_EQ(dragRow(rowOf("Song.mp3")), QStringList{doc("Artist/Song.mp3")});
+    EXPECT_EQ(dragRow(0), QStringList());
+    EXPECT_EQ(browser_->rootDirectory(), docs_.path()); // ".." was tapped
 }
 
 TEST_F(Browser, SelectingAFileHandsItToThePlayerAndKeepsTheRowHighlighted)
