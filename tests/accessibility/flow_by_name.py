@@ -3,11 +3,14 @@
 Usage: flow_by_name.py RIPWELL RIPWELL_MAKE_LIBRARY
 
 Over AT-SPI alone (accessible names, roles, states and values; buttons by
-their Press action, rows by a real mouse click at their place on screen):
-pick three songs of which one is protected, acknowledge the alert, convert,
-open the file manager from the completion menu, go down into the artist's
-album, delete one file, quit, and land on the main screen with its welcome
-message. Then the files on disk are checked.
+their Press action, rows by a real mouse click at their place on screen or
+by their own action): pick three songs of which one is protected (one row
+clicked, two ticked through their Toggle action, one of them unticked and
+ticked again), acknowledge the alert, convert, open the file manager from the
+completion menu, go down into the artist's album by pressing the rows, play a
+file by pressing its row, open the mail composer and read its fields by name,
+delete one file, quit, and land on the main screen with its welcome message.
+Then the files on disk are checked.
 """
 
 import os
@@ -77,13 +80,31 @@ def main():
 
         # The picker: rows by title; a row says whether it is ticked.
         titles = ["Morning Tide", "Copper Sky", "Why? (Live)"]
-        for title in titles:
+
+        def ticked(title, want):
+            s.wait_for(lambda: has_state(s, s.find("list item", title), P.STATE_CHECKED) == want,
+                       f"row '{title}' to say it is {'ticked' if want else 'unticked'}", 10)
+
+        def toggle(title):
             row = s.find("list item", title)
-            if has_state(s, row, P.STATE_CHECKED):
+            action = row.queryAction()
+            names = [action.getName(i) for i in range(action.nActions)]
+            if "Toggle" not in names:
+                fail(f"row '{title}' offers the actions {names}")
+            action.doAction(names.index("Toggle"))
+
+        for title in titles:
+            if has_state(s, s.find("list item", title), P.STATE_CHECKED):
                 fail(f"row '{title}' is ticked before it was tapped")
-            s.click(row)
-            s.wait_for(lambda: has_state(s, s.find("list item", title), P.STATE_CHECKED),
-                       f"row '{title}' to say it is ticked", 10)
+        s.click(s.find("list item", titles[0]))
+        ticked(titles[0], True)
+        for title in titles[1:]:
+            toggle(title)
+            ticked(title, True)
+        toggle(titles[1])  # the action unticks as a second click does
+        ticked(titles[1], False)
+        toggle(titles[1])
+        ticked(titles[1], True)
         step("the alert")
         s.press("push button", "Done")
 
@@ -111,13 +132,32 @@ def main():
         step("the file manager")
         s.press("push button", "File manager", 30)
 
-        # The browser: rows by their names; down into artist and album.
-        for folder in ("The Lanterns", "Harbour Lights"):
-            s.click(s.find("filler", folder))  # the row, named by its text
-            s.find("label", "..")
-            s.wait_for(lambda: not s.find_all("label", folder), f"the folder '{folder}' to open", 10)
-        s.find("label", "Morning Tide")
-        s.find("push button", "E-Mail")  # each file row's mail button has a name
+        # The browser: rows by their names; down into artist and album, the
+        # first by a click, the second by the row's Press action.
+        s.click(s.find("list item", "The Lanterns"))  # the row, named by its text
+        s.wait_for(lambda: not s.find_all("label", "The Lanterns"), "the folder 'The Lanterns' to open", 10)
+        s.press("list item", "Harbour Lights")
+        s.wait_for(lambda: not s.find_all("label", "Harbour Lights"), "the folder 'Harbour Lights' to open", 10)
+        s.find("label", "..")
+
+        # Pressing a file's row plays it: the row is then the selected one.
+        step("play a file")
+        s.press("list item", "Morning Tide")
+        s.wait_for(lambda: has_state(s, s.find("list item", "Morning Tide"), P.STATE_SELECTED),
+                   "the played row to say it is selected", 10)
+
+        # The mail composer: every field read by its name.
+        step("the mail composer")
+        s.press("push button", "E-Mail")  # each file row's mail button has a name
+        s.find("push button", "Send", 20)
+        for name in ("To:", "Cc:", "Bcc:", "Subject:"):
+            field = s.find("text", name)
+            relations = [r.getRelationType() for r in field.getRelationSet()]
+            if P.RELATION_LABELLED_BY not in relations:
+                fail(f"the field '{name}' is not labelled by its label: {relations}")
+        s.find("label", "Message")  # the message text, read-only
+        s.press("push button", "Cancel")
+        s.wait_for(lambda: not s.find_all("push button", "Send"), "the composer to close", 20)
 
         # Delete "Morning Tide": Edit, the row's delete control, its Delete button.
         step("delete a file")
