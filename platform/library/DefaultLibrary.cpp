@@ -3,6 +3,7 @@
 #include "platform/library/MediaLibrary.h"
 
 #include "platform/foundation/Documents.h"
+#include "platform/foundation/Timing.h"
 #include "platform/library/AssetURL.h"
 #include "platform/library/LibraryIndex.h"
 #include "platform/library/LibraryScan.h"
@@ -34,12 +35,17 @@ void installResolver(const std::shared_ptr<const MediaLibrary>& library)
         setAssetResolver(nullptr);
 }
 
-// Tells every listener still there, each on its own thread, later.
+// Tells every listener still there, on the main thread, later: through the
+// queue that ThreadSanitizer sees (a functor posted with invokeMethod is
+// handed over inside Qt, which it does not see). Whether a listener is still
+// there is asked on the main thread, where it goes.
 void notifyListeners(std::vector<Listener> listeners)
 {
     for (Listener& l : listeners)
-        if (l.context)
-            QMetaObject::invokeMethod(l.context.data(), std::move(l.changed), Qt::QueuedConnection);
+        timing::onMainThread(nullptr, [context = l.context, changed = std::move(l.changed)] {
+            if (context)
+                changed();
+        });
 }
 
 } // namespace

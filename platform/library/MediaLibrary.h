@@ -68,9 +68,9 @@ public:
     static std::shared_ptr<const MediaLibrary> loadedDefaultMediaLibrary();
     // Replaces the default library (and the asset URL resolver).
     static void setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library);
-    // Calls `changed` on `context`'s thread, later, whenever the default
-    // library is replaced (a rescan behind the index has finished, or one was
-    // set), for as long as `context` lives.
+    // Calls `changed` on the main thread (where `context` lives), later,
+    // whenever the default library is replaced (a rescan behind the index has
+    // finished, or one was set), for as long as `context` lives.
     static void notifyWhenDefaultChanges(QObject* context, std::function<void()> changed);
     // Whether the default library shown is the index's while a rescan runs.
     static bool isRescanningDefault();
