@@ -1,6 +1,8 @@
 #include "platform/export/Remux.h"
 
+#include "platform/export/KeptContainer.h"
 #include "platform/export/MpegAudio.h"
+#include "platform/export/WaveTags.h"
 #include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/PathString.h"
@@ -13,10 +15,6 @@ extern "C" {
 }
 
 #include <QFile>
-#include <taglib/attachedpictureframe.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/infotag.h>
-#include <taglib/wavfile.h>
 
 #include <algorithm>
 #include <cstring>
@@ -31,6 +29,28 @@ extern "C" {
 #include <unistd.h>
 
 namespace mediaexport {
+
+ExportError ffmpegError(const char* call, int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    if (av_strerror(code, text, sizeof text) < 0)
+        std::snprintf(text, sizeof text, "error %d", code);
+    return ExportError(QString::fromLatin1(call), code, QString::fromUtf8(text));
+}
+
+const char* muxerName(Container c)
+{
+    switch (c) {
+    case Container::QuickTimeMovie: return "mov";
+    case Container::M4A: return "ipod";
+    case Container::Wave: return "wav";
+    case Container::Aiff: return "aiff";
+    case Container::Flac: return "flac";
+    case Container::OggVorbis: return "ogg";
+    case Container::Opus: return "opus";
+    }
+    return "mov";
+}
 
 namespace {
 
@@ -103,95 +123,10 @@ int writeOutput(void* opaque, std::uint8_t* buffer, int size) // FFmpeg 5 spells
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 
-ExportError ffmpegError(const char* call, int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    if (av_strerror(code, text, sizeof text) < 0)
-        std::snprintf(text, sizeof text, "error %d", code);
-    return ExportError(QString::fromLatin1(call), code, QString::fromUtf8(text));
-}
-
-const char* muxerName(Container c)
-{
-    switch (c) {
-    case Container::QuickTimeMovie: return "mov";
-    case Container::M4A: return "ipod";
-    case Container::Wave: return "wav";
-    case Container::Aiff: return "aiff";
-    case Container::Flac: return "flac";
-    case Container::OggVorbis: return "ogg";
-    case Container::Opus: return "opus";
-    }
-    return "mov";
-}
-
-struct Tags {
-    QString title, artist, album;
-    QByteArray cover;
-    QString coverMime;
-};
-
 QString tagValue(const AVDictionary* d, const char* key)
 {
     const AVDictionaryEntry* e = av_dict_get(d, key, nullptr, 0); // keys match without case
     return e ? QString::fromUtf8(e->value) : QString();
-}
-
-TagLib::String tl(const QString& s)
-{
-    return TagLib::String(s.toUtf8().constData(), TagLib::String::UTF8);
-}
-
-// The wav muxer takes a single stream, so a WAV's tags and cover go in after
-// the copy: a LIST/INFO chunk and an ID3 chunk, both appended behind the audio.
-std::optional<ExportError> tagWave(const QString& path, const Tags& tags)
-{
-    if (tags.title.isEmpty() && tags.artist.isEmpty() && tags.album.isEmpty() && tags.cover.isEmpty())
-        return std::nullopt;
-    const QByteArray file = path::native(path);
-    TagLib::RIFF::WAV::File wav(file.constData(), false);
-    if (!wav.isValid())
-        return ExportError(QStringLiteral("TagLib::RIFF::WAV::File"), -1, QStringLiteral("the written file cannot be read back"));
-    for (TagLib::Tag* t : {static_cast<TagLib::Tag*>(wav.InfoTag()), static_cast<TagLib::Tag*>(wav.ID3v2Tag())}) {
-        t->setTitle(tl(tags.title));
-        t->setArtist(tl(tags.artist));
-        t->setAlbum(tl(tags.album));
-    }
-    if (!tags.cover.isEmpty()) {
-        auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
-        picture->setMimeType(tl(tags.coverMime));
-        picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        picture->setPicture(TagLib::ByteVector(tags.cover.constData(), static_cast<unsigned>(tags.cover.size())));
-        wav.ID3v2Tag()->addFrame(picture);
-    }
-    if (!wav.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers))
-        return ExportError(QStringLiteral("TagLib::RIFF::WAV::File::save"), -1, QStringLiteral("the tags could not be written"));
-    return std::nullopt;
-}
-
-bool isOgg(Container c)
-{
-    return c == Container::OggVorbis || c == Container::Opus;
-}
-
-// The containers a song comes in just as it goes out: FLAC, Ogg Vorbis and
-// Opus. Such a song's file is already what a rewrap would write (its frames
-// or packets, granule positions, comments and pictures), so once it has
-// shown itself whole it is copied as it is.
-bool keepsContainer(Container c)
-{
-    return c == Container::Flac || isOgg(c);
-}
-
-// The demuxer and codec a song must come in to keep its container.
-std::pair<const char*, AVCodecID> keptContainer(Container c)
-{
-    switch (c) {
-    case Container::Flac: return {"flac", AV_CODEC_ID_FLAC};
-    case Container::OggVorbis: return {"ogg", AV_CODEC_ID_VORBIS};
-    case Container::Opus: return {"ogg", AV_CODEC_ID_OPUS};
-    default: return {"", AV_CODEC_ID_NONE};
-    }
 }
 
 // The demuxer of a song in `format`; nothing for one that is not converted.
@@ -209,25 +144,6 @@ const AVInputFormat* demuxerFor(medialibrary::AudioFormat format)
     default: return nullptr;
     }
 }
-
-// Reads the packets of `ic` from where it stands to its end; the end of the
-// last packet of `stream` goes to `end`. An AVERROR, or 0.
-int readToEnd(AVFormatContext* ic, int stream, std::int64_t* end)
-{
-    std::unique_ptr<AVPacket, void (*)(AVPacket*)> pkt(av_packet_alloc(), [](AVPacket* p) { av_packet_free(&p); });
-    if (!pkt)
-        return AVERROR(ENOMEM);
-    int err;
-    while ((err = av_read_frame(ic, pkt.get())) >= 0) {
-        if (pkt->stream_index == stream && pkt->pts != AV_NOPTS_VALUE && pkt->duration > 0)
-            *end = std::max(*end == AV_NOPTS_VALUE ? pkt->pts : *end, pkt->pts + pkt->duration);
-        av_packet_unref(pkt.get());
-    }
-    return err == AVERROR_EOF ? 0 : err;
-}
-
-// Block in which a song that keeps its container is copied.
-constexpr std::size_t kWholeCopyBlock = kWriteBufferSize;
 
 class Remuxer {
 public:
@@ -259,8 +175,6 @@ private:
     bool cancelled() const { return job_.cancelled && job_.cancelled(); }
 
     RemuxResult copy();
-    RemuxResult copyWhole();
-    RemuxResult checkWhole();
     RemuxResult openInput();
     RemuxResult openOutput();
     RemuxResult copyPackets();
@@ -297,7 +211,7 @@ RemuxResult Remuxer::copy()
     if (cancelled())
         return RemuxResult::Cancelled;
     if (keepsContainer(job_.container))
-        return copyWhole();
+        return copyKeptContainer(input_.get(), audioIndex_, sourceFile_->get(), job_, &createdOutput_, &error_);
     if (RemuxResult r = openOutput(); r != RemuxResult::Completed)
         return r;
     if (RemuxResult r = copyPackets(); r != RemuxResult::Completed)
@@ -318,90 +232,6 @@ RemuxResult Remuxer::copy()
     }
     if (job_.progress)
         job_.progress(1.0f);
-    return RemuxResult::Completed;
-}
-
-RemuxResult Remuxer::copyWhole()
-{
-    const auto [demuxer, codec] = keptContainer(job_.container);
-    const AVStream* in = input_->streams[audioIndex_];
-    if (std::strcmp(input_->iformat->name, demuxer) != 0 || in->codecpar->codec_id != codec)
-        return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
-                                QStringLiteral("%1 in %2 does not go into %3 without re-encoding")
-                                    .arg(QLatin1String(avcodec_get_name(in->codecpar->codec_id)),
-                                         QLatin1String(input_->iformat->name), QLatin1String(muxerName(job_.container)))));
-    for (unsigned i = 0; i < input_->nb_streams; ++i) {
-        if (int(i) != audioIndex_ && !(input_->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
-                                    QStringLiteral("the song holds more streams than its audio")));
-    }
-    if (RemuxResult r = checkWhole(); r != RemuxResult::Completed)
-        return r;
-
-    FileDescriptor out(::open(path::native(job_.destination).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!out)
-        return fail("open", AVERROR(errno));
-    createdOutput_ = true;
-    struct stat info {};
-    const std::int64_t size = ::fstat(sourceFile_->get(), &info) == 0 ? info.st_size : 0;
-    std::vector<char> buffer(kWholeCopyBlock);
-    std::int64_t done = 0;
-    for (;;) {
-        if (cancelled())
-            return RemuxResult::Cancelled;
-        const ssize_t n = ::pread(sourceFile_->get(), buffer.data(), buffer.size(), static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail("read", AVERROR(errno));
-        if (n == 0)
-            break;
-        if (!fileio::writeFully(out.get(), buffer.data(), static_cast<std::size_t>(n)))
-            return fail("write", AVERROR(errno != 0 ? errno : ENOSPC));
-        done += n;
-        if (job_.progress && size > 0)
-            job_.progress(static_cast<float>(std::min(1.0, double(done) / double(size))));
-    }
-    if (!out.close())
-        return fail("close", AVERROR(errno));
-    if (job_.progress)
-        job_.progress(1.0f);
-    return RemuxResult::Completed;
-}
-
-// Whether a song that keeps its container ends where it says it does: an
-// Ogg stream with its last page, a FLAC with the samples its STREAMINFO counts
-// (the last frames, found by a seek to the end, reach that far).
-RemuxResult Remuxer::checkWhole()
-{
-    const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
-    if (isOgg(job_.container)) {
-        if (!medialibrary::tagreading::oggEndsWhole(job_.source))
-            return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the last page of the stream")));
-        return RemuxResult::Completed;
-    }
-    AVStream* in = input_->streams[audioIndex_];
-    const std::int64_t total = in->duration;
-    if (total <= 0)
-        return RemuxResult::Completed; // a FLAC that does not say its length
-    // The end of the audio: after a seek to the last frames; a song too
-    // short to seek in is read again from its start, whole.
-    std::int64_t end = AV_NOPTS_VALUE;
-    int err = avformat_seek_file(input_.get(), audioIndex_, std::numeric_limits<std::int64_t>::min(), total, total, 0);
-    if (err >= 0) {
-        if ((err = readToEnd(input_.get(), audioIndex_, &end)) < 0)
-            return fail("av_read_frame", err);
-    } else {
-        AVFormatContext* again = nullptr;
-        if ((err = avformat_open_input(&again, path::native(job_.source).constData(), av_find_input_format("flac"), nullptr)) < 0)
-            return fail("avformat_open_input", err);
-        const InputPtr owned(again);
-        if ((err = avformat_find_stream_info(again, nullptr)) < 0 || (err = readToEnd(again, audioIndex_, &end)) < 0)
-            return fail("av_read_frame", err);
-    }
-    if (end == AV_NOPTS_VALUE || end < total)
-        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the end of the audio")));
     return RemuxResult::Completed;
 }
 

@@ -1,0 +1,191 @@
+#include "platform/export/KeptContainer.h"
+
+#include "platform/foundation/FileDescriptor.h"
+#include "platform/foundation/PathString.h"
+#include "platform/library/TagReading.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace mediaexport {
+
+bool isOgg(Container c)
+{
+    return c == Container::OggVorbis || c == Container::Opus;
+}
+
+bool keepsContainer(Container c)
+{
+    return c == Container::Flac || isOgg(c);
+}
+
+namespace {
+
+// The demuxer and codec a song must come in to keep its container.
+std::pair<const char*, AVCodecID> keptContainer(Container c)
+{
+    switch (c) {
+    case Container::Flac: return {"flac", AV_CODEC_ID_FLAC};
+    case Container::OggVorbis: return {"ogg", AV_CODEC_ID_VORBIS};
+    case Container::Opus: return {"ogg", AV_CODEC_ID_OPUS};
+    default: return {"", AV_CODEC_ID_NONE};
+    }
+}
+
+// Reads the packets of `ic` from where it stands to its end; the end of the
+// last packet of `stream` goes to `end`. An AVERROR, or 0.
+int readToEnd(AVFormatContext* ic, int stream, std::int64_t* end)
+{
+    std::unique_ptr<AVPacket, void (*)(AVPacket*)> pkt(av_packet_alloc(), [](AVPacket* p) { av_packet_free(&p); });
+    if (!pkt)
+        return AVERROR(ENOMEM);
+    int err;
+    while ((err = av_read_frame(ic, pkt.get())) >= 0) {
+        if (pkt->stream_index == stream && pkt->pts != AV_NOPTS_VALUE && pkt->duration > 0)
+            *end = std::max(*end == AV_NOPTS_VALUE ? pkt->pts : *end, pkt->pts + pkt->duration);
+        av_packet_unref(pkt.get());
+    }
+    return err == AVERROR_EOF ? 0 : err;
+}
+
+// Block in which a song that keeps its container is copied.
+constexpr std::size_t kWholeCopyBlock = 256 * 1024; // as the remux's writes: see Remux.cpp
+
+// One song's check and copy.
+class KeptCopy {
+public:
+    KeptCopy(AVFormatContext* input, int audioIndex, int sourceFd, const RemuxJob& job, bool* createdOutput)
+        : job_(job), input_(input), audioIndex_(audioIndex), sourceFd_(sourceFd), createdOutput_(createdOutput)
+    {
+    }
+
+    RemuxResult copyWhole();
+    std::optional<ExportError> error_;
+
+private:
+    RemuxResult checkWhole();
+    RemuxResult fail(ExportError e)
+    {
+        error_ = std::move(e);
+        return RemuxResult::Failed;
+    }
+    RemuxResult fail(const char* call, int code) { return fail(ffmpegError(call, code)); }
+    bool cancelled() const { return job_.cancelled && job_.cancelled(); }
+
+    const RemuxJob& job_;
+    AVFormatContext* input_;
+    int audioIndex_;
+    int sourceFd_;
+    bool* createdOutput_;
+};
+
+RemuxResult KeptCopy::copyWhole()
+{
+    const auto [demuxer, codec] = keptContainer(job_.container);
+    const AVStream* in = input_->streams[audioIndex_];
+    if (std::strcmp(input_->iformat->name, demuxer) != 0 || in->codecpar->codec_id != codec)
+        return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
+                                QStringLiteral("%1 in %2 does not go into %3 without re-encoding")
+                                    .arg(QLatin1String(avcodec_get_name(in->codecpar->codec_id)),
+                                         QLatin1String(input_->iformat->name), QLatin1String(muxerName(job_.container)))));
+    for (unsigned i = 0; i < input_->nb_streams; ++i) {
+        if (int(i) != audioIndex_ && !(input_->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
+                                    QStringLiteral("the song holds more streams than its audio")));
+    }
+    if (RemuxResult r = checkWhole(); r != RemuxResult::Completed)
+        return r;
+
+    FileDescriptor out(::open(path::native(job_.destination).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!out)
+        return fail("open", AVERROR(errno));
+    *createdOutput_ = true;
+    struct stat info {};
+    const std::int64_t size = ::fstat(sourceFd_, &info) == 0 ? info.st_size : 0;
+    std::vector<char> buffer(kWholeCopyBlock);
+    std::int64_t done = 0;
+    for (;;) {
+        if (cancelled())
+            return RemuxResult::Cancelled;
+        const ssize_t n = ::pread(sourceFd_, buffer.data(), buffer.size(), static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail("read", AVERROR(errno));
+        if (n == 0)
+            break;
+        if (!fileio::writeFully(out.get(), buffer.data(), static_cast<std::size_t>(n)))
+            return fail("write", AVERROR(errno != 0 ? errno : ENOSPC));
+        done += n;
+        if (job_.progress && size > 0)
+            job_.progress(static_cast<float>(std::min(1.0, double(done) / double(size))));
+    }
+    if (!out.close())
+        return fail("close", AVERROR(errno));
+    if (job_.progress)
+        job_.progress(1.0f);
+    return RemuxResult::Completed;
+}
+
+// Whether a song that keeps its container ends where it says it does: an
+// Ogg stream with its last page, a FLAC with the samples its STREAMINFO counts
+// (the last frames, found by a seek to the end, reach that far).
+RemuxResult KeptCopy::checkWhole()
+{
+    const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
+    if (isOgg(job_.container)) {
+        if (!medialibrary::tagreading::oggEndsWhole(job_.source))
+            return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the last page of the stream")));
+        return RemuxResult::Completed;
+    }
+    AVStream* in = input_->streams[audioIndex_];
+    const std::int64_t total = in->duration;
+    if (total <= 0)
+        return RemuxResult::Completed; // a FLAC that does not say its length
+    // The end of the audio: after a seek to the last frames; a song too
+    // short to seek in is read again from its start, whole.
+    std::int64_t end = AV_NOPTS_VALUE;
+    int err = avformat_seek_file(input_, audioIndex_, std::numeric_limits<std::int64_t>::min(), total, total, 0);
+    if (err >= 0) {
+        if ((err = readToEnd(input_, audioIndex_, &end)) < 0)
+            return fail("av_read_frame", err);
+    } else {
+        AVFormatContext* again = nullptr;
+        if ((err = avformat_open_input(&again, path::native(job_.source).constData(), av_find_input_format("flac"), nullptr)) < 0)
+            return fail("avformat_open_input", err);
+        const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> owned(
+            again, [](AVFormatContext* ic) { avformat_close_input(&ic); });
+        if ((err = avformat_find_stream_info(again, nullptr)) < 0 || (err = readToEnd(again, audioIndex_, &end)) < 0)
+            return fail("av_read_frame", err);
+    }
+    if (end == AV_NOPTS_VALUE || end < total)
+        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the end of the audio")));
+    return RemuxResult::Completed;
+}
+
+} // namespace
+
+RemuxResult copyKeptContainer(AVFormatContext* input, int audioIndex, int sourceFd, const RemuxJob& job,
+                              bool* createdOutput, std::optional<ExportError>* error)
+{
+    KeptCopy copy(input, audioIndex, sourceFd, job, createdOutput);
+    const RemuxResult result = copy.copyWhole();
+    if (result == RemuxResult::Failed && error)
+        *error = copy.error_;
+    return result;
+}
+
+} // namespace mediaexport
