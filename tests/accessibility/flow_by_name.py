@@ -1,19 +1,21 @@
 """Walks the window app's main flow by what a screen reader reads of it.
 
-Usage: flow_by_name.py RIPWELL RIPWELL_MAKE_LIBRARY
+Usage: flow_by_name.py RIPWELL RIPWELL_MAKE_LIBRARY RIPWELL_DROP_TARGET
 
 Over AT-SPI alone (accessible names, roles, states and values; buttons by
 their Press action, rows by a real mouse click at their place on screen or
 by their own action): pick three songs of which one is protected (one row
 clicked, two ticked through their Toggle action, one of them unticked and
 ticked again), acknowledge the alert, convert, open the file manager from the
-completion menu, go down into the artist's album by pressing the rows, play a
-file by pressing its row, open the mail composer and read its fields by name,
+completion menu, go down into the artist's album by pressing the rows, drag a
+file out of the window onto another program (a real drag through the X
+server, dropped on RIPWELL_DROP_TARGET), play a file by pressing its row, open the mail composer and read its fields by name,
 delete one file, quit, and land on the main screen with its welcome message.
 Then the files on disk are checked.
 """
 
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -42,9 +44,10 @@ def step(text):
 def main():
     # A test runner's timeout ends us with SIGTERM: clean up all the same.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    ripwell, make_library = sys.argv[1], sys.argv[2]
+    ripwell, make_library, drop_target = sys.argv[1], sys.argv[2], sys.argv[3]
     work = tempfile.mkdtemp(prefix="ripwell-atspi-")
     session = None
+    target = None
     try:
         library = os.path.join(work, "Music")
         documents = os.path.join(work, "Documents")
@@ -71,6 +74,11 @@ def main():
                 print(app_output, file=sys.stderr)
         s = session
         P = s.pyatspi
+        # The other program, to the right of the app's window.
+        target = subprocess.Popen([drop_target, "700", "100"], env={**os.environ, "QT_QPA_PLATFORM": "xcb"},
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        if target.stdout.readline().strip() != "ready":
+            fail("the drop target did not start")
 
         # The main screen: every control has a name, the icon-only one too.
         for name in ("Select songs", "File manager"):
@@ -139,6 +147,29 @@ def main():
         s.press("list item", "Harbour Lights")
         s.wait_for(lambda: not s.find_all("label", "Harbour Lights"), "the folder 'Harbour Lights' to open", 10)
         s.find("label", "..")
+
+        # A file's row dragged onto the other program hands it the file; the
+        # drag is no tap (the row is not played).
+        step("drag a file out")
+        row = s.settled(s.find("list item", "Morning Tide"))
+        e = s.extents(row)
+        x, y = e.x + e.width // 3, e.y + e.height // 2
+        to_x, to_y = 820, 220
+        R = P.Registry
+        R.generateMouseEvent(x, y, P.MOUSE_ABS)
+        R.generateMouseEvent(x, y, P.MOUSE_B1P)
+        for i in range(1, 26):
+            R.generateMouseEvent(x + (to_x - x) * i // 25, y + (to_y - y) * i // 25, P.MOUSE_ABS)
+            time.sleep(0.04)
+        time.sleep(0.3)
+        R.generateMouseEvent(to_x, to_y, P.MOUSE_B1R)
+        ready, _, _ = select.select([target.stdout], [], [], 15)
+        dropped = target.stdout.readline().strip() if ready else ""
+        expected = os.path.join(documents, "The Lanterns", "Harbour Lights", "Morning Tide.mp3")
+        if dropped != "dropped " + expected:
+            fail(f"the drop target got '{dropped}', not {expected}")
+        if has_state(s, s.find("list item", "Morning Tide"), P.STATE_SELECTED):
+            fail("the dragged row was played")
 
         # Pressing a file's row plays it: the row is then the selected one.
         step("play a file")
@@ -216,6 +247,9 @@ def main():
             print("on screen:\n" + session.dump(), file=sys.stderr)
         raise
     finally:
+        if target and target.poll() is None:
+            target.kill()
+            target.wait()
         if session:
             session.close()
         shutil.rmtree(work, ignore_errors=True)
