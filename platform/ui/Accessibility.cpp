@@ -15,8 +15,9 @@ constexpr char kValueProperty[] = "ripwell_accessibleValue";
 constexpr char kPressProperty[] = "ripwell_accessiblePress";
 constexpr char kSelectedProperty[] = "ripwell_accessibleSelected";
 
-// A view described by its properties: its role, and for a progress view a
-// read-only value from 0 to 100.
+// A view described by its properties: its role; for a progress view a
+// read-only value from 0 to 100; for a pressable view (a row) its Press
+// action and whether it is the selected one.
 class PropertyAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
     PropertyAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
