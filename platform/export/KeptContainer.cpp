@@ -17,7 +17,6 @@ extern "C" {
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace mediaexport {
 
@@ -60,8 +59,11 @@ int readToEnd(AVFormatContext* ic, int stream, std::int64_t* end)
     return err == AVERROR_EOF ? 0 : err;
 }
 
-// Block in which a song that keeps its container is copied.
+// Block in which a song that keeps its container is copied where the kernel
+// cannot copy it itself.
 constexpr std::size_t kWholeCopyBlock = 256 * 1024; // as the remux's writes: see Remux.cpp
+// Copied between two looks at cancellation and progress.
+constexpr std::uint64_t kWholeCopyStep = 8 * 1024 * 1024;
 
 // One song's check and copy.
 class KeptCopy {
@@ -113,25 +115,28 @@ RemuxResult KeptCopy::copyWhole()
     if (!out)
         return fail("open", AVERROR(errno));
     *createdOutput_ = true;
+    // The whole file, from its start (the reader has moved the position),
+    // a step at a time between which a cancellation is seen and the
+    // progress told.
     struct stat info {};
-    const std::int64_t size = ::fstat(sourceFd_, &info) == 0 ? info.st_size : 0;
-    std::vector<char> buffer(kWholeCopyBlock);
-    std::int64_t done = 0;
-    for (;;) {
+    if (::fstat(sourceFd_, &info) != 0)
+        return fail("fstat", AVERROR(errno));
+    if (::lseek(sourceFd_, 0, SEEK_SET) < 0)
+        return fail("lseek", AVERROR(errno));
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    std::uint64_t done = 0;
+    while (done < size) {
         if (cancelled())
             return RemuxResult::Cancelled;
-        const ssize_t n = ::pread(sourceFd_, buffer.data(), buffer.size(), static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail("read", AVERROR(errno));
-        if (n == 0)
-            break;
-        if (!fileio::writeFully(out.get(), buffer.data(), static_cast<std::size_t>(n)))
+        bool writeFailed = false;
+        const bool whole = fileio::copyRange(sourceFd_, out.get(), std::min(size, done + kWholeCopyStep), kWholeCopyBlock,
+                                             &done, &writeFailed);
+        if (writeFailed)
             return fail("write", AVERROR(errno != 0 ? errno : ENOSPC));
-        done += n;
-        if (job_.progress && size > 0)
-            job_.progress(static_cast<float>(std::min(1.0, double(done) / double(size))));
+        if (!whole)
+            break; // the file is shorter now than it was: what there is
+        if (job_.progress)
+            job_.progress(static_cast<float>(double(done) / double(size)));
     }
     if (!out.close())
         return fail("close", AVERROR(errno));

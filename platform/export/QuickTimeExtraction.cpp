@@ -75,46 +75,6 @@ MdatPayload findMdat(int movie, std::uint64_t fileSize)
     }
 }
 
-// Copies `length` bytes from the position of `from` to that of `to`: in the
-// kernel, page cache to page cache, where the file systems allow it, and
-// otherwise through a buffer, a block at a time. False when `from` ends
-// early; a failed write sets `writeFailed`.
-bool copyRange(int from, int to, std::uint64_t length, std::uint64_t* copied, bool* writeFailed)
-{
-    bool inKernel = true;
-    std::unique_ptr<unsigned char[]> buffer;
-    while (*copied < length) {
-        const std::uint64_t left = length - *copied;
-        if (inKernel) {
-            const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t(std::min<std::uint64_t>(left, 1u << 30)), 0);
-            if (n > 0) {
-                *copied += std::uint64_t(n);
-                continue;
-            }
-            if (n == 0)
-                return false; // the movie ended early
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF &&
-                errno != ETXTBSY && errno != EPERM) {
-                *writeFailed = true;
-                return true;
-            }
-            inKernel = false; // not between these two: through a buffer
-            buffer = std::make_unique<unsigned char[]>(kPayloadCopyBlockSize);
-        }
-        const std::size_t block = left > kPayloadCopyBlockSize ? kPayloadCopyBlockSize : std::size_t(left);
-        if (!fileio::readFully(from, buffer.get(), block))
-            return false;
-        if (!fileio::writeFully(to, buffer.get(), block)) {
-            *writeFailed = true;
-            return true;
-        }
-        *copied += block;
-    }
-    return true;
-}
-
 } // namespace
 
 bool extractMoviePayload(const QString& moviePath, const QString& destinationPath, const QByteArray& prefix,
@@ -154,7 +114,7 @@ bool extractMoviePayload(const QString& moviePath, const QString& destinationPat
     const std::uint64_t length = truncated ? available / kPayloadCopyBlockSize * kPayloadCopyBlockSize : mdat.length;
     std::uint64_t copied = 0;
     if (!writeFailed) {
-        const bool whole = copyRange(movie.get(), destination.get(), length, &copied, &writeFailed);
+        const bool whole = fileio::copyRange(movie.get(), destination.get(), length, kPayloadCopyBlockSize, &copied, &writeFailed);
         truncated = writeFailed ? false : truncated || !whole; // a write that failed comes first
     }
     if (!destination.close())

@@ -1,6 +1,8 @@
 #include "platform/foundation/FileDescriptor.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <unistd.h>
 
 void FileDescriptor::reset(int fd)
@@ -43,6 +45,42 @@ bool writeFully(int fd, const void* from, std::size_t size)
             return false;
         at += n;
         size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, std::uint64_t* copied, bool* writeFailed)
+{
+    bool inKernel = true;
+    std::unique_ptr<unsigned char[]> buffer;
+    while (*copied < length) {
+        const std::uint64_t left = length - *copied;
+        if (inKernel) {
+            const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t(std::min<std::uint64_t>(left, 1u << 30)), 0);
+            if (n > 0) {
+                *copied += std::uint64_t(n);
+                continue;
+            }
+            if (n == 0)
+                return false; // `from` ended early
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF &&
+                errno != ETXTBSY && errno != EPERM) {
+                *writeFailed = true;
+                return true;
+            }
+            inKernel = false; // not between these two: through a buffer
+            buffer = std::make_unique<unsigned char[]>(blockSize);
+        }
+        const std::size_t block = left > blockSize ? blockSize : std::size_t(left);
+        if (!readFully(from, buffer.get(), block))
+            return false;
+        if (!writeFully(to, buffer.get(), block)) {
+            *writeFailed = true;
+            return true;
+        }
+        *copied += block;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 // it in a FileDescriptor, so that no path closes it twice or not at all.
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 class FileDescriptor {
@@ -44,5 +45,12 @@ bool readFully(int fd, void* into, std::size_t size);
 // Writes all `size` bytes; false on an error (or a write that writes nothing,
 // as a full disk can).
 bool writeFully(int fd, const void* from, std::size_t size);
+
+// Copies from the position of `from` to that of `to` until `*copied`
+// reaches `length`: in the kernel (copy_file_range), page cache to page
+// cache, where the file systems allow it, and otherwise through a buffer,
+// `blockSize` bytes at a time. False when `from` ends early; a failed write
+// sets `*writeFailed` (errno says why) and returns true.
+bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, std::uint64_t* copied, bool* writeFailed);
 
 } // namespace fileio
