@@ -1,5 +1,6 @@
 // A window that takes dropped files and prints their paths, one a line, for
-// the screen-reader flow's real drag under Xvfb.
+// the screen-reader flow's real drag under Xvfb; "entered" when a drag of
+// files has come over it.
 //
 //   ripwell-drop-target X Y   (the window's top left corner on the screen)
 
@@ -25,8 +26,11 @@ public:
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override
     {
-        if (event->mimeData()->hasUrls())
-            event->acceptProposedAction();
+        if (!event->mimeData()->hasUrls())
+            return;
+        event->acceptProposedAction();
+        std::printf("entered\n"); // the drop can come now
+        std::fflush(stdout);
     }
     void dragMoveEvent(QDragMoveEvent* event) override { event->acceptProposedAction(); }
     void dropEvent(QDropEvent* event) override

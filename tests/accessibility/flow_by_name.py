@@ -158,13 +158,20 @@ def main():
         R = P.Registry
         R.generateMouseEvent(x, y, P.MOUSE_ABS)
         R.generateMouseEvent(x, y, P.MOUSE_B1P)
+        # The pointer moves as a hand does, a step at a time (a drag starts
+        # on motion, and the drop protocol follows each step).
         for i in range(1, 26):
             R.generateMouseEvent(x + (to_x - x) * i // 25, y + (to_y - y) * i // 25, P.MOUSE_ABS)
             time.sleep(0.04)
-        time.sleep(0.3)
+
+        def target_says():
+            ready, _, _ = select.select([target.stdout], [], [], 15)
+            return target.stdout.readline().strip() if ready else ""
+
+        if (entered := target_says()) != "entered":
+            fail(f"the drag did not reach the drop target (it said '{entered}')")
         R.generateMouseEvent(to_x, to_y, P.MOUSE_B1R)
-        ready, _, _ = select.select([target.stdout], [], [], 15)
-        dropped = target.stdout.readline().strip() if ready else ""
+        dropped = target_says()
         expected = os.path.join(documents, "The Lanterns", "Harbour Lights", "Morning Tide.mp3")
         if dropped != "dropped " + expected:
             fail(f"the drop target got '{dropped}', not {expected}")
