@@ -2,8 +2,10 @@
 
 #include "platform/foundation/PathString.h"
 
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tag.h>
 
 #include <cstring>
@@ -92,7 +94,12 @@ std::ptrdiff_t findVbrInfoFrameEndingAt(const std::uint8_t* data, std::size_t si
 
 QByteArray id3v2TagFor(const QString& sourcePath)
 {
-    TagLib::MPEG::File source(path::native(sourcePath).constData(), false);
+    // Opened for reading only: by its name alone TagLib would open the song
+    // for writing too.
+    TagLib::FileStream stream(path::native(sourcePath).constData(), true);
+    if (!stream.isOpen())
+        return {};
+    TagLib::MPEG::File source(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
     if (!source.isValid())
         return {};
     TagLib::ByteVector rendered;

@@ -21,6 +21,8 @@
 #include <future>
 #include <mutex>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using medialibrary::MediaItem;
 using testsupport::LogCapture;
@@ -155,11 +157,42 @@ protected:
 };
 TempDir* Run::library = nullptr;
 
+// The names of the files in `folder` that were opened for writing and closed
+// again since the watch began.
+class WriteWatch {
+public:
+    explicit WriteWatch(const QString& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        EXPECT_GE(::inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_CLOSE_WRITE), 0);
+    }
+    ~WriteWatch() { ::close(fd_); }
+    WriteWatch(const WriteWatch&) = delete;
+    WriteWatch& operator=(const WriteWatch&) = delete;
+    QStringList written() const
+    {
+        QStringList names;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                names << QFile::decodeName(event->len ? event->name : "");
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return names;
+    }
+
+private:
+    int fd_;
+};
+
 TEST_F(Run, FourItemsAllConverted)
 {
     testsupport::writeFile(docs.file("error.log"), "from an earlier run\n");
+    const WriteWatch songs(library->path());
     convert({item("Morning Tide.mp3", "Morning Tide"), item("Copper Sky.m4a", "Copper Sky"),
              item("Slow Train.wav", "Slow Train"), item("Northern Lights.aif", "Northern Lights")});
+    EXPECT_EQ(songs.written(), QStringList()) << "the library's songs are opened for reading only";
     EXPECT_EQ(recorder.events, (QStringList{"started", "item 0 ok", "item 1 ok", "item 2 ok", "item 3 ok", "ended 0", "offered 0"}));
     EXPECT_EQ(run.failedItemCount(), 0u);
     EXPECT_EQ(run.currentItemIndex(), 4u);
