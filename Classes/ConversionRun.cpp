@@ -262,11 +262,11 @@ void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessi
         outcome.folderFailure = context.folderFailure;
         // A song whose file has become copy-protected since it was listed
         // fails for that, whatever the export made of it.
-        if (outcome.folderFailure.isEmpty() && medialibrary::tagreading::readFile(context.item.filePath()).isProtected) {
+        if (!outcome.folderFailure.isEmpty()) {
+            failureReasons_.push_back(outcome.folderFailure);
+        } else if (medialibrary::tagreading::readFile(context.item.filePath()).isProtected) {
             ++protectedFailureCount_;
             failureReasons_.push_back(L("the song is copy-protected"));
-        } else if (!outcome.folderFailure.isEmpty()) {
-            failureReasons_.push_back(outcome.folderFailure);
         } else {
             failureReasons_.push_back(outcome.error ? outcome.error->plainWords() : L("the conversion did not finish"));
         }

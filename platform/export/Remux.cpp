@@ -428,16 +428,13 @@ RemuxResult Remuxer::openOutput()
 // the frame that ends where the first packet begins.
 void Remuxer::readXingFrame(std::int64_t firstPacketPos)
 {
-    const QByteArray source = path::native(job_.source);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(source.constData(), "rb"), &std::fclose);
-    if (!f)
-        return;
+    // From the song's open descriptor, without moving the reader's position.
     const std::int64_t end = firstPacketPos;
     const std::int64_t start = std::max<std::int64_t>(0, end - 2048);
-    if (end <= start || ::fseeko(f.get(), start, SEEK_SET) != 0)
+    if (end <= start)
         return;
     std::vector<std::uint8_t> tail(static_cast<std::size_t>(end - start));
-    if (std::fread(tail.data(), 1, tail.size(), f.get()) != tail.size())
+    if (::pread(sourceFile_->get(), tail.data(), tail.size(), static_cast<off_t>(start)) != static_cast<ssize_t>(tail.size()))
         return;
     const std::ptrdiff_t at = mpegaudio::findVbrInfoFrameEndingAt(tail.data(), tail.size());
     if (at < 0)

@@ -39,39 +39,48 @@ const char* muxerFor(const fs::path& song)
     return nullptr;
 }
 
+// The packets of the audio stream of `in`, read and written one by one into
+// `out`, whose header is written; their number, or -1.
+long copyPackets(AVFormatContext* in, int audio, AVFormatContext* out)
+{
+    AVPacket* packet = av_packet_alloc();
+    if (!packet)
+        return -1;
+    const AVStream* source = in->streams[audio];
+    const AVStream* stream = out->streams[0];
+    long packets = 0;
+    while (packets >= 0 && av_read_frame(in, packet) >= 0) {
+        if (packet->stream_index == audio) {
+            av_packet_rescale_ts(packet, source->time_base, stream->time_base);
+            packet->stream_index = 0;
+            packet->pos = -1;
+            packets = av_write_frame(out, packet) < 0 ? -1 : packets + 1;
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return packets;
+}
+
 // Returns the number of packets copied, or -1.
 long remux(const fs::path& from, const fs::path& to, const char* muxer)
 {
     AVFormatContext* in = nullptr;
     if (avformat_open_input(&in, from.c_str(), nullptr, nullptr) < 0)
         return -1;
-    long packets = -1;
+    const int audio =
+        avformat_find_stream_info(in, nullptr) < 0 ? -1 : av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     AVFormatContext* out = nullptr;
-    AVPacket* packet = av_packet_alloc();
-    const int audio = avformat_find_stream_info(in, nullptr) < 0
-                          ? -1
-                          : av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (audio >= 0 && packet && avformat_alloc_output_context2(&out, nullptr, muxer, to.c_str()) >= 0) {
-        const AVStream* source = in->streams[audio];
-        AVStream* stream = avformat_new_stream(out, nullptr);
-        if (stream && avcodec_parameters_copy(stream->codecpar, source->codecpar) >= 0 &&
-            avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE) >= 0) {
-            stream->codecpar->codec_tag = 0;
-            stream->time_base = source->time_base;
+    AVStream* stream = nullptr;
+    long packets = -1;
+    if (audio >= 0 && avformat_alloc_output_context2(&out, nullptr, muxer, to.c_str()) >= 0 &&
+        (stream = avformat_new_stream(out, nullptr)) &&
+        avcodec_parameters_copy(stream->codecpar, in->streams[audio]->codecpar) >= 0) {
+        stream->codecpar->codec_tag = 0;
+        stream->time_base = in->streams[audio]->time_base;
+        if (avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE) >= 0) {
             if (avformat_write_header(out, nullptr) >= 0) {
-                packets = 0;
-                while (av_read_frame(in, packet) >= 0) {
-                    if (packet->stream_index == audio) {
-                        av_packet_rescale_ts(packet, source->time_base, stream->time_base);
-                        packet->stream_index = 0;
-                        packet->pos = -1;
-                        if (av_write_frame(out, packet) < 0)
-                            packets = -1;
-                        else if (packets >= 0)
-                            ++packets;
-                    }
-                    av_packet_unref(packet);
-                }
+                packets = copyPackets(in, audio, out);
                 if (av_write_trailer(out) < 0)
                     packets = -1;
             }
@@ -79,7 +88,6 @@ long remux(const fs::path& from, const fs::path& to, const char* muxer)
         }
     }
     avformat_free_context(out);
-    av_packet_free(&packet);
     avformat_close_input(&in);
     return packets;
 }
