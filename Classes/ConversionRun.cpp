@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,10 +29,10 @@ QString titleForLog(const QString& title)
     return title.isNull() ? QStringLiteral("(null)") : title;
 }
 
-std::optional<QPair<quint64, quint64>> regularFileIdOf(const QString& path)
+std::optional<QPair<quint64, quint64>> regularFileIdOf(int folder, const QString& name)
 {
     struct stat info {};
-    if (::lstat(path::native(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstatat(folder, path::native(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return qMakePair(quint64(info.st_dev), quint64(info.st_ino));
 }
@@ -47,7 +48,11 @@ struct ConversionRun::ItemContext {
     QString title; // null when the item has none
     std::uint32_t index = 0;
     QStringList createdFolders; // made for this item's output, deepest first
-    QString folderFailure;      // why its folder could not be made
+    QString folderFailure;      // why it failed before its import: its folder, or the record
+    std::shared_ptr<const FileDescriptor> folder; // the output's folder, opened without following links
+    // What the import noted in the record just before the output took its
+    // name (written on the export service's thread, read after the hop back).
+    std::shared_ptr<FileStamp> noted = std::make_shared<FileStamp>();
 };
 
 ConversionRun::ConversionRun(ConversionDisplay* display, QObject* parent)
@@ -98,25 +103,32 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     else if (!lock_)
         lock_ = DocumentsLock::tryAcquire(documentsDirectory_, &holder, &why);
     if (!lock_) {
-        refused_ = true;
-        finished_ = true;
-        const QString reason =
-            holder.isEmpty()
-                ? L("The documents folder cannot be used: %1").arg(why)
-                : L("The documents folder is in use by another conversion (%1). Try again when it has finished.").arg(holder);
-        applog::error(kLoopOp, reason);
-        if (display_)
-            display_->runRefused(reason);
+        refuse(holder.isEmpty()
+                   ? L("The documents folder cannot be used: %1").arg(why)
+                   : L("The documents folder is in use by another conversion (%1). Try again when it has finished.")
+                         .arg(holder));
         return;
     }
     // Holding the lock, this run is the folder's only writer: every temporary
-    // file there is a leftover of a run that was killed.
-    tempfiles::removeStaleTemporaries(documentsDirectory_);
+    // file in a folder where runs write is a leftover of a run that was killed.
     record_ = OutputRecord::load(documentsDirectory_);
-    QString recordProblem;
+    QSet<QString> written = record_.outputFolders();
+    written.insert(QString());
+    for (const QString& removed : tempfiles::removeStaleTemporaries(documentsDirectory_, written))
+        applog::debug(kLoopOp, QStringLiteral("Removed a temporary file left by an interrupted run: %1")
+                                   .arg(path::appendingComponent(documentsDirectory_, removed)));
     // What a killed run appended is folded in; gone outputs go at the end.
-    if (!record_.isCompact() && !record_.compact(&recordProblem))
-        applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
+    // Without a record that takes lines, every run would convert every song
+    // again under new names: nothing is converted then.
+    if (QString recordProblem; !record_.prepareForRun(&recordProblem)) {
+        refuse(L("%1 cannot be written: %2. It keeps which song each file was made from; without it every run "
+                 "would copy every song again under new names. Move it out of the way or make it writable, then "
+                 "convert again.")
+                   .arg(path::appendingComponent(documentsDirectory_, OutputRecord::fileName()), recordProblem));
+        lock_.reset();
+        return;
+    }
+    walk_ = std::make_shared<FolderWalk>(documentsDirectory_);
 
     mediaItems_ = map;
     prevItemIndex_ = kNoItem;
@@ -126,6 +138,16 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     if (display_)
         display_->runStarted();
     conversionLoop();
+}
+
+void ConversionRun::refuse(const QString& reason)
+{
+    refused_ = true;
+    finished_ = true;
+    refusalReason_ = reason;
+    applog::error(kLoopOp, reason);
+    if (display_)
+        display_->runRefused(reason);
 }
 
 void ConversionRun::cancel()
@@ -160,10 +182,14 @@ bool ConversionRun::startItem()
     context.documentsDirectory = documentsDirectory_;
 
     // The name it had in an earlier run, else one that no other song's output
-    // and no file of the user's holds.
+    // and no file of the user's holds. Folders that are there under another
+    // spelling of the same name are taken as they are spelled.
     const QString source = context.item.filePath();
     context.sourceStamp = stampOf(source, true);
-    context.output = record_.outputFor(source, outputRelativePathOf(context.item, assetURL.pathExtension()));
+    QString natural = outputRelativePathOf(context.item, assetURL.pathExtension(), record_.traits().windowsNames);
+    if (QString spelled; walk_->openFolder(path::deletingLastComponent(natural), false, &spelled))
+        natural = path::appendingComponent(spelled, path::lastComponent(natural));
+    context.output = record_.outputFor(source, natural);
     context.outputURL = Url::fileURLWithPath(path::appendingComponent(documentsDirectory_, context.output));
     if (skipsUpToDate_ && record_.isUpToDate(context.output, source, context.sourceStamp)) {
         if (display_)
@@ -171,18 +197,47 @@ bool ConversionRun::startItem()
         return false;
     }
 
-    // The import's own error would only say that the file is missing.
-    if (!makeOutputFolder(documentsDirectory_, context.output, &context.folderFailure, &context.createdFolders))
+    // Every folder on the way is opened without following a link: a link in
+    // the way fails the song, and nothing is written through it.
+    QStringList made;
+    auto folder = std::make_shared<const FileDescriptor>(walk_->openFolder(
+        path::deletingLastComponent(context.output), true, nullptr, &made, &context.folderFailure));
+    for (const QString& relative : made)
+        context.createdFolders.append(path::appendingComponent(documentsDirectory_, relative));
+    currentItemURL_ = context.outputURL;
+    if (!*folder) {
         applog::error(kLoopOp, context.folderFailure);
+        itemEnded(context, AVAssetExportSessionStatusFailed, nullptr);
+        return false;
+    }
+    context.folder = folder;
+    // A name that is new to the record is claimed before anything is written
+    // there; the song's own output as it was made proves itself already.
+    const bool replaces = record_.mayReplace(context.output, source);
+    if (!(replaces && record_.isOutputAsMade(context.output, source)) &&
+        !record_.claim(context.output, source, context.sourceStamp)) {
+        context.folderFailure = L("%1 could not be written, so the song was not converted")
+                                    .arg(path::appendingComponent(documentsDirectory_, OutputRecord::fileName()));
+        applog::error(kLoopOp, context.folderFailure);
+        itemEnded(context, AVAssetExportSessionStatusFailed, nullptr);
+        return false;
+    }
     currentItemURL_ = context.outputURL;
     applog::debug(kLoopOp, QStringLiteral("Converting <%1> to <%2>")
                                .arg(assetURL.absoluteString(), context.outputURL.absoluteString()));
 
     auto worker = MediaImport::create();
-    // Only this song's own output is replaced; any other name is taken only
-    // while it is free.
-    worker->setReplacesExistingFile(record_.isOutputOf(context.output, source));
-    record_.claim(context.output, source, context.sourceStamp);
+    // Only this song's own output, as it was made, is replaced; any other name
+    // is taken only while it is free.
+    worker->setReplacesExistingFile(replaces);
+    worker->setDestinationFolder(folder);
+    worker->setBeforeRename([runFile = record_.runFile(), output = context.output, source,
+                             sourceStamp = context.sourceStamp, noted = context.noted](const FileStamp& stamp) {
+        if (!runFile || !runFile->append(OutputRecord::madeLine(output, source, sourceStamp, stamp)))
+            return false;
+        *noted = stamp;
+        return true;
+    });
     currentImport_ = worker;
     currentTimer_ = timing::Timer::scheduledRepeating(kProgressInterval, this, [this, worker](timing::Timer* t) {
         progressTimer(t, worker);
@@ -233,14 +288,29 @@ void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessi
     currentImport_.reset();
     if (currentTimer_)
         currentTimer_->invalidate();
+    itemEnded(context, status, std::move(error));
+    ++currentItemIndex_;
+    if (cancelled_)
+        endRun();
+    else
+        conversionLoop();
+}
 
+void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionStatus status,
+                              std::shared_ptr<const ExportError> error)
+{
     ItemOutcome outcome{ItemResult::Failed, nullptr, {}};
-    const QString outputPath = context.outputURL.path();
+    const int folder = context.folder ? context.folder->get() : -1;
+    const QString outputName = path::lastComponent(context.output);
     if (status == AVAssetExportSessionStatusCompleted) {
         outcome.result = ItemResult::Converted;
-        if (const auto written = regularFileIdOf(outputPath))
+        if (const auto written = regularFileIdOf(folder, outputName))
             writtenFiles_.insert(*written);
-        record_.made(context.output, context.item.filePath(), context.sourceStamp, stampOf(outputPath, false));
+        // The import noted it just before it took its name; a file system
+        // that changed its time in the rename has it noted again.
+        const FileStamp stamp = walk_->find(context.output).stamp;
+        if (!record_.made(context.output, context.item.filePath(), context.sourceStamp, stamp, stamp == *context.noted))
+            applog::error(kLoopOp, QStringLiteral("%1 could not be noted in %2").arg(context.output, OutputRecord::fileName()));
     } else if (cancelled_ && status == AVAssetExportSessionStatusCancelled) {
         outcome.result = ItemResult::Cancelled; // stopped by the user: not a failure of the song
     } else {
@@ -248,9 +318,9 @@ void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessi
         // The import leaves nothing of its own behind; a file at the output
         // path goes only if this run wrote it. An earlier copy, or anything
         // else in the way, stays.
-        const auto atOutput = regularFileIdOf(outputPath);
+        const auto atOutput = regularFileIdOf(folder, outputName);
         if (atOutput && writtenFiles_.contains(*atOutput)) {
-            if (::unlink(path::native(outputPath).constData()) == 0)
+            if (::unlinkat(folder, path::native(outputName).constData(), 0) == 0)
                 applog::debug(kLoopOp, QStringLiteral("Removed failed media file: %1").arg(context.outputURL.absoluteString()));
             else
                 applog::error(kLoopOp, QStringLiteral("Could not remove failed media file: %1: %2")
@@ -274,17 +344,11 @@ void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessi
     if (outcome.result != ItemResult::Converted) {
         // Folders made for this item alone and still empty go with it, so a
         // song that did not convert leaves no empty artist and album folders.
-        for (const QString& folder : context.createdFolders)
-            ::rmdir(path::native(folder).constData()); // only when empty
+        for (const QString& made : context.createdFolders)
+            ::rmdir(path::native(made).constData()); // only when empty
     }
     if (display_)
         display_->itemEnded(context.index, outcome);
-
-    ++currentItemIndex_;
-    if (cancelled_)
-        endRun();
-    else
-        conversionLoop();
 }
 
 void ConversionRun::endRun()

@@ -13,6 +13,7 @@
 
 #include "Classes/OutputRecord.h"
 #include "Classes/SelectionMap.h"
+#include "platform/foundation/FolderWalk.h"
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/foundation/Url.h"
 #include "platform/library/MediaItem.h"
@@ -45,8 +46,9 @@ struct ItemOutcome {
     ItemResult result = ItemResult::Converted;
     // For a failed item: the import's error, when it failed there ...
     std::shared_ptr<const ExportError> error;
-    // ... and the run's own reason, when the item's folder could not be made
-    // (a sentence that names the folder and the cause).
+    // ... and the run's own reason, when the item failed before its import:
+    // its folder could not be made (a sentence that names the folder and the
+    // cause) or its output could not be noted in the record.
     QString folderFailure;
 
     // The cause in one line: the folder's, else the import's; empty when the
@@ -131,6 +133,8 @@ public:
     const Url& currentItemURL() const { return currentItemURL_; }
     bool isFinished() const { return finished_; }
     bool wasRefused() const { return refused_; }
+    // Why the run was refused (a sentence for the user); empty otherwise.
+    const QString& refusalReason() const { return refusalReason_; }
     bool wasCancelled() const { return cancelled_; }
     // Empty when error.log was written or not needed; otherwise a sentence
     // saying that it could not be written and why. Set before
@@ -154,6 +158,9 @@ private:
     void progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker);
     void itemCompleted(const ItemContext& item, AVAssetExportSessionStatus status,
                        std::shared_ptr<const ExportError> error);
+    // The bookkeeping of an item that has ended; the next one is not started.
+    void itemEnded(const ItemContext& item, AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> error);
+    void refuse(const QString& reason);
     void endRun();
     void writeErrorLog();
 
@@ -172,12 +179,14 @@ private:
     bool started_ = false;
     bool finished_ = false;
     bool refused_ = false;
+    QString refusalReason_;
     bool cancelled_ = false;
     QString errorLogError_;
     bool skipsUpToDate_ = false;
     QString documentsDirectory_; // as given, or looked up when the run started
     std::shared_ptr<DocumentsLock> lock_;
     OutputRecord record_; // which song each output of the folder was made from
+    std::shared_ptr<FolderWalk> walk_; // the documents folder, walked without following links
 
     std::shared_ptr<MediaImport> currentImport_; // the run's own reference to the item's worker
     QPointer<timing::Timer> currentTimer_;

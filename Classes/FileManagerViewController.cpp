@@ -111,6 +111,7 @@ void FileManagerViewController::reloadStoredFiles()
     if (isDocumentDirectory()) {
         files_.removeAll(DocumentsLock::lockFileName());
         files_.removeAll(OutputRecord::fileName());
+        files_.removeAll(OutputRecord::runFileName());
     }
     if (isViewLoaded())
         editButton()->setEnabled(!files_.isEmpty());

@@ -3,6 +3,7 @@
 #include "platform/export/ExportService.h"
 #include "platform/export/MpegAudio.h"
 #include "platform/export/QuickTimeExtraction.h"
+#include "platform/foundation/FolderWalk.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/TemporaryFiles.h"
@@ -23,44 +24,31 @@ constexpr const char* kExtractOp = "extractQTMovie:toFile:";
 constexpr const char* kImportOp = "importAsset:toURL:completionBlock:";
 constexpr const char* kImportMP3Op = "importMP3ToFile:asset:completionBlock:";
 
-// Why the file at `path` must not be replaced by an output, or nothing when
-// it may: it is the song being converted or another song of the library, or
-// a folder.
-std::optional<QString> reasonNotToReplace(const QString& path, const QString& sourcePath)
+// Renames `temporary` to `destination` (names in `folder`, or paths with
+// AT_FDCWD); unless `replace`, only while nothing is at `destination`.
+// Returns 0 or the errno, EEXIST when something is there.
+int renameIntoPlace(int folder, const QByteArray& temporary, const QByteArray& destination, bool replace)
 {
-    struct stat info {};
-    if (::lstat(path::native(path).constData(), &info) != 0)
-        return std::nullopt;
-    if (S_ISDIR(info.st_mode))
-        return QStringLiteral("a folder is in the way of %1").arg(path);
-    if (!S_ISREG(info.st_mode))
-        return std::nullopt;
-    struct stat source {};
-    const bool isSource = !sourcePath.isEmpty() && ::stat(path::native(sourcePath).constData(), &source) == 0 &&
-                          source.st_dev == info.st_dev && source.st_ino == info.st_ino;
-    const auto library = medialibrary::MediaLibrary::loadedDefaultMediaLibrary();
-    if (isSource || (library && library->holdsFile(info.st_dev, info.st_ino)))
-        return QStringLiteral("%1 is a song of the music library and is never overwritten").arg(path);
-    return std::nullopt;
-}
-
-// Renames `temporary` to `destination`; unless `replace`, only while nothing
-// is at `destination`. Returns 0 or the errno, EEXIST when something is there.
-int renameIntoPlace(const QString& temporary, const QString& destination, bool replace)
-{
-    const QByteArray from = path::native(temporary);
-    const QByteArray to = path::native(destination);
     if (replace)
-        return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return ::renameat(folder, temporary.constData(), folder, destination.constData()) == 0 ? 0 : errno;
+    if (::renameat2(folder, temporary.constData(), folder, destination.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
-    // A file system without the flag: look, then rename.
+    // A file system without the flag (FAT and exFAT through FUSE): look, then rename.
     struct stat info {};
-    if (::lstat(to.constData(), &info) == 0 || errno != ENOENT)
+    if (::fstatat(folder, destination.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
         return EEXIST;
-    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+    return ::renameat(folder, temporary.constData(), folder, destination.constData()) == 0 ? 0 : errno;
+}
+
+FileStamp stampAt(int folder, const QByteArray& name)
+{
+    struct stat info {};
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return {static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 void removeTemporary(const QString& path)
@@ -213,6 +201,36 @@ bool MediaImport::isCancelled() const
 // Renames the whole file `temporary` to the destination, unless that would
 // replace something that must stay. On failure the temporary is removed and
 // the worker reads as failed.
+// Why the file at `destination` must not be replaced by an output, or nothing
+// when it may: it is the song being converted or another song of the
+// library, or a folder. Looked at through the destination's folder when one
+// was given, never through a link.
+std::optional<QString> MediaImport::reasonNotToReplace(const QString& destination, const QString& sourcePath) const
+{
+    struct stat info {};
+    const int folder = folder_ ? folder_->get() : AT_FDCWD;
+    const QByteArray name = path::native(folder_ ? path::lastComponent(destination) : destination);
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("a folder is in the way of %1").arg(destination);
+    if (!S_ISREG(info.st_mode))
+        return std::nullopt;
+    struct stat source {};
+    const bool isSource = !sourcePath.isEmpty() && ::stat(path::native(sourcePath).constData(), &source) == 0 &&
+                          source.st_dev == info.st_dev && source.st_ino == info.st_ino;
+    const auto library = medialibrary::MediaLibrary::loadedDefaultMediaLibrary();
+    if (isSource || (library && library->holdsFile(info.st_dev, info.st_ino)))
+        return QStringLiteral("%1 is a song of the music library and is never overwritten").arg(destination);
+    return std::nullopt;
+}
+
+QString MediaImport::writingFolder(const Url& destinationURL) const
+{
+    const QString folder = path::deletingLastComponent(destinationURL.path());
+    return folder_ ? FolderWalk::pathThrough(folder_->get(), folder) : folder;
+}
+
 bool MediaImport::publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op)
 {
     const QString destination = destinationURL.path();
@@ -222,12 +240,43 @@ bool MediaImport::publish(const QString& temporary, const Url& destinationURL, c
         fail(AVAssetExportSessionStatusCancelled, nullptr);
         return false;
     }
+    const int folder = folder_ ? folder_->get() : AT_FDCWD;
+    const QByteArray from = path::native(folder_ ? path::lastComponent(temporary) : temporary);
+    const QByteArray to = path::native(folder_ ? path::lastComponent(destination) : destination);
+    // The whole file reaches the disk before it takes its name, and the name
+    // before the song counts as converted: a stick pulled right after the run
+    // holds every song it reported, and never an empty file under a song's name.
+    const auto flushed = [&]() -> int {
+        const FileDescriptor file(::openat(folder, from.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        return file && ::fsync(file.get()) == 0 ? 0 : errno;
+    };
+    const auto folderFlushed = [&]() -> int {
+        const FileDescriptor opened(folder_ ? -1 : ::open(path::native(path::deletingLastComponent(destination)).constData(),
+                                                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const int fd = folder_ ? folder : opened.get();
+        if (fd < 0)
+            return errno;
+        // Some file systems cannot flush a folder by itself, and say so.
+        return ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP ? 0 : errno;
+    };
     if (const std::optional<QString> reason = reasonNotToReplace(destination, sourcePath)) {
         why = *reason;
-    } else if (const int error = renameIntoPlace(temporary, destination, replacesExisting_); error == EEXIST) {
-        why = QStringLiteral("%1 appeared while the song was converted, and is kept").arg(destination);
-    } else if (error != 0) {
+    } else if (const int error = flushed(); error != 0) {
         why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(error)));
+    } else if (beforeRename_ && !beforeRename_(stampAt(folder, from))) {
+        why = QStringLiteral("%1 could not be noted as made, so it does not take its name").arg(destination);
+    } else if (const int renamed = renameIntoPlace(folder, from, to, replacesExisting_); renamed == EEXIST) {
+        why = QStringLiteral("%1 appeared while the song was converted, and is kept").arg(destination);
+    } else if (renamed != 0) {
+        why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(renamed)));
+    } else if (const int synced = folderFlushed(); synced != 0) {
+        // In place, but maybe not on the disk: the song does not count as converted.
+        applog::error(op, QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(synced))));
+        fail(AVAssetExportSessionStatusFailed,
+             std::make_shared<const ExportError>(QStringLiteral("fsync"), -1,
+                                                 QStringLiteral("%1 could not be written: %2")
+                                                     .arg(destination, QString::fromLocal8Bit(std::strerror(synced)))));
+        return false;
     } else {
         return true;
     }
@@ -287,7 +336,7 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
                std::move(completionBlock));
         return;
     }
-    const QString temporary = tempfiles::temporaryPath(path::deletingLastComponent(toURL.path()), toURL.pathExtension());
+    const QString temporary = tempfiles::temporaryPath(writingFolder(toURL), toURL.pathExtension());
     session->setOutputURL(Url::fileURLWithPath(temporary));
 
     // The direct export handler.
@@ -326,7 +375,7 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
                std::move(completionBlock));
         return;
     }
-    const QString folder = path::deletingLastComponent(destinationURL.path());
+    const QString folder = writingFolder(destinationURL);
     const Url movieURL = Url::fileURLWithPath(tempfiles::temporaryPath(folder, QStringLiteral("mov")));
     session->setOutputURL(movieURL);
     session->setOutputFileType(AVFileTypeQuickTimeMovie);

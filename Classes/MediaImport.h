@@ -10,6 +10,8 @@
 
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/export/QuickTimeExtraction.h"
+#include "platform/foundation/FileDescriptor.h"
+#include "platform/foundation/FolderWalk.h"
 #include "platform/foundation/Url.h"
 
 #include <cstddef>
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class MediaImport : public std::enable_shared_from_this<MediaImport> {
     struct Token {};
@@ -49,6 +52,19 @@ public:
     // whole file takes the name only while it is free: a file that appears
     // there during the export stays, and the import fails. Before importAsset().
     void setReplacesExistingFile(bool replaces) { replacesExisting_ = replaces; }
+
+    // The folder that holds `toURL`, as the caller opened it without following
+    // links (FolderWalk). The import then writes, flushes and renames only
+    // through it, whatever the names above it come to point at meanwhile.
+    // Without one, the folder is reached by its path. Before importAsset().
+    void setDestinationFolder(std::shared_ptr<const FileDescriptor> folder) { folder_ = std::move(folder); }
+
+    // Called on the export service's thread once the whole file is on the
+    // disk, just before it takes its name, with the file's size and time:
+    // the owner notes the output as made. When it returns false, the file does
+    // not take its name and the import fails. Before importAsset().
+    using BeforeRename = std::function<bool(const FileStamp&)>;
+    void setBeforeRename(BeforeRename note) { beforeRename_ = std::move(note); }
 
     // Stops the import: a running export ends as cancelled, an MP3 whose movie
     // is done is not extracted, and no file is renamed into place. The
@@ -95,6 +111,10 @@ private:
     void giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock);
     void fail(AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> why);
     bool publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op);
+    // The folder temporaries are written into: the destination's, through the
+    // folder given, else by its path.
+    QString writingFolder(const Url& destinationURL) const;
+    std::optional<QString> reasonNotToReplace(const QString& destination, const QString& sourcePath) const;
     bool isCancelled() const;
 
     // The completion block never runs before the importAsset() call that
@@ -111,4 +131,6 @@ private:
     AVAssetExportSessionStatus failedStatus_ = AVAssetExportSessionStatusUnknown;
     bool cancelled_ = false;
     bool replacesExisting_ = true; // set before the import starts, read by its handler
+    std::shared_ptr<const FileDescriptor> folder_; // the destination's folder, when given
+    BeforeRename beforeRename_;
 };

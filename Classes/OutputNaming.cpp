@@ -1,14 +1,10 @@
 #include "Classes/OutputNaming.h"
 #include "platform/foundation/Localization.h"
 
-#include "platform/foundation/FileDescriptor.h"
+#include "platform/foundation/Destination.h"
+#include "platform/foundation/FolderWalk.h"
 #include "platform/foundation/PathString.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QStringList>
 
 namespace {
@@ -71,7 +67,7 @@ QString cleanUpFilename(const QString& name)
 
 QString outputRelativePath(const QString& extension, const std::optional<QString>& title,
                            const std::optional<QString>& artist, const std::optional<QString>& albumTitle,
-                           const QString& fileStem)
+                           const QString& fileStem, bool windowsNames)
 {
     const auto givesName = [](const QString& text) { return !cleanUpFilename(text).split(u'/', Qt::SkipEmptyParts).isEmpty(); };
     const QString untitled = QStringLiteral("Untitled");
@@ -95,72 +91,34 @@ QString outputRelativePath(const QString& extension, const std::optional<QString
     for (qsizetype i = 0; i < levels.size(); ++i) {
         const bool last = i + 1 == levels.size();
         levels[i] = fitToBytes(levels[i], last ? std::max<qsizetype>(1, kMaxNameBytes - extensionBytes) : kMaxNameBytes);
+        if (last && !extension.isEmpty())
+            levels[i] = path::appendingExtension(levels[i], extension);
+        // A name cut short can end in a space or a dot as well. (UTF-8 takes
+        // at least as many bytes as UTF-16 units, so 255 bytes fit Windows.)
+        if (windowsNames)
+            levels[i] = destination::windowsName(levels[i]);
     }
-    const QString file = levels.join(u'/');
-    return extension.isEmpty() ? file : path::appendingExtension(file, extension);
+    return levels.join(u'/');
 }
 
-QString outputRelativePathOf(const medialibrary::MediaItem& item, const QString& extension)
+QString outputRelativePathOf(const medialibrary::MediaItem& item, const QString& extension, bool windowsNames)
 {
     // An absent tag is no tag; an empty one is there, and empty.
     const auto tag = [](const QString& value) { return value.isNull() ? std::nullopt : std::optional<QString>(value); };
-    return outputRelativePath(extension, tag(item.title()), tag(item.artist()), tag(item.albumTitle()), item.fileStem());
+    return outputRelativePath(extension, tag(item.title()), tag(item.artist()), tag(item.albumTitle()), item.fileStem(),
+                              windowsNames);
 }
 
 bool makeOutputFolder(const QString& documentsDirectory, const QString& relativeFile, QString* folderFailure,
                       QStringList* createdFolders)
 {
-    const QStringList levels = path::deletingLastComponent(relativeFile).split(u'/', Qt::SkipEmptyParts);
-    QStringList made; // shallowest first
-    QString at = documentsDirectory;
-    FileDescriptor folder(::open(path::native(documentsDirectory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    auto fail = [&](const QString& name, int error) {
-        if (folderFailure) {
-            *folderFailure = error == ELOOP
-                                 ? L("Could not create folder %1: it is a symbolic link, and nothing is written "
-                                     "through one")
-                                       .arg(name)
-                                 : L("Could not create folder %1: %2")
-                                       .arg(name, QString::fromLocal8Bit(std::strerror(error)));
-        }
-        return false;
-    };
-    bool ok = folder || fail(documentsDirectory, errno);
-    for (qsizetype i = 0; ok && i < levels.size(); ++i) {
-        const QByteArray level = path::native(levels[i]);
-        at = path::appendingComponent(at, levels[i]);
-        FileDescriptor next(::openat(folder.get(), level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!next && errno == ENOENT) {
-            if (::mkdirat(folder.get(), level.constData(), 0777) == 0)
-                made.append(at);
-            else if (errno != EEXIST) { // made by another in the meantime: open it as it is
-                ok = fail(at, errno);
-                break;
-            }
-            next.reset(::openat(folder.get(), level.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        }
-        if (!next) {
-            // A link in the way is never followed (O_NOFOLLOW with O_DIRECTORY
-            // says ELOOP or ENOTDIR); for a file in the way the folder below it
-            // cannot be made ("Not a directory"), and a file where the last
-            // folder should be is there already.
-            int error = errno;
-            struct stat info {};
-            if ((error == ENOTDIR || error == ELOOP) &&
-                ::fstatat(folder.get(), level.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                S_ISLNK(info.st_mode))
-                error = ELOOP;
-            if (error == ENOTDIR)
-                ok = i + 1 < levels.size() ? fail(path::appendingComponent(at, levels[i + 1]), ENOTDIR) : fail(at, EEXIST);
-            else
-                ok = fail(at, error);
-            break;
-        }
-        folder = std::move(next);
-    }
+    const FolderWalk walk(documentsDirectory);
+    QStringList made;
+    const bool ok = static_cast<bool>(
+        walk.openFolder(path::deletingLastComponent(relativeFile), true, nullptr, &made, folderFailure));
     if (createdFolders) {
-        for (auto it = made.crbegin(); it != made.crend(); ++it)
-            createdFolders->append(*it);
+        for (const QString& folder : made)
+            createdFolders->append(path::appendingComponent(documentsDirectory, folder));
     }
     return ok;
 }

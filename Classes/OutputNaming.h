@@ -30,19 +30,21 @@ QString cleanUpFilename(const QString& name);
 // extension, as the library lists it), or "Untitled" when that cleans to
 // nothing too. Each level is cut to 255 bytes of UTF-8 at a character
 // boundary, the file name so that it still fits with the extension.
-// `extension` is appended after cleaning.
+// `extension` is appended after cleaning. With `windowsNames` (a FAT, exFAT
+// or NTFS destination: destination::Traits) each level is then made one that
+// Windows can hold (destination::windowsName: "R.E.M." becomes "R.E.M").
 QString outputRelativePath(const QString& extension, const std::optional<QString>& title,
                            const std::optional<QString>& artist, const std::optional<QString>& albumTitle,
-                           const QString& fileStem = QString());
+                           const QString& fileStem = QString(), bool windowsNames = false);
 
 // The same for a song of the library: its title, artist, album title and file
 // stem; `extension` is its format's.
-QString outputRelativePathOf(const medialibrary::MediaItem& item, const QString& extension);
+QString outputRelativePathOf(const medialibrary::MediaItem& item, const QString& extension, bool windowsNames = false);
 
 // Makes the folder that is to hold `relativeFile` (a path from
 // outputRelativePath()) inside `documentsDirectory`, level by level, never
-// through a symbolic link: a link or a file in the way fails, so that nothing
-// is ever written outside the documents directory. When it cannot be made,
+// through a symbolic link (FolderWalk): a link or a file in the way fails, so
+// that nothing is ever written outside the documents directory. When it cannot be made,
 // `folderFailure` (when given) says which folder and why. `createdFolders`
 // (when given) receives the folders this call made, deepest first, so that an
 // item that fails can take them away again.

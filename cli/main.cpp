@@ -155,7 +155,8 @@ std::size_t songsToConvert(const cli::Selection& selection, const QString& docum
     std::size_t count = 0;
     for (const Url& key : selection.toConvert.allKeys()) {
         const medialibrary::MediaItem item = selection.toConvert.objectForKey(key);
-        const QString output = record.outputFor(item.filePath(), outputRelativePathOf(item, key.pathExtension()));
+        const QString output = record.outputFor(
+            item.filePath(), outputRelativePathOf(item, key.pathExtension(), record.traits().windowsNames));
         if (!record.isUpToDate(output, item.filePath(), stampOf(item.filePath(), true)))
             ++count;
     }
@@ -231,6 +232,12 @@ int convert(const cli::Selection& selection, const QString& documents, std::shar
         run.cancel();
     });
     run.exportMedia(selection.toConvert);
+    if (run.wasRefused()) {
+        applog::setSink(nullptr);
+        applog::setStderrEnabled(true);
+        fail(run.refusalReason());
+        return 2;
+    }
     if (!run.isFinished())
         QCoreApplication::exec();
     // The last export handler may still be logging: let it finish, then show

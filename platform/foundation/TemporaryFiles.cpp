@@ -1,9 +1,9 @@
 #include "platform/foundation/TemporaryFiles.h"
 
 #include "platform/foundation/FileDescriptor.h"
+#include "platform/foundation/FolderWalk.h"
 #include "platform/foundation/PathString.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tempfiles {
@@ -32,6 +33,13 @@ const QString& processToken()
 
 } // namespace
 
+bool syncFolder(const QString& folder)
+{
+    const FileDescriptor fd(::open(path::native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // Some file systems cannot flush a folder by itself, and say so.
+    return fd && (::fsync(fd.get()) == 0 || errno == EINVAL || errno == ENOTSUP);
+}
+
 QString temporaryPath(const QString& folder, const QString& extension)
 {
     QString name = kPrefix + processToken() + u'-' + QString::number(++g_sequence);
@@ -42,7 +50,8 @@ QString temporaryPath(const QString& folder, const QString& extension)
 
 bool isTemporaryName(const QString& fileName)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\.ripwell-tmp-[0-9a-f]{1,16}-[0-9]{1,20}(\\.[^./]*)?$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\.ripwell-tmp-([0-9a-f]{16}|[0-9]{1,10})-[0-9]{1,20}(\\.[a-z0-9]{1,5})?$"));
     return pattern.match(fileName).hasMatch();
 }
 
@@ -51,18 +60,27 @@ bool isOwnTemporaryName(const QString& fileName)
     return isTemporaryName(fileName) && fileName.startsWith(kPrefix + processToken() + u'-');
 }
 
-int removeStaleTemporaries(const QString& root)
+QStringList removeStaleTemporaries(const QString& root, const QSet<QString>& folders)
 {
-    int removed = 0;
-    QDirIterator it(root, {kPrefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        if (!isTemporaryName(it.fileName()) || isOwnTemporaryName(it.fileName()))
+    QStringList removed;
+    const FolderWalk walk(root);
+    QStringList sorted(folders.cbegin(), folders.cend());
+    sorted.sort();
+    for (const QString& folder : sorted) {
+        const FileDescriptor fd = walk.openFolder(folder, false);
+        if (!fd)
             continue;
-        if (::unlink(path::native(file).constData()) == 0)
-            ++removed;
+        for (const QString& name : walk.entries(folder)) {
+            if (!isTemporaryName(name) || isOwnTemporaryName(name))
+                continue;
+            struct stat info {};
+            const QByteArray native = path::native(name);
+            if (::fstatat(fd.get(), native.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+                ::unlinkat(fd.get(), native.constData(), 0) == 0)
+                removed << path::appendingComponent(folder, name);
+        }
     }
+    removed.sort();
     return removed;
 }
 
@@ -92,6 +110,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         ::unlink(native.constData());
         return fail(error);
     }
+    syncFolder(path::deletingLastComponent(path));
     return true;
 }
 

@@ -386,6 +386,9 @@ TEST_F(Run, LeftoversOfAKilledRunGoAtTheStart)
     const QString live = tempfiles::temporaryPath(docs.file("Other/Album"), "wav"); // this process's
     for (const QString& f : {stale, staleTop, users, live})
         testsupport::writeFile(f, "x");
+    // The killed run had claimed a song's name in that folder.
+    testsupport::writeFile(docs.file(".ripwell-record"),
+                           "ripwell-record 1\nOther/Album/Song.m4a\t/music/Song.m4a\t1\t1\t-\t-\n");
     convert({item("Copper Sky.m4a", "Copper Sky")});
     EXPECT_FALSE(QFile::exists(stale));
     EXPECT_FALSE(QFile::exists(staleTop));

@@ -324,7 +324,7 @@ TEST_F(CliSafety, InterruptingARunCancelsItCleanly)
     EXPECT_EQ(outputsUnder(docs.path()), QStringList());
 }
 
-TEST_F(CliSafety, AFullDiskKeepsEarlierCopiesAndSaysErrorLogWasNotWritten)
+TEST_F(CliSafety, AFullDiskKeepsEarlierCopiesAndStopsBeforeAnySong)
 {
     const Result first = cli(args());
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
@@ -333,14 +333,15 @@ TEST_F(CliSafety, AFullDiskKeepsEarlierCopiesAndSaysErrorLogWasNotWritten)
         copies.insert(f, readFile(docs.file(f)));
     ASSERT_EQ(copies.size(), 8);
     testsupport::writeFile(docs.file("error.log"), "from an earlier run\n");
+    const QByteArray record = readFile(docs.file(".ripwell-record"));
 
-    // No file may grow past 0 bytes: every song fails, and so does error.log.
+    // No file may grow past 0 bytes: not even the record can be written, and
+    // without it the run would copy every song again under new names.
     const Result full = cli(args() << "--all", 0);
-    EXPECT_EQ(full.exitCode, 1) << full.err.toStdString();
-    EXPECT_TRUE(full.out.contains("failed: 8")) << full.out.toStdString();
-    EXPECT_TRUE(full.out.contains("error.log could not be written: ")) << full.out.toStdString();
-    EXPECT_FALSE(full.out.contains("are listed in")) << full.out.toStdString();
+    EXPECT_EQ(full.exitCode, 2) << full.out.toStdString();
+    EXPECT_TRUE(full.err.contains(docs.file(".ripwell-record") + " cannot be written")) << full.err.toStdString();
     EXPECT_EQ(readFile(docs.file("error.log")), "from an earlier run\n");
+    EXPECT_EQ(readFile(docs.file(".ripwell-record")), record);
     for (auto it = copies.cbegin(); it != copies.cend(); ++it)
         EXPECT_TRUE(readFile(docs.file(it.key())) == it.value()) << "earlier copy lost: " << it.key().toStdString();
     EXPECT_EQ(temporariesUnder(docs.path()), QStringList());

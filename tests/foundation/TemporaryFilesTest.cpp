@@ -41,9 +41,10 @@ TEST(TemporaryFiles, WholeFilesReplaceTheEarlierOneAndFailuresLeaveItAsItWas)
     EXPECT_EQ(entries(dir.path()), QStringList{"error.log"});
 }
 
-// Leftovers are told by the name's pattern alone, never by a process id: in a
-// PID namespace a killed run's id is that of every later run.
-TEST(TemporaryFiles, EveryOtherProcesssTemporaryIsALeftover)
+// Leftovers are told by the name's exact form alone, never by a process id:
+// in a PID namespace a killed run's id is that of every later run. Only the
+// folders asked for are looked in: a user's file of that form elsewhere stays.
+TEST(TemporaryFiles, EveryOtherProcesssTemporaryInTheFoldersAskedForIsALeftover)
 {
     TempDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("Artist/Album"));
@@ -53,6 +54,8 @@ TEST(TemporaryFiles, EveryOtherProcesssTemporaryIsALeftover)
     ASSERT_TRUE(tempfiles::isOwnTemporaryName(mine.section('/', -1)));
     EXPECT_FALSE(tempfiles::isTemporaryName("Morning Tide.m4a"));
     EXPECT_FALSE(tempfiles::isTemporaryName(".ripwell-tmp-12-3.m4a/x"));
+    EXPECT_FALSE(tempfiles::isTemporaryName(".ripwell-tmp-abc-1.txt")) << "a token is 16 hex digits or a process id";
+    EXPECT_FALSE(tempfiles::isTemporaryName(".ripwell-tmp-0123456789abcdef-1.my notes"));
 
     const QStringList leftovers = {
         dir.file(QStringLiteral("Artist/Album/.ripwell-tmp-%1-7.mov").arg(::getpid())), // older names: the writer's id
@@ -62,12 +65,21 @@ TEST(TemporaryFiles, EveryOtherProcesssTemporaryIsALeftover)
     for (const QString& f : leftovers)
         ASSERT_TRUE(writeFile(f, "left by a killed run"));
     ASSERT_TRUE(writeFile(mine, "in use"));
-    ASSERT_TRUE(writeFile(dir.file("Artist/Album/Song.wav"), "the user's"));
-    EXPECT_EQ(tempfiles::removeStaleTemporaries(dir.path()), 3);
+    const QStringList kept = {dir.file("Artist/Album/Song.wav"), dir.file("Notes/.ripwell-tmp-0123456789abcdef-3.txt"),
+                              dir.file("Artist/Album/.ripwell-tmp-abc-1.txt")};
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Notes"));
+    for (const QString& f : kept)
+        ASSERT_TRUE(writeFile(f, "the user's"));
+    QStringList gone{"Artist/.ripwell-tmp-0123456789abcdef-2.mp3",
+                     QStringLiteral("Artist/Album/.ripwell-tmp-%1-7.mov").arg(::getpid()),
+                     "Artist/Album/.ripwell-tmp-4294967295-1.wav"};
+    gone.sort();
+    EXPECT_EQ(tempfiles::removeStaleTemporaries(dir.path(), {"Artist/Album", "Artist", "Missing"}), gone);
     for (const QString& f : leftovers)
         EXPECT_FALSE(QFile::exists(f)) << f.toStdString();
     EXPECT_TRUE(QFile::exists(mine));
-    EXPECT_TRUE(QFile::exists(dir.file("Artist/Album/Song.wav")));
+    for (const QString& f : kept)
+        EXPECT_TRUE(QFile::exists(f)) << f.toStdString();
 }
 
 } // namespace

@@ -22,7 +22,8 @@ QByteArray errorLogEntries(const QString& path)
 
 bool isFolderBookkeeping(const QString& fileName)
 {
-    return fileName == QLatin1String(".ripwell.lock") || fileName == QLatin1String(".ripwell-record");
+    return fileName == QLatin1String(".ripwell.lock") || fileName == QLatin1String(".ripwell-record") ||
+           fileName == QLatin1String(".ripwell-record-run");
 }
 
 namespace {
