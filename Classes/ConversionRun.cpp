@@ -128,7 +128,7 @@ void ConversionRun::exportMedia(const SelectionMap& map)
         lock_.reset();
         return;
     }
-    walk_ = std::make_shared<FolderWalk>(documentsDirectory_);
+    walk_ = std::make_shared<FolderWalk>(documentsDirectory_, record_.traits().windowsNames);
 
     mediaItems_ = map;
     prevItemIndex_ = kNoItem;
@@ -189,7 +189,10 @@ bool ConversionRun::startItem()
     QString natural = outputRelativePathOf(context.item, assetURL.pathExtension(), record_.traits().windowsNames);
     if (QString spelled; walk_->openFolder(path::deletingLastComponent(natural), false, &spelled))
         natural = path::appendingComponent(spelled, path::lastComponent(natural));
-    context.output = record_.outputFor(source, natural);
+    // An output made before names were fitted to the stick stays where it is.
+    const QString unfitted = record_.traits().windowsNames ? outputRelativePathOf(context.item, assetURL.pathExtension())
+                                                           : QString();
+    context.output = record_.outputFor(source, natural, unfitted);
     context.outputURL = Url::fileURLWithPath(path::appendingComponent(documentsDirectory_, context.output));
     if (skipsUpToDate_ && record_.isUpToDate(context.output, source, context.sourceStamp)) {
         if (display_)

@@ -96,8 +96,8 @@ OutputRecord OutputRecord::load(const QString& documentsDirectory)
 {
     OutputRecord record;
     record.documentsDirectory_ = documentsDirectory;
-    record.walk_ = std::make_shared<FolderWalk>(documentsDirectory);
     record.traits_ = destination::traitsOf(documentsDirectory);
+    record.walk_ = std::make_shared<FolderWalk>(documentsDirectory, record.traits_.windowsNames);
     bool whole = false;
     const qsizetype lines = record.read(contentOf(documentsDirectory, fileName()), &whole);
     record.fileIsCompact_ = whole && lines == record.entries_.size();
@@ -171,7 +171,7 @@ bool OutputRecord::mayReplace(const QString& output, const QString& source) cons
            (found.stamp.size == 0 || stampsMatch(found.stamp, it->outputStamp));
 }
 
-QString OutputRecord::outputFor(const QString& source, const QString& natural) const
+QString OutputRecord::outputFor(const QString& source, const QString& natural, const QString& formerly) const
 {
     // The name it had: the lowest of its own names in the family, as long as
     // nothing stands there or what does is its output as it was made.
@@ -179,7 +179,9 @@ QString OutputRecord::outputFor(const QString& source, const QString& natural) c
     QString ownName;
     for (const QString& key : outputsBySource_.value(source)) {
         const Entry& entry = entries_[key];
-        const int number = familyNumber(entry.output, natural);
+        int number = familyNumber(entry.output, natural);
+        if (number == 0 && !formerly.isEmpty())
+            number = familyNumber(entry.output, formerly);
         if (number == 0 || (own != 0 && number >= own))
             continue;
         if (mayReplace(entry.output, source)) {

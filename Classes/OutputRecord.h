@@ -56,8 +56,10 @@ public:
     // or `natural` with " (n)") while nothing stands there or its file there
     // may be replaced (mayReplace()), else the first of those names that is
     // free: nothing is there under any spelling that compares equal, and no
-    // other song's output is. Looks at the folder, writes nothing.
-    QString outputFor(const QString& source, const QString& natural) const;
+    // other song's output is. Its own output under `formerly` (the name an
+    // earlier version gave it, or its family) counts as the name it had too.
+    // Looks at the folder, writes nothing.
+    QString outputFor(const QString& source, const QString& natural, const QString& formerly = QString()) const;
 
     // Whether `output` is noted as made from some song.
     bool contains(const QString& output) const { return entries_.contains(destination::comparable(output)); }

@@ -155,8 +155,9 @@ std::size_t songsToConvert(const cli::Selection& selection, const QString& docum
     std::size_t count = 0;
     for (const Url& key : selection.toConvert.allKeys()) {
         const medialibrary::MediaItem item = selection.toConvert.objectForKey(key);
-        const QString output = record.outputFor(
-            item.filePath(), outputRelativePathOf(item, key.pathExtension(), record.traits().windowsNames));
+        const bool fitted = record.traits().windowsNames;
+        const QString output = record.outputFor(item.filePath(), outputRelativePathOf(item, key.pathExtension(), fitted),
+                                                fitted ? outputRelativePathOf(item, key.pathExtension()) : QString());
         if (!record.isUpToDate(output, item.filePath(), stampOf(item.filePath(), true)))
             ++count;
     }

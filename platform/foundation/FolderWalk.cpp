@@ -62,10 +62,11 @@ FileStamp stampOf(const QString& path, bool followLinks)
     return stampFrom(info);
 }
 
-FolderWalk::FolderWalk(const QString& top)
+FolderWalk::FolderWalk(const QString& top, bool caseInsensitive)
     : top_(std::make_shared<FileDescriptor>(
           ::open(path::native(top).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))),
-      topPath_(top)
+      topPath_(top),
+      caseInsensitive_(caseInsensitive)
 {
 }
 
@@ -104,6 +105,10 @@ FileDescriptor FolderWalk::openFolder(const QString& relative, bool create, QStr
     for (qsizetype i = 0; i < levels.size(); ++i) {
         QString name = levels[i];
         FileDescriptor next(::openat(folder.get(), path::native(name).constData(), kFolderFlags));
+        if (next && caseInsensitive_ && !namesIn(folder.get()).contains(name)) {
+            if (const QString other = otherSpellingOfFolder(folder.get(), name); !other.isEmpty())
+                name = other;
+        }
         if (!next && errno == ENOENT) {
             if (const QString other = otherSpellingOfFolder(folder.get(), name); !other.isEmpty()) {
                 name = other;

@@ -40,7 +40,11 @@ public:
     };
 
     // Opens `top` (following a link there). isOpen() says whether it could.
-    explicit FolderWalk(const QString& top);
+    // With `caseInsensitive` (the file system below looks names up without
+    // regard to case), folders are spelled as they are on disk even where
+    // another spelling opens them: FUSE drivers keep a name that was looked up
+    // for a while after its file has gone under another spelling.
+    explicit FolderWalk(const QString& top, bool caseInsensitive = false);
 
     bool isOpen() const { return static_cast<bool>(*top_); }
     const QString& top() const { return topPath_; }
@@ -77,4 +81,5 @@ public:
 private:
     std::shared_ptr<FileDescriptor> top_;
     QString topPath_;
+    bool caseInsensitive_ = false;
 };

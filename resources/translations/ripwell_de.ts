@@ -615,6 +615,18 @@ nie ersetzt.
         <translation>Ordner %1 konnte nicht angelegt werden: %2</translation>
     </message>
     <message>
+        <source>%1 cannot be written: %2. It keeps which song each file was made from; without it every run would copy every song again under new names. Move it out of the way or make it writable, then convert again.</source>
+        <translation>%1 kann nicht geschrieben werden: %2. Darin steht, aus welchem Lied jede Datei entstanden ist; ohne sie würde jeder Lauf jedes Lied erneut unter neuen Namen kopieren. Verschieben Sie sie oder machen Sie sie beschreibbar, und konvertieren Sie dann erneut.</translation>
+    </message>
+    <message>
+        <source>%1 could not be written, so the song was not converted</source>
+        <translation>%1 konnte nicht geschrieben werden, deshalb wurde das Lied nicht konvertiert</translation>
+    </message>
+    <message>
+        <source>a folder has its name</source>
+        <translation>ein Ordner trägt ihren Namen</translation>
+    </message>
+    <message>
         <source>the song&apos;s file is no longer %1 but %2</source>
         <translation>die Datei des Songs ist kein %1 mehr, sondern %2</translation>
     </message>
