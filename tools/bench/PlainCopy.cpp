@@ -3,19 +3,24 @@
 // beside its place in DST, then renamed into place; no byte is parsed.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool copyFile(const fs::path& from, const fs::path& to, std::vector<char>& buffer)
+// Copies in the kernel, page cache to page cache, where the file systems
+// allow it (as cp does, and as the engine copies a FLAC, Ogg or Opus song);
+// else through `buffer`, which is page-aligned: reading into a heap block
+// that is not (malloc's 16-byte offset) made the copy into user space cost
+// about twice as much, and the floor read too low for every ratio.
+bool copyFile(const fs::path& from, const fs::path& to, char* buffer, std::size_t size)
 {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
@@ -23,14 +28,28 @@ bool copyFile(const fs::path& from, const fs::path& to, std::vector<char>& buffe
     const fs::path temporary = to.parent_path() / ("." + to.filename().string() + ".copy");
     const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     bool ok = out >= 0;
+    bool inKernel = true;
     while (ok) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        ssize_t n = inKernel ? ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) : -1;
+        if (n < 0 && inKernel && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            inKernel = false;
+            continue;
+        }
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (inKernel) {
+            ok = n > 0;
+            continue;
+        }
+        n = ::read(in, buffer, size);
         if (n == 0)
             break;
         if (n < 0 && errno == EINTR)
             continue;
         for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = n < 0 ? -1 : ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
+            const ssize_t w = n < 0 ? -1 : ::write(out, buffer + done, static_cast<size_t>(n - done));
             ok = w > 0;
             done += w;
         }
@@ -53,7 +72,8 @@ int main(int argc, char** argv)
     const fs::path destination = argv[2];
     // 256 kB blocks: the cheapest size here, where 1 MB writes now and then
     // cost several times the system time.
-    std::vector<char> buffer(256 * 1024);
+    constexpr std::size_t kBlock = 256 * 1024;
+    char* buffer = static_cast<char*>(std::aligned_alloc(4096, kBlock));
     std::error_code error;
     int files = 0;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(source, error)) {
@@ -61,12 +81,13 @@ int main(int argc, char** argv)
             continue;
         const fs::path to = destination / fs::relative(entry.path(), source);
         fs::create_directories(to.parent_path(), error);
-        if (!copyFile(entry.path(), to, buffer)) {
+        if (!copyFile(entry.path(), to, buffer, kBlock)) {
             std::fprintf(stderr, "ripwell-plain-copy: %s: %s\n", entry.path().c_str(), std::strerror(errno));
             return 1;
         }
         ++files;
     }
+    std::free(buffer);
     std::printf("%d files\n", files);
     return 0;
 }
