@@ -44,7 +44,7 @@ struct ConversionRun::ItemContext {
     medialibrary::MediaItem item;
     Url outputURL;
     QString output;         // the same, relative to the documents directory
-    FileStamp sourceStamp;  // of the song when its conversion began
+    SongIdentity song;      // as it was when its conversion began
     QString title; // null when the item has none
     std::uint32_t index = 0;
     QStringList createdFolders; // made for this item's output, deepest first
@@ -111,7 +111,9 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     }
     // Holding the lock, this run is the folder's only writer: every temporary
     // file in a folder where runs write is a leftover of a run that was killed.
-    record_ = OutputRecord::load(documentsDirectory_);
+    if (libraryRoot_.isEmpty())
+        libraryRoot_ = documents::musicLibraryRoot();
+    record_ = OutputRecord::load(documentsDirectory_, libraryRoot_);
     QSet<QString> written = record_.outputFolders();
     written.insert(QString());
     for (const QString& removed : tempfiles::removeStaleTemporaries(documentsDirectory_, written))
@@ -184,17 +186,18 @@ bool ConversionRun::startItem()
     // The name it had in an earlier run, else one that no other song's output
     // and no file of the user's holds. Folders that are there under another
     // spelling of the same name are taken as they are spelled.
-    const QString source = context.item.filePath();
-    context.sourceStamp = stampOf(source, true);
+    context.song = SongIdentity(context.item.filePath(), libraryRoot_);
     QString natural = outputRelativePathOf(context.item, assetURL.pathExtension(), record_.traits().windowsNames);
     if (QString spelled; walk_->openFolder(path::deletingLastComponent(natural), false, &spelled))
         natural = path::appendingComponent(spelled, path::lastComponent(natural));
     // An output made before names were fitted to the stick stays where it is.
     const QString unfitted = record_.traits().windowsNames ? outputRelativePathOf(context.item, assetURL.pathExtension())
                                                            : QString();
-    context.output = record_.outputFor(source, natural, unfitted);
+    context.output = record_.outputFor(context.song, natural, unfitted);
     context.outputURL = Url::fileURLWithPath(path::appendingComponent(documentsDirectory_, context.output));
-    if (skipsUpToDate_ && record_.isUpToDate(context.output, source, context.sourceStamp)) {
+    if (skipsUpToDate_ && record_.isUpToDate(context.output, context.song)) {
+        // Found where it lies now, or as it is now: the record follows it.
+        record_.follow(context.output, context.song);
         if (display_)
             display_->itemEnded(context.index, {ItemResult::UpToDate, nullptr, {}});
         return false;
@@ -205,8 +208,10 @@ bool ConversionRun::startItem()
     QStringList made;
     auto folder = std::make_shared<const FileDescriptor>(walk_->openFolder(
         path::deletingLastComponent(context.output), true, nullptr, &made, &context.folderFailure));
-    for (const QString& relative : made)
+    for (const QString& relative : made) {
         context.createdFolders.append(path::appendingComponent(documentsDirectory_, relative));
+        record_.madeFolder(relative);
+    }
     currentItemURL_ = context.outputURL;
     if (!*folder) {
         applog::error(kLoopOp, context.folderFailure);
@@ -216,9 +221,9 @@ bool ConversionRun::startItem()
     context.folder = folder;
     // A name that is new to the record is claimed before anything is written
     // there; the song's own output as it was made proves itself already.
-    const bool replaces = record_.mayReplace(context.output, source);
-    if (!(replaces && record_.isOutputAsMade(context.output, source)) &&
-        !record_.claim(context.output, source, context.sourceStamp)) {
+    const bool replaces = record_.mayReplace(context.output, context.song);
+    context.song.key(); // read here, once, for the lines the record gets
+    if (!(replaces && record_.isOutputAsMade(context.output, context.song)) && !record_.claim(context.output, context.song)) {
         context.folderFailure = L("%1 could not be written, so the song was not converted")
                                     .arg(path::appendingComponent(documentsDirectory_, OutputRecord::fileName()));
         applog::error(kLoopOp, context.folderFailure);
@@ -234,9 +239,9 @@ bool ConversionRun::startItem()
     // is taken only while it is free.
     worker->setReplacesExistingFile(replaces);
     worker->setDestinationFolder(folder);
-    worker->setBeforeRename([runFile = record_.runFile(), output = context.output, source,
-                             sourceStamp = context.sourceStamp, noted = context.noted](const FileStamp& stamp) {
-        if (!runFile || !runFile->append(OutputRecord::madeLine(output, source, sourceStamp, stamp)))
+    worker->setBeforeRename([runFile = record_.runFile(), output = context.output, song = context.song,
+                             noted = context.noted](const FileStamp& stamp) {
+        if (!runFile || !runFile->append(OutputRecord::madeLine(output, song, stamp)))
             return false;
         *noted = stamp;
         return true;
@@ -312,7 +317,7 @@ void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionSt
         // The import noted it just before it took its name; a file system
         // that changed its time in the rename has it noted again.
         const FileStamp stamp = walk_->find(context.output).stamp;
-        if (!record_.made(context.output, context.item.filePath(), context.sourceStamp, stamp, stamp == *context.noted))
+        if (!record_.made(context.output, context.song, stamp, stamp == *context.noted))
             applog::error(kLoopOp, QStringLiteral("%1 could not be noted in %2").arg(context.output, OutputRecord::fileName()));
     } else if (cancelled_ && status == AVAssetExportSessionStatusCancelled) {
         outcome.result = ItemResult::Cancelled; // stopped by the user: not a failure of the song

@@ -107,6 +107,11 @@ public:
         lock_ = std::move(lock);
     }
 
+    // The top of the library the songs come from (default:
+    // documents::musicLibraryRoot()): the record knows a song by its place
+    // there, so that the library may move. Before exportMedia().
+    void setLibraryRoot(const QString& root) { libraryRoot_ = root; }
+
     // Whether an item whose output holds it, unchanged since it was made, is
     // left as it is (ItemResult::UpToDate) instead of converted again. Off by
     // default: what the user picks is converted. Before exportMedia().
@@ -184,6 +189,7 @@ private:
     QString errorLogError_;
     bool skipsUpToDate_ = false;
     QString documentsDirectory_; // as given, or looked up when the run started
+    QString libraryRoot_;
     std::shared_ptr<DocumentsLock> lock_;
     OutputRecord record_; // which song each output of the folder was made from
     std::shared_ptr<FolderWalk> walk_; // the documents folder, walked without following links

@@ -1,6 +1,6 @@
+// The record's file: reading it, the lines of a run, rewriting it whole.
 #include "Classes/OutputRecord.h"
 
-#include "Classes/OutputNaming.h"
 #include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/Log.h"
@@ -16,7 +16,8 @@
 
 namespace {
 
-const QByteArray kHeader = "ripwell-record 1\n";
+const QByteArray kHeader = "ripwell-record 2\n";
+const QByteArray kEarlierHeader = "ripwell-record 1\n";
 
 QByteArray escaped(const QByteArray& bytes)
 {
@@ -50,29 +51,10 @@ bool parseStamp(const QByteArray& size, const QByteArray& modified, FileStamp* s
     return sizeOk && timeOk && stamp->size >= 0;
 }
 
-// Whether `output` is `natural` or one of its numbered names, as names are
-// compared; which one.
-int familyNumber(const QString& output, const QString& natural)
+QString unescapedPath(const QByteArray& field)
 {
-    const QString wanted = destination::comparable(output);
-    if (wanted == destination::comparable(natural))
-        return 1;
-    // "Title (12).mp3": the number sits just before the extension.
-    const QString stem = path::extension(output).isEmpty() ? output : path::deletingExtension(output);
-    if (!stem.endsWith(u')'))
-        return 0;
-    const qsizetype open = stem.lastIndexOf(QStringLiteral(" ("));
-    if (open < 0)
-        return 0;
-    bool ok = false;
-    const int number = stem.mid(open + 2, stem.size() - open - 3).toInt(&ok);
-    return ok && number >= 2 && destination::comparable(numberedOutputPath(natural, number)) == wanted ? number : 0;
+    return path::fromNative(QByteArray::fromPercentEncoding(field));
 }
-
-} // namespace
-
-
-namespace {
 
 // The whole content of the file `name` in `folder`, never through a link;
 // empty when there is none or it changed while read.
@@ -92,15 +74,18 @@ QByteArray contentOf(const QString& folder, const QString& name)
 
 } // namespace
 
-OutputRecord OutputRecord::load(const QString& documentsDirectory)
+OutputRecord OutputRecord::load(const QString& documentsDirectory, const QString& libraryRoot)
 {
     OutputRecord record;
     record.documentsDirectory_ = documentsDirectory;
+    record.libraryRoot_ = path::standardizedSlashes(libraryRoot);
     record.traits_ = destination::traitsOf(documentsDirectory);
     record.walk_ = std::make_shared<FolderWalk>(documentsDirectory, record.traits_.windowsNames);
     bool whole = false;
-    const qsizetype lines = record.read(contentOf(documentsDirectory, fileName()), &whole);
-    record.fileIsCompact_ = whole && lines == record.entries_.size();
+    const QByteArray text = contentOf(documentsDirectory, fileName());
+    const qsizetype lines = record.read(text, &whole);
+    // One of the earlier form is written anew in this one.
+    record.fileIsCompact_ = whole && lines == record.entries_.size() && !text.startsWith(kEarlierHeader);
     // What a run noted after the last rewrite comes last.
     bool runWhole = false;
     if (record.read(contentOf(documentsDirectory, runFileName()), &runWhole) > 0 || !runWhole)
@@ -111,24 +96,43 @@ OutputRecord OutputRecord::load(const QString& documentsDirectory)
 qsizetype OutputRecord::read(const QByteArray& text, bool* whole)
 {
     *whole = text.isEmpty();
-    if (!text.startsWith(kHeader))
+    const bool earlier = text.startsWith(kEarlierHeader);
+    if (!earlier && !text.startsWith(kHeader))
         return 0; // not a record, or one of a later kind: as if there were none
 
     // Only whole lines count: a run killed while appending leaves half of one.
+    const QString top = libraryRoot_ + u'/';
     qsizetype at = kHeader.size();
     qsizetype lines = 0;
     for (qsizetype end = text.indexOf('\n', at); end >= 0; at = end + 1, end = text.indexOf('\n', at)) {
         ++lines;
         const QList<QByteArray> fields = text.mid(at, end - at).split('\t');
-        if (fields.size() != 6)
+        if (fields.size() != (earlier ? 6 : 7))
             continue;
         Entry entry;
-        if (!parseStamp(fields[2], fields[3], &entry.sourceStamp) || !entry.sourceStamp.isKnown() ||
-            !parseStamp(fields[4], fields[5], &entry.outputStamp))
+        entry.output = unescapedPath(fields[0]);
+        // Only names inside the documents folder: nothing that climbs out.
+        const QStringList levels = entry.output.split(u'/');
+        if (entry.output.isEmpty() || entry.output.startsWith(u'/') ||
+            std::any_of(levels.cbegin(), levels.cend() - (entry.isFolder() ? 1 : 0),
+                        [](const QString& l) { return l.isEmpty() || l == u"." || l == u".."; }))
             continue;
-        entry.output = path::fromNative(QByteArray::fromPercentEncoding(fields[0]));
-        entry.source = path::fromNative(QByteArray::fromPercentEncoding(fields[1]));
-        if (entry.output.isEmpty() || entry.output.startsWith(u'/') || entry.source.isEmpty())
+        if (entry.isFolder()) {
+            set(entry);
+            continue;
+        }
+        const int out = earlier ? 4 : 5;
+        if (!parseStamp(fields[2], fields[3], &entry.songStamp) || !entry.songStamp.isKnown() ||
+            !parseStamp(fields[out], fields[out + 1], &entry.outputStamp))
+            continue;
+        entry.place = unescapedPath(fields[1]);
+        if (!earlier && fields[4] != "-")
+            entry.key = fields[4];
+        // The earlier form kept the song's absolute path: in this library,
+        // that is its place there.
+        if (earlier && !libraryRoot_.isEmpty() && entry.place.startsWith(top))
+            entry.place = entry.place.mid(top.size());
+        if (entry.place.isEmpty())
             continue;
         set(entry);
     }
@@ -138,102 +142,67 @@ qsizetype OutputRecord::read(const QByteArray& text, bool* whole)
 
 void OutputRecord::set(const Entry& entry)
 {
-    const QString key = destination::comparable(entry.output);
-    const auto previous = entries_.constFind(key);
-    if (previous != entries_.constEnd() && previous->source != entry.source) {
-        QStringList& outputs = outputsBySource_[previous->source];
-        outputs.removeOne(key);
-        if (outputs.isEmpty())
-            outputsBySource_.remove(previous->source);
+    const QString output = destination::comparable(entry.output);
+    forget(output);
+    entries_.insert(output, entry);
+    if (entry.isFolder())
+        return;
+    byPlace_[entry.place].append(output);
+    if (!entry.key.isEmpty())
+        byKey_[entry.key].append(output);
+    else
+        byStampOnly_[{entry.songStamp.size, entry.songStamp.modified}].append(output);
+}
+
+void OutputRecord::forget(const QString& output)
+{
+    const auto previous = entries_.constFind(output);
+    if (previous == entries_.constEnd())
+        return;
+    const auto drop = [&output](auto& index, const auto& by) {
+        auto it = index.find(by);
+        if (it != index.end() && (it->removeOne(output), it->isEmpty()))
+            index.erase(it);
+    };
+    if (!previous->isFolder()) {
+        drop(byPlace_, previous->place);
+        if (!previous->key.isEmpty())
+            drop(byKey_, previous->key);
+        else
+            drop(byStampOnly_, QPair<qint64, qint64>(previous->songStamp.size, previous->songStamp.modified));
     }
-    if (previous == entries_.constEnd() || previous->source != entry.source)
-        outputsBySource_[entry.source].append(key);
-    entries_.insert(key, entry);
+    entries_.erase(previous);
 }
 
-bool OutputRecord::stampsMatch(const FileStamp& onDisk, const FileStamp& noted) const
+OutputRecord::Entry OutputRecord::entryFor(const QString& output, const SongIdentity& song, const FileStamp& outputStamp)
 {
-    return onDisk.isKnown() && noted.isKnown() && onDisk.size == noted.size &&
-           destination::sameTime(onDisk.modified, noted.modified, traits_);
+    return {output, song.place(), song.stamp(), song.key(), outputStamp};
 }
 
-bool OutputRecord::mayReplace(const QString& output, const QString& source) const
+QByteArray OutputRecord::lineFor(const Entry& entry)
 {
-    const auto it = entries_.constFind(destination::comparable(output));
-    if (it == entries_.constEnd() || it->source != source)
-        return false;
-    const FolderWalk::Found found = walk_->find(output);
-    if (found.kind == FolderWalk::Kind::Nothing)
-        return true;
-    // An empty file holds nothing of anybody's: what a conversion cut short
-    // by a pulled stick leaves.
-    return found.kind == FolderWalk::Kind::File &&
-           (found.stamp.size == 0 || stampsMatch(found.stamp, it->outputStamp));
+    if (entry.isFolder())
+        return escaped(path::native(entry.output)) + "\t-\t-\t-\t-\t-\t-\n";
+    return escaped(path::native(entry.output)) + '\t' + escaped(path::native(entry.place)) + '\t' +
+           stampText(entry.songStamp) + '\t' + (entry.key.isEmpty() ? QByteArray("-") : entry.key) + '\t' +
+           stampText(entry.outputStamp) + '\n';
 }
 
-QString OutputRecord::outputFor(const QString& source, const QString& natural, const QString& formerly) const
+QByteArray OutputRecord::madeLine(const QString& output, const SongIdentity& song, const FileStamp& outputStamp)
 {
-    // The name it had: the lowest of its own names in the family, as long as
-    // nothing stands there or what does is its output as it was made.
-    int own = 0;
-    QString ownName;
-    for (const QString& key : outputsBySource_.value(source)) {
-        const Entry& entry = entries_[key];
-        int number = familyNumber(entry.output, natural);
-        if (number == 0 && !formerly.isEmpty())
-            number = familyNumber(entry.output, formerly);
-        if (number == 0 || (own != 0 && number >= own))
-            continue;
-        if (mayReplace(entry.output, source)) {
-            own = number;
-            ownName = entry.output;
-        }
-    }
-    if (own != 0)
-        return ownName;
-
-    // Else the first free name. Another song's output that is gone frees its
-    // name; anything at a name, ours or not, under any spelling that compares
-    // equal, keeps it taken.
-    for (int number = 1;; ++number) {
-        const QString candidate = number == 1 ? natural : numberedOutputPath(natural, number);
-        if (walk_->isTaken(candidate))
-            continue;
-        const auto other = entries_.constFind(destination::comparable(candidate));
-        if (other != entries_.constEnd() && other->source != source &&
-            walk_->find(other->output).kind != FolderWalk::Kind::Nothing)
-            continue;
-        return candidate;
-    }
+    return lineFor(entryFor(output, song, outputStamp));
 }
 
-bool OutputRecord::isOutputAsMade(const QString& output, const QString& source) const
+bool OutputRecord::claim(const QString& output, const SongIdentity& song)
 {
-    const auto it = entries_.constFind(destination::comparable(output));
-    if (it == entries_.constEnd() || it->source != source)
-        return false;
-    const FolderWalk::Found found = walk_->find(output);
-    return found.kind == FolderWalk::Kind::File && stampsMatch(found.stamp, it->outputStamp);
-}
-
-bool OutputRecord::isUpToDate(const QString& output, const QString& source, const FileStamp& sourceStamp) const
-{
-    const auto it = entries_.constFind(destination::comparable(output));
-    return it != entries_.constEnd() && sourceStamp.isKnown() && it->sourceStamp == sourceStamp &&
-           isOutputAsMade(output, source);
-}
-
-bool OutputRecord::claim(const QString& output, const QString& source, const FileStamp& sourceStamp)
-{
-    const Entry entry{output, source, sourceStamp, {}};
+    const Entry entry = entryFor(output, song, {});
     set(entry);
     return append(entry);
 }
 
-bool OutputRecord::made(const QString& output, const QString& source, const FileStamp& sourceStamp,
-                        const FileStamp& outputStamp, bool noted)
+bool OutputRecord::made(const QString& output, const SongIdentity& song, const FileStamp& outputStamp, bool noted)
 {
-    const Entry entry{output, source, sourceStamp, outputStamp};
+    const Entry entry = entryFor(output, song, outputStamp);
     set(entry);
     if (noted) {
         fileIsCompact_ = false;
@@ -242,10 +211,23 @@ bool OutputRecord::made(const QString& output, const QString& source, const File
     return append(entry);
 }
 
-QByteArray OutputRecord::madeLine(const QString& output, const QString& source, const FileStamp& sourceStamp,
-                                  const FileStamp& outputStamp)
+bool OutputRecord::follow(const QString& output, const SongIdentity& song)
 {
-    return lineFor({output, source, sourceStamp, outputStamp});
+    const auto it = entries_.constFind(destination::comparable(output));
+    if (it == entries_.constEnd())
+        return false;
+    Entry entry = entryFor(it->output, song, it->outputStamp);
+    if (entry.place == it->place && entry.songStamp == it->songStamp && entry.key == it->key)
+        return true; // nothing new
+    set(entry);
+    return append(entry);
+}
+
+bool OutputRecord::madeFolder(const QString& relative)
+{
+    const Entry entry{path::standardizedSlashes(relative) + u'/', {}, {}, {}, {}};
+    set(entry);
+    return append(entry);
 }
 
 bool OutputRecord::RunFile::append(const QByteArray& line)
@@ -262,12 +244,6 @@ bool OutputRecord::RunFile::append(const QByteArray& line)
     return written;
 }
 
-QByteArray OutputRecord::lineFor(const Entry& entry)
-{
-    return escaped(path::native(entry.output)) + '\t' + escaped(path::native(entry.source)) + '\t' +
-           stampText(entry.sourceStamp) + '\t' + stampText(entry.outputStamp) + '\n';
-}
-
 bool OutputRecord::append(const Entry& entry)
 {
     fileIsCompact_ = false;
@@ -279,6 +255,8 @@ bool OutputRecord::append(const Entry& entry)
 
 bool OutputRecord::isKept(const Entry& entry) const
 {
+    if (entry.isFolder())
+        return walk_->find(entry.output.chopped(1)).kind == FolderWalk::Kind::Folder;
     const FolderWalk::Found found = walk_->find(entry.output);
     return found.kind == FolderWalk::Kind::File &&
            (found.stamp.size == 0 || stampsMatch(found.stamp, entry.outputStamp));
@@ -294,7 +272,9 @@ bool OutputRecord::compact(QString* why)
     if (fileIsCompact_ && keys.size() == entries_.size())
         return true;
     QHash<QString, Entry> kept;
-    outputsBySource_.clear();
+    byPlace_.clear();
+    byKey_.clear();
+    byStampOnly_.clear();
     entries_.swap(kept);
     QList<Entry> lines;
     for (const QString& key : keys) {
@@ -361,6 +341,6 @@ QSet<QString> OutputRecord::outputFolders() const
 {
     QSet<QString> folders;
     for (const Entry& entry : entries_)
-        folders.insert(path::deletingLastComponent(entry.output));
+        folders.insert(entry.isFolder() ? entry.output.chopped(1) : path::deletingLastComponent(entry.output));
     return folders;
 }

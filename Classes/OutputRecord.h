@@ -8,14 +8,21 @@
 // conversion, never a file, because a file the record does not name is never
 // replaced.
 //
-// The file starts with "ripwell-record 1", then one line an output:
-//   output \t source \t source size \t source time \t output size \t output time
-// The output is relative to the documents folder, the source an absolute
-// path (its bytes as stored; "%", tab, CR and LF written as %XX); times are
-// nanoseconds since 1970. An output whose size and time read "-" is claimed:
-// a conversion of that source into it has begun. A later line for an output
-// replaces an earlier one. A run rewrites the file whole at its start and
-// end, and in between notes each output as it goes in a second file of the
+// The file starts with "ripwell-record 2", then one line an output:
+//   output \t place \t song size \t song time \t song key \t output size \t output time
+// The output is relative to the documents folder; the song is known by its
+// place in its library (relative to the library's top) and by what it is
+// (SongIdentity: size, time and content key), so that a library moved or
+// mounted elsewhere, and a song moved or renamed in it, keeps its output.
+// Texts are their bytes as stored ("%", tab, CR and LF written as %XX); times
+// are nanoseconds since 1970. An output whose size and time read "-" is
+// claimed: a conversion into it has begun. A line whose output ends in "/"
+// (every other field "-") is a folder Ripwell made. A later line for an
+// output replaces an earlier one. A record of the earlier form
+// ("ripwell-record 1", the song an absolute path, no key) is read too, and
+// written in this form at the next run.
+//
+// A run rewrites the file whole at its start and end, and in between notes each output as it goes in a second file of the
 // same form, ".ripwell-record-run", which the next rewrite folds in: a killed
 // run loses nothing it finished. (The second file is written through the
 // descriptor that created it and never renamed: FAT drivers such as fusefat
@@ -29,6 +36,7 @@
 //
 // Only the holder of the documents lock writes the record; anyone may read it.
 
+#include "Classes/SongIdentity.h"
 #include "platform/foundation/Destination.h"
 #include "platform/foundation/FolderWalk.h"
 
@@ -39,6 +47,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class OutputRecord {
 public:
@@ -48,35 +57,41 @@ public:
 
     // Reads the record of `documentsDirectory`. A missing or unreadable record
     // reads as empty, and so does one that is not a record at all; a damaged
-    // line is passed over.
-    static OutputRecord load(const QString& documentsDirectory);
+    // line is passed over. With `libraryRoot`, the songs of a record of the
+    // earlier form that lie in that library are known by their place in it.
+    static OutputRecord load(const QString& documentsDirectory, const QString& libraryRoot = QString());
 
-    // The output of the song at `source` whose name by its tags is `natural`
-    // (relative to the documents folder): the name it had last time (`natural`
-    // or `natural` with " (n)") while nothing stands there or its file there
-    // may be replaced (mayReplace()), else the first of those names that is
-    // free: nothing is there under any spelling that compares equal, and no
-    // other song's output is. Its own output under `formerly` (the name an
-    // earlier version gave it, or its family) counts as the name it had too.
-    // Looks at the folder, writes nothing.
-    QString outputFor(const QString& source, const QString& natural, const QString& formerly = QString()) const;
+    // The output of `song` whose name by its tags is `natural` (relative to
+    // the documents folder): the name it had last time (`natural` or
+    // `natural` with " (n)") while nothing stands there or its file there may
+    // be replaced (mayReplace()), else the first of those names that is free:
+    // nothing is there under any spelling that compares equal, no other
+    // song's output is, and it is not in `takenInRun` (comparable forms of
+    // names a run has chosen so far, for a run that writes nothing). Its own
+    // output under `formerly` (the name an earlier version gave it) counts as
+    // the name it had too. Looks at the folder, writes nothing.
+    QString outputFor(const SongIdentity& song, const QString& natural, const QString& formerly = QString(),
+                      const QSet<QString>* takenInRun = nullptr) const;
 
     // Whether `output` is noted as made from some song.
     bool contains(const QString& output) const { return entries_.contains(destination::comparable(output)); }
 
-    // Whether the file at `output` may be replaced by a conversion of
-    // `source`: the record says it was made from that song, and it is as it
-    // was made (size, and time within what the file system keeps), or empty
-    // (a conversion cut short, as when a stick is pulled), or not there.
-    bool mayReplace(const QString& output, const QString& source) const;
+    // Whether the song has an output in the record, under any name.
+    bool hasOutputOf(const SongIdentity& song) const { return !ownOutputs(song).isEmpty(); }
 
-    // Whether the file at `output` is the one made from `source`, as it was made.
-    bool isOutputAsMade(const QString& output, const QString& source) const;
+    // Whether the file at `output` may be replaced by a conversion of `song`:
+    // the record says it was made from that song, and it is as it was made
+    // (size, and time within what the file system keeps), or empty (a
+    // conversion cut short, as when a stick is pulled), or not there.
+    bool mayReplace(const QString& output, const SongIdentity& song) const;
 
-    // Whether `output` holds a conversion of `source` that is still good: it
-    // was made from it, and neither it nor the song (now `sourceStamp`) has
-    // changed since.
-    bool isUpToDate(const QString& output, const QString& source, const FileStamp& sourceStamp) const;
+    // Whether the file at `output` is the one made from `song`, as it was made.
+    bool isOutputAsMade(const QString& output, const SongIdentity& song) const;
+
+    // Whether `output` holds a conversion of `song` that is still good: it
+    // was made from it, and neither it nor the song (its content) has changed
+    // since. The song may have moved in its library, or its library elsewhere.
+    bool isUpToDate(const QString& output, const SongIdentity& song) const;
 
     // Whether the record can be kept up to date by a run: it is a file this
     // process may write (or there is none yet), a whole rewrite can be put in
@@ -102,20 +117,36 @@ public:
     };
     std::shared_ptr<RunFile> runFile() const { return runFile_; }
 
-    // The line that says `output` was made from `source`, which had
-    // `sourceStamp` when its conversion began, and is `outputStamp`.
-    static QByteArray madeLine(const QString& output, const QString& source, const FileStamp& sourceStamp,
-                               const FileStamp& outputStamp);
+    // The line that says `output` was made from `song`, as it was when its
+    // conversion began, and is `outputStamp`.
+    static QByteArray madeLine(const QString& output, const SongIdentity& song, const FileStamp& outputStamp);
 
     // For the holder of the documents lock; each returns false when the line
     // could not be put on the disk (the record in this object is kept all the
-    // same). `output` is about to be made from `source`.
-    bool claim(const QString& output, const QString& source, const FileStamp& sourceStamp);
-    // `output` was made from `source` (see madeLine()). The line is on the
-    // disk when this returns true; with `noted`, it was put there already
+    // same). `output` is about to be made from `song`.
+    bool claim(const QString& output, const SongIdentity& song);
+    // `output` was made from `song` (see madeLine()). The line is on the disk
+    // when this returns true; with `noted`, it was put there already
     // (RunFile) and is only remembered here.
-    bool made(const QString& output, const QString& source, const FileStamp& sourceStamp, const FileStamp& outputStamp,
-              bool noted = false);
+    bool made(const QString& output, const SongIdentity& song, const FileStamp& outputStamp, bool noted = false);
+    // `output`, up to date, is noted as made from `song` where and as it is
+    // now: a song that moved in its library, or a library moved elsewhere,
+    // is found by its place at the next run again.
+    bool follow(const QString& output, const SongIdentity& song);
+    // The folder `relative` was made by a run: --prune may take it away once
+    // it is empty.
+    bool madeFolder(const QString& relative);
+
+    // The outputs, as made and unchanged since, of the songs that are no
+    // longer in the library whose songs are `librarySongs` (every song of it,
+    // whatever a run selects): neither at their place nor anywhere else by
+    // what they are. Sorted.
+    QStringList outputsOfGoneSongs(const std::vector<SongIdentity>& librarySongs) const;
+    // Removes the file `output` (as made, never through a link) and forgets
+    // it, then the folders Ripwell made above it that this leaves empty;
+    // false (and `why`) when it could not be removed.
+    bool removeOutput(const QString& output, QString* why = nullptr);
+
     // Rewrites the file whole (under a temporary name, flushed, then renamed
     // over it, so a link at its name is replaced, never followed), keeping the
     // outputs that are still there as they were made; an output whose file
@@ -136,25 +167,39 @@ public:
 
 private:
     struct Entry {
-        QString output; // as spelled on disk
-        QString source;
-        FileStamp sourceStamp;
+        QString output;        // as spelled on disk; a folder's ends in "/"
+        QString place;         // the song's; an absolute path in a record of the earlier form
+        FileStamp songStamp;   // the song's when its conversion began
+        QByteArray key;        // the song's content key; empty in a record of the earlier form
         FileStamp outputStamp; // unknown while only claimed
+        bool isFolder() const { return output.endsWith(u'/'); }
     };
     static QByteArray lineFor(const Entry& entry);
+    static Entry entryFor(const QString& output, const SongIdentity& song, const FileStamp& outputStamp);
     // Reads the lines of a record's text into the entries; how many lines
     // there were, and whether the text ended with a whole line.
     qsizetype read(const QByteArray& text, bool* whole);
     void set(const Entry& entry);
+    void forget(const QString& key);
     bool append(const Entry& entry);
     bool isKept(const Entry& entry) const;
     bool stampsMatch(const FileStamp& onDisk, const FileStamp& noted) const;
+    // The comparable forms of the outputs that are `song`'s: those of its
+    // place, else (a song that moved) those of a song of the same content
+    // whose place holds no song any more.
+    QStringList ownOutputs(const SongIdentity& song) const;
+    // Whether the entry's song is `song` as it was then (not changed since).
+    bool isSameContent(const Entry& entry, const SongIdentity& song) const;
+    bool isAsMade(const Entry& entry) const;
 
     QString documentsDirectory_;
+    QString libraryRoot_;
     std::shared_ptr<FolderWalk> walk_;
     destination::Traits traits_;
-    QHash<QString, Entry> entries_; // by the output's comparable form
-    QHash<QString, QStringList> outputsBySource_; // comparable forms
+    QHash<QString, Entry> entries_;        // by the output's comparable form
+    QHash<QString, QStringList> byPlace_;  // comparable forms of outputs, by their song's place
+    QHash<QByteArray, QStringList> byKey_; // the same, by their song's content key
+    QHash<QPair<qint64, qint64>, QStringList> byStampOnly_; // those of the earlier form, by their song's size and time
     bool fileIsCompact_ = false; // the file holds exactly entries_, one line each
     std::shared_ptr<RunFile> runFile_; // open while a run goes on
 };

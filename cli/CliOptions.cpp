@@ -10,7 +10,7 @@ QString usageText()
 {
     // One paragraph a text, so that a translation can lay out its own lines.
     return L("Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--rescan]\n"
-             "                  [--no-wait] [--verbose] [FILTER…]\n") +
+             "                  [--prune] [--dry-run] [--no-wait] [--verbose] [FILTER…]\n") +
            u'\n' +
            L("Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
              "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV, AIFF, FLAC,\n"
@@ -29,6 +29,11 @@ QString usageText()
              "                   up to date\n"
              "  --rescan         read every song of the library again instead of trusting its\n"
              "                   index (which is then made afresh)\n"
+             "  --prune          also remove the files of songs that are no longer in the library\n"
+             "                   (only files Ripwell made and nobody changed since, and the folders\n"
+             "                   it made that this leaves empty; among the FILTER's songs only)\n"
+             "  --dry-run, -n    print what a run would do with each song, and the counts, and\n"
+             "                   write nothing at all\n"
              "  --no-wait        when another run is writing into the documents folder, exit\n"
              "                   (status 2) instead of waiting for it to finish\n"
              "  --verbose        also print the import's debug log lines\n"
@@ -36,7 +41,8 @@ QString usageText()
            u'\n' +
            L("A song whose file is still there and unchanged since an earlier run, as is the song\n"
              "itself, is up to date and not converted again; each song keeps its own file from run\n"
-             "to run, and a file that Ripwell did not make is never replaced.\n") +
+             "to run, also when it or the whole library has moved, and a file that Ripwell did not\n"
+             "make is never replaced.\n") +
            u'\n' +
            L("Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
              "line, in error.log in the documents folder.\n") +
@@ -84,6 +90,10 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
             o.all = true;
         } else if (a == u"--rescan") {
             o.rescan = true;
+        } else if (a == u"--prune") {
+            o.prune = true;
+        } else if (a == u"--dry-run" || a == u"-n") {
+            o.dryRun = true;
         } else if (a == u"--no-wait") {
             o.noWait = true;
         } else if (a == u"--verbose" || a == u"-v") {

@@ -15,6 +15,8 @@ struct Options {
     bool noWait = false;   // exit at once when another run holds the documents folder
     bool all = false;      // convert songs whose output is up to date as well
     bool rescan = false;   // read every song again, without the library's index
+    bool prune = false;    // remove the outputs of songs no longer in the library
+    bool dryRun = false;   // say what a run would do, and write nothing
     bool help = false;
     QStringList filters; // words that every selected song must contain
 };

@@ -6,6 +6,7 @@
 #include "Classes/OutputRecord.h"
 #include "cli/CliOptions.h"
 #include "cli/Interrupts.h"
+#include "cli/Plan.h"
 #include "cli/Selection.h"
 #include "cli/TerminalDisplay.h"
 #include "platform/export/ExportService.h"
@@ -82,8 +83,11 @@ std::optional<Folders> foldersFor(const cli::Options& options)
         return std::nullopt;
     }
     folders.documents = documentsGiven ? documents::absolutePath(options.documents) : documents::documentsDirectory();
-    QDir().mkpath(folders.documents);
-    if (!QFileInfo(folders.documents).isDir() || !QFileInfo(folders.documents).isWritable()) {
+    // A dry run makes nothing, not even the folder.
+    if (!options.dryRun)
+        QDir().mkpath(folders.documents);
+    if (options.dryRun ? QFileInfo::exists(folders.documents) && !QFileInfo(folders.documents).isDir()
+                       : !QFileInfo(folders.documents).isDir() || !QFileInfo(folders.documents).isWritable()) {
         fail(L("cannot write to the documents folder %1").arg(folders.documents));
         return std::nullopt;
     }
@@ -149,29 +153,30 @@ void printList(const medialibrary::MediaLibrary& library, const cli::Selection& 
 
 // How many songs the run would convert: those whose files are not up to
 // date. The run checks again once it holds the folder; this is for the question.
-std::size_t songsToConvert(const cli::Selection& selection, const QString& documentsDirectory)
+std::size_t songsToConvert(const cli::Selection& selection, const Folders& folders)
 {
-    const OutputRecord record = OutputRecord::load(documentsDirectory);
+    const OutputRecord record = OutputRecord::load(folders.documents, folders.library);
     std::size_t count = 0;
     for (const Url& key : selection.toConvert.allKeys()) {
         const medialibrary::MediaItem item = selection.toConvert.objectForKey(key);
+        const SongIdentity song(item.filePath(), folders.library);
         const bool fitted = record.traits().windowsNames;
-        const QString output = record.outputFor(item.filePath(), outputRelativePathOf(item, key.pathExtension(), fitted),
+        const QString output = record.outputFor(song, outputRelativePathOf(item, key.pathExtension(), fitted),
                                                 fitted ? outputRelativePathOf(item, key.pathExtension()) : QString());
-        if (!record.isUpToDate(output, item.filePath(), stampOf(item.filePath(), true)))
+        if (!record.isUpToDate(output, song))
             ++count;
     }
     return count;
 }
 
 // Asks before 26 or more songs; the exit status when the run must not go on.
-std::optional<int> refusedLargeBatch(const cli::Selection& selection, const QString& documentsDirectory,
+std::optional<int> refusedLargeBatch(const cli::Selection& selection, const Folders& folders,
                                      const cli::Options& options)
 {
     if (options.yes || selection.toConvert.count() < qsizetype(kConfirmFrom))
         return std::nullopt;
     const std::size_t count = options.all ? std::size_t(selection.toConvert.count())
-                                          : songsToConvert(selection, documentsDirectory);
+                                          : songsToConvert(selection, folders);
     if (count < kConfirmFrom)
         return std::nullopt;
     if (!::isatty(STDIN_FILENO)) {
@@ -207,10 +212,12 @@ std::shared_ptr<DocumentsLock> lockDocuments(const QString& folder, bool wait)
     return nullptr;
 }
 
-// Converts the selection into `documents`, holding `lock`; the exit status.
-int convert(const cli::Selection& selection, const QString& documents, std::shared_ptr<DocumentsLock> lock,
-            const cli::Options& options)
+// Converts the selection into the documents folder, holding `lock`, then with
+// --prune removes the files of songs that are gone; the exit status.
+int convert(const cli::Selection& selection, const medialibrary::MediaLibrary& library, const Folders& folders,
+            std::shared_ptr<DocumentsLock> lock, const cli::Options& options)
 {
+    const QString& documents = folders.documents;
     cli::TerminalDisplay display(::isatty(STDERR_FILENO), options.verbose);
     // Lines logged on the export service's thread are drawn on the main
     // thread, which owns the display.
@@ -224,7 +231,8 @@ int convert(const cli::Selection& selection, const QString& documents, std::shar
     applog::setStderrEnabled(false);
 
     ConversionRun run(&display);
-    run.setDocumentsDirectory(documents, std::move(lock));
+    run.setDocumentsDirectory(documents, lock); // held here too, for --prune after the run
+    run.setLibraryRoot(folders.library);
     run.setSkipsUpToDate(!options.all);
     display.attach(&run);
     QSocketNotifier interrupts(cli::interruptDescriptor(), QSocketNotifier::Read);
@@ -248,6 +256,12 @@ int convert(const cli::Selection& selection, const QString& documents, std::shar
     applog::setSink(nullptr);
     applog::setStderrEnabled(true);
 
+    QStringList pruneFailures;
+    const int removed = options.prune && !run.wasCancelled() && !cli::interrupted()
+                            ? cli::prune(library, documents, options, &pruneFailures)
+                            : 0;
+    lock.reset();
+
     QTextStream out(stdout);
     const auto count = [](std::size_t n) { return QString::number(n); };
     out << L("Files are in %1").arg(documents) << '\n';
@@ -262,11 +276,16 @@ int convert(const cli::Selection& selection, const QString& documents, std::shar
         else
             out << L("%1 The failed songs are not listed.").arg(run.errorLogError()) << '\n';
     }
+    if (options.prune) {
+        out << L("Removed: %1 (their songs are no longer in the library)").arg(removed) << '\n';
+        for (const QString& failure : pruneFailures)
+            fail(failure);
+    }
     if (run.wasCancelled() || cli::interrupted()) {
         out << L("Interrupted: the song under way was not converted, and no further song was started.") << '\n';
         return kInterruptedStatus;
     }
-    return run.failedItemCount() > 0 ? 1 : 0;
+    return run.failedItemCount() > 0 || !pruneFailures.isEmpty() ? 1 : 0;
 }
 
 } // namespace
@@ -316,9 +335,18 @@ int main(int argc, char** argv)
         printList(*library, selection);
         return 0;
     }
+    // An empty library is most likely a disk that is not mounted: pruning
+    // against it would take away every file.
+    if (options.prune && library->items().empty()) {
+        fail(L("--prune removes nothing when the music library %1 holds no songs: is its disk mounted?")
+                 .arg(folders->library));
+        return 2;
+    }
+    if (options.dryRun)
+        return cli::printPlan(selection, *library, folders->documents, options);
 
     cli::installInterruptHandlers();
-    if (const std::optional<int> status = refusedLargeBatch(selection, folders->documents, options))
+    if (const std::optional<int> status = refusedLargeBatch(selection, *folders, options))
         return *status;
     std::shared_ptr<DocumentsLock> lock = lockDocuments(folders->documents, !options.noWait);
     if (!lock || cli::interrupted()) {
@@ -326,5 +354,5 @@ int main(int argc, char** argv)
             printErr(L("Interrupted; nothing converted.") + u'\n');
         return cli::interrupted() ? kInterruptedStatus : 2;
     }
-    return convert(selection, folders->documents, std::move(lock), options);
+    return convert(selection, *library, *folders, std::move(lock), options);
 }

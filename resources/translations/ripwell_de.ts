@@ -289,10 +289,10 @@
     </message>
     <message>
         <source>Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--rescan]
-                  [--no-wait] [--verbose] [FILTER…]
+                  [--prune] [--dry-run] [--no-wait] [--verbose] [FILTER…]
 </source>
         <translation>Aufruf: ripwell-cli [--library ORDNER] [--documents ORDNER] [--list] [--yes] [--all]
-                   [--rescan] [--no-wait] [--verbose] [FILTER…]
+                   [--rescan] [--prune] [--dry-run] [--no-wait] [--verbose] [FILTER…]
 </translation>
     </message>
     <message>
@@ -319,6 +319,11 @@ AIFF, FLAC, Ogg Vorbis oder Opus, je nach dem eigenen Format des Titels.
                    up to date
   --rescan         read every song of the library again instead of trusting its
                    index (which is then made afresh)
+  --prune          also remove the files of songs that are no longer in the library
+                   (only files Ripwell made and nobody changed since, and the folders
+                   it made that this leaves empty; among the FILTER&apos;s songs only)
+  --dry-run, -n    print what a run would do with each song, and the counts, and
+                   write nothing at all
   --no-wait        when another run is writing into the documents folder, exit
                    (status 2) instead of waiting for it to finish
   --verbose        also print the import&apos;s debug log lines
@@ -340,6 +345,12 @@ AIFF, FLAC, Ogg Vorbis oder Opus, je nach dem eigenen Format des Titels.
                       aktuell ist
   --rescan            liest jeden Titel der Bibliothek neu, statt ihrem Index zu
                       trauen (der dabei neu angelegt wird)
+  --prune             entfernt auch die Dateien von Titeln, die nicht mehr in der
+                      Bibliothek sind (nur Dateien, die Ripwell gemacht hat und die
+                      seither niemand verändert hat, und die Ordner, die es gemacht
+                      hat und die dadurch leer werden; nur unter den Titeln des FILTERs)
+  --dry-run, -n       zeigt, was ein Lauf mit jedem Titel täte, und die Zahlen,
+                      und schreibt überhaupt nichts
   --no-wait           beendet sich (Status 2), wenn ein anderer Lauf in den
                       Dokumentenordner schreibt, statt auf dessen Ende zu warten
   --verbose           zeigt auch die Debug-Protokollzeilen des Imports
@@ -470,12 +481,13 @@ Konvertieren? [j/N] </translation>
     <message>
         <source>A song whose file is still there and unchanged since an earlier run, as is the song
 itself, is up to date and not converted again; each song keeps its own file from run
-to run, and a file that Ripwell did not make is never replaced.
+to run, also when it or the whole library has moved, and a file that Ripwell did not
+make is never replaced.
 </source>
         <translation>Ein Titel, dessen Datei aus einem früheren Lauf noch da und unverändert ist, wie auch
 der Titel selbst, ist aktuell und wird nicht neu konvertiert; jeder Titel behält von
-Lauf zu Lauf seine eigene Datei, und eine Datei, die Ripwell nicht gemacht hat, wird
-nie ersetzt.
+Lauf zu Lauf seine eigene Datei, auch wenn er oder die ganze Bibliothek umgezogen ist,
+und eine Datei, die Ripwell nicht gemacht hat, wird nie ersetzt.
 </translation>
     </message>
     <message>
@@ -625,6 +637,38 @@ nie ersetzt.
     <message>
         <source>a folder has its name</source>
         <translation>ein Ordner trägt ihren Namen</translation>
+    </message>
+    <message>
+        <source>%1 could not be removed: %2</source>
+        <translation>%1 konnte nicht entfernt werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2</source>
+        <translation>%1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>--prune removes nothing when the music library %1 holds no songs: is its disk mounted?</source>
+        <translation>--prune entfernt nichts, solange die Musikbibliothek %1 keine Titel enthält: Ist ihr Laufwerk eingehängt?</translation>
+    </message>
+    <message>
+        <source>Nothing was written.</source>
+        <translation>Es wurde nichts geschrieben.</translation>
+    </message>
+    <message>
+        <source>Removed: %1 (their songs are no longer in the library)</source>
+        <translation>Entfernt: %1 (ihre Titel sind nicht mehr in der Bibliothek)</translation>
+    </message>
+    <message>
+        <source>Would convert: %1, convert again: %2, up to date: %3, remove: %4, leave out: %5 (%6)</source>
+        <translation>Würde konvertieren: %1, neu konvertieren: %2, aktuell: %3, entfernen: %4, auslassen: %5 (%6)</translation>
+    </message>
+    <message>
+        <source>it is not as Ripwell made it</source>
+        <translation>sie ist nicht mehr so, wie Ripwell sie gemacht hat</translation>
+    </message>
+    <message>
+        <source>removed: %1</source>
+        <translation>entfernt: %1</translation>
     </message>
     <message>
         <source>the song&apos;s file is no longer %1 but %2</source>

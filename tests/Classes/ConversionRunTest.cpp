@@ -417,6 +417,42 @@ TEST_F(Run, CancelStopsAfterTheItemUnderWay)
     EXPECT_EQ(temporariesUnder(docs.path()), QStringList());
 }
 
+// The window app converts what is picked, every time: a song picked again
+// after its library moved goes into its own file, not beside it.
+TEST_F(Run, ASongPickedAgainAfterTheLibraryMovedKeepsItsFile)
+{
+    TempDir home;
+    const QString first = home.file("Music/x/Copper Sky.m4a"), moved = home.file("Moved/x/Copper Sky.m4a");
+    ASSERT_TRUE(QDir().mkpath(home.file("Music/x")));
+    ASSERT_TRUE(QFile::copy(library->file("Copper Sky.m4a"), first));
+    const auto pick = [](const QString& file) {
+        MediaItem::Data d;
+        d.filePath = file;
+        d.title = "Copper Sky";
+        d.artist = "Artist";
+        d.albumTitle = "Album";
+        d.isReadable = true;
+        d.assetURL = Url::fileURLWithPath(file);
+        SelectionMap map;
+        const MediaItem i(d);
+        map.setObject(i, i.assetURL());
+        return map;
+    };
+    qputenv("RIPWELL_LIBRARY", home.file("Music").toUtf8());
+    run.exportMedia(pick(first));
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return run.isFinished(); }, 60000));
+
+    ASSERT_TRUE(QDir().rename(home.file("Music"), home.file("Moved")));
+    qputenv("RIPWELL_LIBRARY", home.file("Moved").toUtf8());
+    ConversionRun second(&recorder);
+    recorder.run = &second;
+    second.exportMedia(pick(moved));
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return second.isFinished(); }, 60000));
+    qunsetenv("RIPWELL_LIBRARY");
+    EXPECT_EQ(second.failedItemCount(), 0u);
+    EXPECT_EQ(QDir(docs.file("Artist/Album")).entryList(QDir::Files), QStringList{"Copper Sky.m4a"});
+}
+
 TEST_F(Run, SameOutputNameWithinOneRunIsNumbered)
 {
     // A file the run did not make is kept, and every song gets a name of its own.

@@ -1,8 +1,8 @@
-// ripwell-cli writing onto sticks: real FAT32 and exFAT file systems mounted
-// with FUSE in the test (and ext4, where the same rules hold), with real runs.
-// Whatever the order of songs, names and deletions, every song keeps its own
-// file, every file holds its song's audio whole, and nothing outside the
-// documents folder is touched.
+// ripwell-cli keeping a documents folder in step with a library, on this
+// machine's disk and on sticks: real FAT32 and exFAT file systems mounted with
+// FUSE in the test, with real runs. Whatever the order of songs, names,
+// moves and deletions, every song keeps its own file, every file holds its
+// song's audio whole, and nothing outside the documents folder is touched.
 #include "platform/foundation/TemporaryFiles.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/Stick.h"
@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <memory>
@@ -90,7 +91,7 @@ protected:
 
     Result convert(const QStringList& more = {}) const
     {
-        return cli(QStringList{"--library", library.path(), "--documents", docs, "--yes"} + more);
+        return cli(QStringList{"--library", root.isEmpty() ? library.path() : root, "--documents", docs, "--yes"} + more);
     }
 
     // The converted songs under the documents folder, relative to it.
@@ -131,6 +132,7 @@ protected:
     std::unique_ptr<Stick> stick;
     TempDir disk, library, outside;
     QString docs;
+    QString root; // the library's top when it is not `library` itself
 };
 
 INSTANTIATE_TEST_SUITE_P(Places, Destinations, ::testing::Values(Place::Disk, Place::Fat32, Place::Exfat), placeName);
@@ -320,6 +322,197 @@ TEST_P(OnDisk, ARecordThatCannotBeWrittenStopsTheRunAndUsersFilesStay)
     EXPECT_EQ(outputs(), QStringList{"Artist/Album/Title.mp3"});
     for (const QString& f : users)
         EXPECT_EQ(readFile(docs + '/' + f), "mine") << f.toStdString();
+}
+
+// Every file under `folder` with its bytes and time, the hidden ones too.
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        const QFileInfo info(f);
+        files.insert(QDir(folder).relativeFilePath(f),
+                     (info.isDir() ? QByteArray("folder") : readFile(f)) + ' ' +
+                         QByteArray::number(info.lastModified().toMSecsSinceEpoch()));
+    }
+    return files;
+}
+
+// A library moved, copied without its times, a song moved and renamed in it,
+// the same song twice: no song is converted again and none gets a second file;
+// a song changed after all that is converted again into its own file.
+TEST_P(OnDisk, SongsAreKnownByWhatTheyAreWhereverTheyLie)
+{
+    root = library.file("Music");
+    const QStringList songs{addSong("Music/A/one.mp3", "Artist", "Album", "One", 1),
+                            addSong("Music/A/two.m4a", "Artist", "Album", "Two", 2, songgen::Format::Aac),
+                            addSong("Music/B/three.wav", "Other", "Live", "Three", 3, songgen::Format::WavId3)};
+    ASSERT_TRUE(QFile::copy(songs[0], library.file("Music/B/one again.mp3")));
+    const Result first = convert();
+    ASSERT_TRUE(first.out.contains("Converted: 4, up to date: 0")) << first.out.toStdString();
+    const QStringList made = outputs();
+    EXPECT_EQ(made, (QStringList{"Artist/Album/One (2).mp3", "Artist/Album/One.mp3", "Artist/Album/Two.m4a",
+                                 "Other/Live/Three.wav"}));
+
+    const auto expectUpToDate = [&](const char* step) {
+        SCOPED_TRACE(step);
+        const Result r = convert();
+        EXPECT_TRUE(r.out.contains("Converted: 0, up to date: 4")) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_EQ(outputs(), made);
+    };
+    ASSERT_TRUE(QDir().rename(library.file("Music"), library.file("Moved")));
+    root = library.file("Moved");
+    expectUpToDate("the library moved");
+    EXPECT_FALSE(readFile(docs + "/.ripwell-record").contains(library.path().toUtf8())) << "places, not paths";
+
+    ASSERT_EQ(QProcess::execute("cp", {"-r", library.file("Moved"), library.file("Copied")}), 0);
+    root = library.file("Copied");
+    expectUpToDate("copied without its times");
+
+    ASSERT_TRUE(QDir().mkpath(root + "/C/D"));
+    ASSERT_TRUE(QDir().rename(root + "/A/two.m4a", root + "/C/D/zwei.m4a"));
+    expectUpToDate("a song moved and renamed");
+
+    // Changed: its tags (and so its bytes) are others now.
+    ASSERT_TRUE(songgen::writeSong({root + "/C/D/zwei.m4a", songgen::Format::Aac, "Artist", "Album", "Two", 1, false}, 9,
+                                   1.0, 128000, nullptr));
+    const Result changed = convert();
+    EXPECT_TRUE(changed.out.contains("Converted: 1, up to date: 3")) << changed.out.toStdString();
+    EXPECT_EQ(outputs(), made);
+    EXPECT_EQ(audioOf(docs + "/Artist/Album/Two.m4a"), audioOf(root + "/C/D/zwei.m4a"));
+}
+
+// --prune takes away exactly the files of songs that are gone, and the folders
+// this leaves empty that Ripwell made; a filter narrows it; a library that
+// is missing or empty (a disk not mounted) stops it before anything goes.
+TEST_P(OnDisk, PruneRemovesExactlyTheFilesOfGoneSongs)
+{
+    const QString one = addSong("1.mp3", "Artist", "Album", "One", 1);
+    const QString two = addSong("2.mp3", "Artist", "Album", "Two", 2);
+    const QString three = addSong("3.mp3", "Solo", "Single", "Three", 3);
+    const QString four = addSong("4.mp3", "Keep", "Album", "Four", 4);
+    ASSERT_TRUE(convert().out.contains("Converted: 4,"));
+    ASSERT_TRUE(testsupport::writeFile(docs + "/Artist/Album/mine.mp3", "the user's own"));
+    ASSERT_TRUE(testsupport::writeFile(docs + "/Keep/Album/notes.txt", "the user's own"));
+
+    for (const QString& gone : {two, three, four})
+        ASSERT_TRUE(QFile::remove(gone));
+    for (const QString& missing : {library.file("nothing"), disk.file("empty")}) {
+        QDir().mkpath(disk.file("empty"));
+        const Result refused = cli({"--library", missing, "--documents", docs, "--yes", "--prune"});
+        EXPECT_EQ(refused.exitCode, 2) << refused.out.toStdString();
+        EXPECT_EQ(outputs().size(), 6) << "nothing removed";
+    }
+    const Result filtered = convert({"--prune", "Solo"});
+    EXPECT_EQ(filtered.exitCode, 0) << filtered.err.toStdString();
+    EXPECT_TRUE(filtered.out.contains("Removed: 1 (")) << filtered.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(docs + "/Solo")) << "its folders, made by Ripwell and empty now, went too";
+    EXPECT_TRUE(QFileInfo::exists(docs + "/Artist/Album/Two.mp3")) << "not selected by the filter";
+
+    const Result all = convert({"--prune"});
+    EXPECT_TRUE(all.out.contains("Removed: 2 (")) << all.out.toStdString();
+    EXPECT_EQ(outputs(), (QStringList{"Artist/Album/One.mp3", "Artist/Album/mine.mp3", "Keep/Album/notes.txt"}));
+    EXPECT_EQ(audioOf(docs + "/Artist/Album/One.mp3"), audioOf(one));
+    EXPECT_TRUE(convert({"--prune"}).out.contains("Removed: 0 ("));
+}
+
+// --dry-run says, song by song, what a run would do, and changes nothing: the
+// documents folder is the same byte for byte, its hidden files included, and
+// one that is not there is not made.
+TEST_P(OnDisk, DryRunSaysWhatARunWouldDoAndWritesNothing)
+{
+    addSong("1.mp3", "Artist", "Album", "Same", 1);
+    const Result none = convert({"--dry-run"});
+    EXPECT_TRUE(none.out.contains("convert\tArtist/Album/Same.mp3\t1.mp3\n")) << none.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(docs));
+    const QString changed = addSong("2.mp3", "Artist", "Album", "Changed", 2);
+    const QString gone = addSong("3.mp3", "Artist", "Album", "Gone", 3);
+    addSong("5.m4p", "Artist", "Album", "Locked", 5, songgen::Format::Protected);
+    ASSERT_TRUE(convert().out.contains("Converted: 3,"));
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_TRUE(songgen::writeSong({changed, songgen::Format::Mp3Cbr, "Artist", "Album", "Changed", 1, false}, 7, 1.0,
+                                   128000, nullptr));
+    addSong("4.mp3", "Artist", "Album", "New", 4);
+
+    const QMap<QString, QByteArray> before = snapshot(docs);
+    const Result plan = convert({"--dry-run", "--prune"});
+    EXPECT_EQ(plan.exitCode, 0) << plan.err.toStdString();
+    EXPECT_EQ(snapshot(docs), before);
+    for (const char* line : {"up to date\tArtist/Album/Same.mp3\t1.mp3\n", "convert again\tArtist/Album/Changed.mp3\t2.mp3\n",
+                             "convert\tArtist/Album/New.mp3\t4.mp3\n", "left out (protected)\t-\t5.m4p\n",
+                             "remove\tArtist/Album/Gone.mp3\t-\n",
+                             "Would convert: 1, convert again: 1, up to date: 1, remove: 1, leave out: 1 (protected 1"})
+        EXPECT_TRUE(plan.out.contains(line)) << line << "\n" << plan.out.toStdString();
+
+    // What it said is what a run does.
+    const Result run = convert({"--prune"});
+    EXPECT_TRUE(run.out.contains("Converted: 2, up to date: 1")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("Removed: 1 (")) << run.out.toStdString();
+}
+
+// A record written by the version before (absolute paths, no content key) is
+// read: nothing is converted again, nothing doubled, and it is written anew
+// in the present form. A moved library is found in it by size and time.
+TEST_P(OnDisk, ARecordOfTheEarlierFormIsReadAndWrittenAnew)
+{
+    root = library.file("Music");
+    const QStringList songs{addSong("Music/1.mp3", "Artist", "Album", "One", 1),
+                            addSong("Music/2.flac", "Artist", "Album", "Two", 2, songgen::Format::Flac)};
+    ASSERT_TRUE(convert().out.contains("Converted: 2,"));
+    // The same record as the earlier version wrote it.
+    QByteArray earlier = "ripwell-record 1\n";
+    for (const QByteArray& line : readFile(docs + "/.ripwell-record").split('\n')) {
+        const QList<QByteArray> f = line.split('\t');
+        if (f.size() == 7 && !f[0].endsWith('/'))
+            earlier += f[0] + '\t' + root.toUtf8() + '/' + f[1] + '\t' + f[2] + '\t' + f[3] + '\t' + f[5] + '\t' + f[6] + '\n';
+    }
+    ASSERT_TRUE(testsupport::writeFile(docs + "/.ripwell-record", earlier));
+    const QByteArray earlierRecord = earlier;
+    const Result r = convert();
+    EXPECT_TRUE(r.out.contains("Converted: 0, up to date: 2")) << r.out.toStdString();
+    EXPECT_TRUE(readFile(docs + "/.ripwell-record").startsWith("ripwell-record 2\n"));
+
+    ASSERT_TRUE(testsupport::writeFile(docs + "/.ripwell-record", earlierRecord));
+    ASSERT_TRUE(QDir().rename(root, library.file("Elsewhere")));
+    root = library.file("Elsewhere");
+    const Result moved = convert();
+    EXPECT_TRUE(moved.out.contains("Converted: 0, up to date: 2")) << moved.out.toStdString();
+    EXPECT_EQ(outputs(), (QStringList{"Artist/Album/One.mp3", "Artist/Album/Two.flac"}));
+}
+
+// A record someone made up names files outside the documents folder, through
+// a link, the record itself, error.log and a file of the user's: --prune
+// removes none of them.
+TEST_P(OnDisk, AHostileRecordMakesPruneRemoveNothingItDidNotMake)
+{
+    addSong("1.mp3", "Artist", "Album", "One", 1);
+    ASSERT_TRUE(convert().out.contains("Converted: 1,"));
+    ASSERT_TRUE(testsupport::writeFile(outside.file("song.mp3"), "outside"));
+    ASSERT_TRUE(QFile::link(outside.path(), docs + "/Out"));
+    ASSERT_TRUE(testsupport::writeFile(docs + "/error.log", "a log"));
+    ASSERT_TRUE(testsupport::writeFile(docs + "/Artist/Album/mine.mp3", "the user's own"));
+    const auto stampOf = [](const QString& path) {
+        const QFileInfo info(path);
+        return QByteArray::number(info.size()) + '\t' +
+               QByteArray::number(info.lastModified().toMSecsSinceEpoch() * 1000000);
+    };
+    QByteArray record = readFile(docs + "/.ripwell-record");
+    for (const QString& target : {QDir(docs).relativeFilePath(outside.file("song.mp3")),
+                                  QStringLiteral("Out/song.mp3"), QStringLiteral(".ripwell-record"),
+                                  QStringLiteral("error.log"), QStringLiteral("Artist/Album/mine.mp3")}) {
+        const QString onDisk = target.startsWith("..") ? outside.file("song.mp3") : docs + '/' + target;
+        record += target.toUtf8() + "\tgone/song.mp3\t1\t1\t0123456789abcdef0123456789abcdef\t" +
+                  (target == "Artist/Album/mine.mp3" ? QByteArray("5\t5") : stampOf(onDisk)) + '\n';
+    }
+    ASSERT_TRUE(testsupport::writeFile(docs + "/.ripwell-record", record));
+    const Result r = convert({"--prune"});
+    EXPECT_TRUE(r.out.contains("Removed: 0 (")) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(readFile(outside.file("song.mp3")), "outside");
+    EXPECT_EQ(readFile(docs + "/error.log"), "a log");
+    EXPECT_EQ(readFile(docs + "/Artist/Album/mine.mp3"), "the user's own");
+    EXPECT_TRUE(readFile(docs + "/.ripwell-record").startsWith("ripwell-record 2\n"));
+    ASSERT_TRUE(QFile::remove(outside.file("song.mp3")));
 }
 
 } // namespace
