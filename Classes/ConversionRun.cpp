@@ -367,7 +367,7 @@ void ConversionRun::endRun()
     if (failedItemCount_ > 0)
         writeErrorLog();
     QString recordProblem;
-    if (lock_ && !record_.compact(&recordProblem))
+    if (lock_ && !record_.finishRun(&recordProblem))
         applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
     lock_.reset();
     if (display_)

@@ -216,11 +216,13 @@ bool OutputRecord::follow(const QString& output, const SongIdentity& song)
     const auto it = entries_.constFind(destination::comparable(output));
     if (it == entries_.constEnd())
         return false;
+    if (song.place() == it->place && song.stamp() == it->songStamp)
+        return true; // nothing new, and the song's content not read for it
     Entry entry = entryFor(it->output, song, it->outputStamp);
-    if (entry.place == it->place && entry.songStamp == it->songStamp && entry.key == it->key)
-        return true; // nothing new
     set(entry);
-    return append(entry);
+    // Only a memory of where the song is now: lost, it costs a look at the
+    // song's content next time. The next line put on the disk takes it along.
+    return append(entry, false);
 }
 
 bool OutputRecord::madeFolder(const QString& relative)
@@ -230,7 +232,7 @@ bool OutputRecord::madeFolder(const QString& relative)
     return append(entry);
 }
 
-bool OutputRecord::RunFile::append(const QByteArray& line)
+bool OutputRecord::RunFile::append(const QByteArray& line, bool sync)
 {
     // One write of one line at the end: written whole, or (a full disk) in
     // part, and a part without its newline is passed over when read. It is
@@ -238,16 +240,20 @@ bool OutputRecord::RunFile::append(const QByteArray& line)
     // holds what the run did.
     const std::lock_guard lock(mutex_);
     const bool written = fd_ && ::pwrite(fd_.get(), line.constData(), static_cast<std::size_t>(line.size()), end_) == line.size() &&
-                         ::fdatasync(fd_.get()) == 0;
+                         (!sync || ::fdatasync(fd_.get()) == 0);
     if (written)
         end_ += line.size();
-    return written;
+    // The file is made without a flush (a run that notes nothing costs no
+    // wait); its first line on the disk takes its name there too.
+    if (written && sync && !nameOnDisk_)
+        nameOnDisk_ = tempfiles::syncFolder(folder_);
+    return written && (!sync || nameOnDisk_);
 }
 
-bool OutputRecord::append(const Entry& entry)
+bool OutputRecord::append(const Entry& entry, bool sync)
 {
     fileIsCompact_ = false;
-    const bool written = runFile_ && runFile_->append(lineFor(entry));
+    const bool written = runFile_ && runFile_->append(lineFor(entry), sync);
     if (!written)
         applog::debug("conversionLoop", QStringLiteral("Could not note %1 in %2").arg(entry.output, runFileName()));
     return written;
@@ -317,15 +323,15 @@ bool OutputRecord::prepareForRun(QString* why)
         if (!problem.isEmpty())
             break;
     }
-    // Written anew; then the run's lines go into a file of their own, made
-    // here and kept open.
-    fileIsCompact_ = false;
+    // What a killed run noted is folded in; then the run's lines go into a
+    // file of their own, made here and kept open.
     if (problem.isEmpty() && compact(&problem)) {
         const QByteArray run = path::native(path::appendingComponent(documentsDirectory_, runFileName()));
+        ::unlink(run.constData()); // a killed run's, empty (its lines would have made the record not compact)
         auto runFile = std::make_shared<RunFile>();
+        runFile->folder_ = documentsDirectory_;
         runFile->fd_.reset(::open(run.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (!runFile->fd_ || !fileio::writeFully(runFile->fd_.get(), kHeader.constData(), std::size_t(kHeader.size())) ||
-            ::fdatasync(runFile->fd_.get()) != 0 || !tempfiles::syncFolder(documentsDirectory_)) {
+        if (!runFile->fd_ || !fileio::writeFully(runFile->fd_.get(), kHeader.constData(), std::size_t(kHeader.size()))) {
             problem = QStringLiteral("%1: %2").arg(runFileName(), QString::fromLocal8Bit(std::strerror(errno)));
         } else {
             runFile->end_ = kHeader.size();
@@ -335,6 +341,17 @@ bool OutputRecord::prepareForRun(QString* why)
     if (why)
         *why = problem;
     return problem.isEmpty();
+}
+
+bool OutputRecord::finishRun(QString* why)
+{
+    if (!fileIsCompact_)
+        return compact(why);
+    if (runFile_) {
+        runFile_.reset();
+        ::unlink(path::native(path::appendingComponent(documentsDirectory_, runFileName())).constData());
+    }
+    return true;
 }
 
 QSet<QString> OutputRecord::outputFolders() const

@@ -94,11 +94,14 @@ public:
     bool isUpToDate(const QString& output, const SongIdentity& song) const;
 
     // Whether the record can be kept up to date by a run: it is a file this
-    // process may write (or there is none yet), a whole rewrite can be put in
-    // place and the run's lines can be noted. When not, `why` says what is in
-    // the way. Writes the file anew (see compact()) and starts the file of the
-    // run's lines.
+    // process may write (or there is none yet), the lines of a killed run can
+    // be folded in and the run's lines can be noted. When not, `why` says what
+    // is in the way. Writes the file anew when it holds more than it should
+    // (see compact()), and starts the file of the run's lines.
     bool prepareForRun(QString* why);
+    // The end of a run: its lines folded into the record (compact()), or,
+    // when it noted none, their file taken away.
+    bool finishRun(QString* why);
 
     // The file of a run's lines, from prepareForRun() to the next compact().
     // An import notes its output there from the export service's thread,
@@ -106,14 +109,17 @@ public:
     // so that no output is ever in place without the record's word for it.
     class RunFile {
     public:
-        // Appends `line` and puts it on the disk; false when it could not.
-        bool append(const QByteArray& line);
+        // Appends `line` and (unless not `sync`) puts it on the disk; false
+        // when it could not.
+        bool append(const QByteArray& line, bool sync = true);
 
     private:
         friend class OutputRecord;
         std::mutex mutex_;
         FileDescriptor fd_;
         qint64 end_ = 0;
+        QString folder_;          // the documents folder, which holds it
+        bool nameOnDisk_ = false; // its name put on the disk, with its first line
     };
     std::shared_ptr<RunFile> runFile() const { return runFile_; }
 
@@ -181,7 +187,7 @@ private:
     qsizetype read(const QByteArray& text, bool* whole);
     void set(const Entry& entry);
     void forget(const QString& key);
-    bool append(const Entry& entry);
+    bool append(const Entry& entry, bool sync = true);
     bool isKept(const Entry& entry) const;
     bool stampsMatch(const FileStamp& onDisk, const FileStamp& noted) const;
     // The comparable forms of the outputs that are `song`'s: those of its

@@ -4,16 +4,40 @@
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/PathString.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Opens `relative` below `top` in one call that refuses every symbolic link
+// on the way and every way out (openat2, Linux 5.6): what the walk level by
+// level does, at a third of the calls. -1 with errno as the kernel says;
+// -2 where the kernel has no openat2 (the walk is taken then).
+int openBeneath(int top, const QByteArray& relative, int flags)
+{
+    static std::atomic<bool> unavailable{false};
+    if (unavailable.load(std::memory_order_relaxed))
+        return -2;
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(flags);
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+    const long fd = ::syscall(SYS_openat2, top, relative.constData(), &how, sizeof how);
+    if (fd < 0 && (errno == ENOSYS || errno == E2BIG || errno == EPERM)) {
+        unavailable.store(true, std::memory_order_relaxed);
+        return -2;
+    }
+    return static_cast<int>(fd);
+}
 
 FileStamp stampFrom(const struct stat& info)
 {
@@ -99,6 +123,16 @@ FileDescriptor FolderWalk::openFolder(const QString& relative, bool create, QStr
     };
     if (!isOpen())
         return finish(fail({}, EBADF));
+    // Where names are spelled as they are given, a folder that is there opens
+    // in one call; the walk below makes what is missing, finds other
+    // spellings and says what is in the way.
+    if (!caseInsensitive_ && !levels.isEmpty()) {
+        const int fd = openBeneath(top_->get(), path::native(levels.join(u'/')), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            at = levels.join(u'/');
+            return finish(FileDescriptor(fd));
+        }
+    }
     FileDescriptor folder(::openat(top_->get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder)
         return finish(fail({}, errno));
@@ -150,15 +184,29 @@ FileDescriptor FolderWalk::openFolder(const QString& relative, bool create, QStr
 FolderWalk::Found FolderWalk::find(const QString& relative) const
 {
     Found found;
+    if (const int fd = isOpen() ? openBeneath(top_->get(), path::native(relative), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -2;
+        fd != -2) {
+        // A link at the end is opened as itself; one on the way, or a file
+        // in the way, is refused.
+        const FileDescriptor opened(fd);
+        struct stat info {};
+        if (!opened || ::fstat(opened.get(), &info) != 0) {
+            found.kind = errno == ENOENT ? Kind::Nothing : Kind::Unreachable;
+            return found;
+        }
+        found.kind = S_ISREG(info.st_mode) ? Kind::File : S_ISDIR(info.st_mode) ? Kind::Folder
+                                                         : S_ISLNK(info.st_mode) ? Kind::Link
+                                                                                 : Kind::Other;
+        found.stamp = stampFrom(info);
+        return found;
+    }
     int error = 0;
-    const FileDescriptor folder = openFolder(path::deletingLastComponent(relative), false, &found.spelled, nullptr,
-                                             nullptr, &error);
+    const FileDescriptor folder = openFolder(path::deletingLastComponent(relative), false, nullptr, nullptr, nullptr, &error);
     if (!folder) {
         found.kind = error == ENOENT ? Kind::Nothing : Kind::Unreachable;
         return found;
     }
     const QString name = path::lastComponent(relative);
-    found.spelled = path::appendingComponent(found.spelled, name);
     struct stat info {};
     if (::fstatat(folder.get(), path::native(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         found.kind = errno == ENOENT ? Kind::Nothing : Kind::Unreachable;

@@ -35,8 +35,7 @@ public:
     enum class Kind { Nothing, File, Folder, Link, Other, Unreachable };
     struct Found {
         Kind kind = Kind::Nothing;
-        FileStamp stamp;  // of a file
-        QString spelled;  // the path as it is on disk, relative to the top
+        FileStamp stamp; // of a file
     };
 
     // Opens `top` (following a link there). isOpen() says whether it could.

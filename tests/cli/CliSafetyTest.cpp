@@ -451,8 +451,10 @@ TEST_F(CliSafety, OnlyWhatChangedIsRedone)
     const QStringList deleted = outputs.filter(songs->at(6).title);
     ASSERT_EQ(deleted.size(), 1);
     ASSERT_TRUE(QFile::remove(docs.file(deleted.front())));
+    // The retagged song and the one whose file went are converted again; the
+    // touched one is the same song still (its content tells), up to date.
     const Result changed = cli(args);
-    EXPECT_TRUE(changed.out.contains("Converted: 3, up to date: 5,")) << changed.out.toStdString();
+    EXPECT_TRUE(changed.out.contains("Converted: 2, up to date: 6,")) << changed.out.toStdString();
     EXPECT_EQ(outputsUnder(docs.path()), outputs) << "each song into its own file again";
     expectWholeOutputs();
 
