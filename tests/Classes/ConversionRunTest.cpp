@@ -374,11 +374,11 @@ TEST_F(Run, AFolderHeldByAnotherProcessRefusesTheRun)
 
 TEST_F(Run, LeftoversOfAKilledRunGoAtTheStart)
 {
-    // A process that has ended: its id names no running process.
-    QProcess ended;
-    ended.start("true");
-    ASSERT_TRUE(ended.waitForFinished());
-    const qint64 deadPid = ended.processId() ? ended.processId() : 999999;
+    // Names of the older form carry a process id; which process does not
+    // matter: the lock says whose temporaries are in use. (No QProcess here:
+    // its pipes, opened and closed inside Qt where ThreadSanitizer cannot see,
+    // leave it taking the run's record file for one of them.)
+    const qint64 deadPid = 4194305;
     ASSERT_TRUE(QDir().mkpath(docs.file("Other/Album")));
     const QString stale = docs.file(QStringLiteral("Other/Album/.ripwell-tmp-%1-7.mov").arg(deadPid));
     const QString staleTop = docs.file(QStringLiteral(".ripwell-tmp-%1-8.log").arg(deadPid));
