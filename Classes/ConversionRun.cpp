@@ -47,11 +47,12 @@ struct ConversionRun::ItemContext {
     QString title; // null when the item has none
     std::uint32_t index = 0;
     QStringList createdFolders; // made for this item's output, deepest first
-    QString folderFailure;      // why its folder could not be made
+    std::optional<Error> folderFailure; // why its folder could not be made
 };
 
-ConversionRun::ConversionRun(ConversionDisplay* display, QObject* parent)
-    : QObject(parent), display_(display), self_(std::make_shared<ConversionRun*>(this))
+ConversionRun::ConversionRun(std::shared_ptr<const medialibrary::Library> library, ConversionDisplay* display,
+                             QObject* parent)
+    : QObject(parent), library_(std::move(library)), display_(display), self_(std::make_shared<ConversionRun*>(this))
 {
 }
 
@@ -64,9 +65,9 @@ ConversionRun::~ConversionRun()
 
 QString ItemOutcome::reason() const
 {
-    if (!folderFailure.isEmpty())
-        return folderFailure;
-    return error ? error->localizedDescription() : QString();
+    if (!error)
+        return {};
+    return error->kind() == Error::Kind::FolderNotMade ? error->detail() : error->localizedDescription();
 }
 
 float ConversionRun::batchFraction(std::uint32_t index, float itemFraction, qsizetype count)
@@ -167,18 +168,21 @@ bool ConversionRun::startItem()
     context.outputURL = Url::fileURLWithPath(path::appendingComponent(documentsDirectory_, context.output));
     if (skipsUpToDate_ && record_.isUpToDate(context.output, source, context.sourceStamp)) {
         if (display_)
-            display_->itemEnded(context.index, {ItemResult::UpToDate, nullptr, {}});
+            display_->itemEnded(context.index, {ItemResult::UpToDate, std::nullopt});
         return false;
     }
 
     // The import's own error would only say that the file is missing.
-    if (!makeOutputFolder(documentsDirectory_, context.output, &context.folderFailure, &context.createdFolders))
-        applog::error(kLoopOp, context.folderFailure);
+    QString folderFailure;
+    if (!makeOutputFolder(documentsDirectory_, context.output, &folderFailure, &context.createdFolders)) {
+        applog::error(kLoopOp, folderFailure);
+        context.folderFailure = Error(Error::Kind::FolderNotMade, QStringLiteral("makeOutputFolder"), folderFailure);
+    }
     currentItemURL_ = context.outputURL;
     applog::debug(kLoopOp, QStringLiteral("Converting <%1> to <%2>")
                                .arg(assetURL.absoluteString(), context.outputURL.absoluteString()));
 
-    auto worker = MediaImport::create();
+    auto worker = MediaImport::create(library_);
     // Only this song's own output is replaced; any other name is taken only
     // while it is free.
     worker->setReplacesExistingFile(record_.isOutputOf(context.output, source));
@@ -193,7 +197,7 @@ bool ConversionRun::startItem()
         // On the export service's thread: the final status can be read only
         // now. Everything else happens on the main thread.
         const AVAssetExportSessionStatus status = done->status();
-        std::shared_ptr<const ExportError> error = done->error();
+        std::optional<Error> error = done->error();
         timing::onMainThread(nullptr, [weakSelf, context, status, error = std::move(error)] {
             const auto self = weakSelf.lock();
             if (self && *self)
@@ -228,13 +232,13 @@ void ConversionRun::progressTimer(timing::Timer* timer, const std::shared_ptr<Me
 }
 
 void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessionStatus status,
-                                  std::shared_ptr<const ExportError> error)
+                                  std::optional<Error> error)
 {
     currentImport_.reset();
     if (currentTimer_)
         currentTimer_->invalidate();
 
-    ItemOutcome outcome{ItemResult::Failed, nullptr, {}};
+    ItemOutcome outcome{ItemResult::Failed, std::nullopt};
     const QString outputPath = context.outputURL.path();
     if (status == AVAssetExportSessionStatusCompleted) {
         outcome.result = ItemResult::Converted;
@@ -258,18 +262,23 @@ void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessi
         }
         failedMediaItems_.push_back(context.item);
         ++failedItemCount_;
-        outcome.error = std::move(error);
-        outcome.folderFailure = context.folderFailure;
-        // A song whose file has become copy-protected since it was listed
-        // fails for that, whatever the export made of it.
-        if (!outcome.folderFailure.isEmpty()) {
-            failureReasons_.push_back(outcome.folderFailure);
+        // Why: the folder that could not be made (the import's own error
+        // would only say that the file is missing), or the copy protection
+        // the song's file shows now (whatever the export made of it), else
+        // the import's error.
+        if (context.folderFailure) {
+            outcome.error = context.folderFailure;
         } else if (medialibrary::tagreading::readFile(context.item.filePath()).isProtected) {
             ++protectedFailureCount_;
-            failureReasons_.push_back(L("the song is copy-protected"));
+            outcome.error = Error(Error::Kind::Protected, QStringLiteral("readFile"),
+                                  QStringLiteral("the song's file is copy-protected"));
+        } else if (error) {
+            outcome.error = std::move(error);
         } else {
-            failureReasons_.push_back(outcome.error ? outcome.error->plainWords() : L("the conversion did not finish"));
+            outcome.error = Error(Error::Kind::Unfinished, QStringLiteral("importAsset"),
+                                  QStringLiteral("the import ended without a result"));
         }
+        failureReasons_.push_back(outcome.error->plainWords());
     }
     if (outcome.result != ItemResult::Converted) {
         // Folders made for this item alone and still empty go with it, so a

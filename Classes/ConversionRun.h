@@ -14,7 +14,9 @@
 #include "Classes/OutputRecord.h"
 #include "Classes/SelectionMap.h"
 #include "platform/export/AVAssetExportSession.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Url.h"
+#include "platform/library/Library.h"
 #include "platform/library/MediaItem.h"
 
 #include <QObject>
@@ -43,14 +45,14 @@ enum class ItemResult {
 // How one item of a run ended, and why.
 struct ItemOutcome {
     ItemResult result = ItemResult::Converted;
-    // For a failed item: the import's error, when it failed there ...
-    std::shared_ptr<const ExportError> error;
-    // ... and the run's own reason, when the item's folder could not be made
-    // (a sentence that names the folder and the cause).
-    QString folderFailure;
+    // For a failed item, why: the import's error as it came, or the run's
+    // own when the item's folder could not be made (of kind FolderNotMade, a
+    // sentence that names the folder and the cause) or its song's file has
+    // become copy-protected. Nothing for an item that did not fail.
+    std::optional<Error> error;
 
-    // The cause in one line: the folder's, else the import's; empty when the
-    // item did not fail or no cause is known.
+    // The cause in one line: the folder's sentence, else the failing call and
+    // its detail; empty for an item that did not fail.
     QString reason() const;
 };
 
@@ -84,7 +86,9 @@ public:
     static constexpr const char* kLogOperation = "conversionLoop";
     static constexpr double kProgressInterval = 0.1; // seconds
 
-    explicit ConversionRun(ConversionDisplay* display = nullptr, QObject* parent = nullptr);
+    // A run over songs of `library` (nothing: file URLs only), shown on `display`.
+    explicit ConversionRun(std::shared_ptr<const medialibrary::Library> library, ConversionDisplay* display = nullptr,
+                           QObject* parent = nullptr);
     ~ConversionRun() override;
 
     // Starts the run over `map`. Once per run; returns as soon as the first
@@ -152,11 +156,11 @@ private:
     void conversionLoop();
     bool startItem();
     void progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker);
-    void itemCompleted(const ItemContext& item, AVAssetExportSessionStatus status,
-                       std::shared_ptr<const ExportError> error);
+    void itemCompleted(const ItemContext& item, AVAssetExportSessionStatus status, std::optional<Error> error);
     void endRun();
     void writeErrorLog();
 
+    const std::shared_ptr<const medialibrary::Library> library_;
     ConversionDisplay* display_;
     // Lets completions that arrive after the run is gone find nothing to call.
     std::shared_ptr<ConversionRun*> self_;

@@ -205,9 +205,9 @@ std::shared_ptr<DocumentsLock> lockDocuments(const QString& folder, bool wait)
     return nullptr;
 }
 
-// Converts the selection into `documents`, holding `lock`; the exit status.
-int convert(const cli::Selection& selection, const QString& documents, std::shared_ptr<DocumentsLock> lock,
-            const cli::Options& options)
+// Converts the selection of `library` into `documents`, holding `lock`; the exit status.
+int convert(const std::shared_ptr<const medialibrary::MediaLibrary>& library, const cli::Selection& selection,
+            const QString& documents, std::shared_ptr<DocumentsLock> lock, const cli::Options& options)
 {
     cli::TerminalDisplay display(::isatty(STDERR_FILENO), options.verbose);
     // Lines logged on the export service's thread are drawn on the main
@@ -221,7 +221,7 @@ int convert(const cli::Selection& selection, const QString& documents, std::shar
     });
     applog::setStderrEnabled(false);
 
-    ConversionRun run(&display);
+    ConversionRun run(library, &display);
     run.setDocumentsDirectory(documents, std::move(lock));
     run.setSkipsUpToDate(!options.all);
     display.attach(&run);
@@ -296,7 +296,6 @@ int main(int argc, char** argv)
     const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents},
                                                           medialibrary::LibraryIndex::defaultPath(folders->library),
                                                           !options.rescan);
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
     const cli::Selection selection = cli::select(*library, folders->documents, options.filters);
     if (options.verbose && !options.list) {
         const QDir root(library->root());
@@ -318,5 +317,5 @@ int main(int argc, char** argv)
             printErr(L("Interrupted; nothing converted.") + u'\n');
         return cli::interrupted() ? kInterruptedStatus : 2;
     }
-    return convert(selection, folders->documents, std::move(lock), options);
+    return convert(library, selection, folders->documents, std::move(lock), options);
 }

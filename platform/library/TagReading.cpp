@@ -182,8 +182,8 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         return info;
     constexpr auto style = TagLib::AudioProperties::Fast;
 
-    switch (*info.format) {
-    case AudioFormat::Mp3: {
+    switch (formatInfo(*info.format).tagFile) {
+    case TagFile::Mpeg: {
         TagLib::MPEG::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -199,7 +199,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case AudioFormat::Mp4: {
+    case TagFile::Mp4: {
         TagLib::MP4::File f(stream, true, style);
         if (!f.isValid() || !f.audioProperties())
             return info;
@@ -213,7 +213,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Mp4;
         return info;
     }
-    case AudioFormat::Wave: {
+    case TagFile::RiffWave: {
         TagLib::RIFF::WAV::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -226,7 +226,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case AudioFormat::Aiff: {
+    case TagFile::RiffAiff: {
         TagLib::RIFF::AIFF::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -238,7 +238,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         }
         return info;
     }
-    case AudioFormat::Flac: {
+    case TagFile::Flac: {
         TagLib::FLAC::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -255,28 +255,22 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case AudioFormat::OggVorbis: {
+    case TagFile::OggVorbis: {
         TagLib::Ogg::Vorbis::File f(stream, true, style);
         if (f.isValid() && hasAudio(f.audioProperties()))
             readOgg(f, info);
         return info;
     }
-    case AudioFormat::Opus: {
+    case TagFile::OggOpus: {
         TagLib::Ogg::Opus::File f(stream, true, style);
         if (f.isValid() && hasAudio(f.audioProperties()))
             readOgg(f, info);
         return info;
     }
-    case AudioFormat::OggOther:
-    case AudioFormat::Wma:
-    case AudioFormat::Ape:
-    case AudioFormat::WavPack:
-    case AudioFormat::Musepack:
-    case AudioFormat::AacAdts:
+    case TagFile::Any:
         break;
     }
-    // A format Ripwell lists but does not convert, read by whatever TagLib
-    // knows of it: tags only, no pictures.
+    // A format read by whatever TagLib knows of it: tags only, no pictures.
     TagLib::FileRef ref(stream, true, style);
     if (ref.isNull() || !hasAudio(ref.audioProperties()))
         return info;
@@ -329,20 +323,21 @@ QByteArray frontCover(const QString& path, PictureSource source)
         return {};
     case PictureSource::Id3v2: {
         // Whichever container holds the ID3v2 tag.
-        switch (sniff(in, path).value_or(AudioFormat::AacAdts)) {
-        case AudioFormat::Mp3: {
+        const std::optional<AudioFormat> format = sniff(in, path);
+        switch (format ? formatInfo(*format).tagFile : TagFile::Any) {
+        case TagFile::Mpeg: {
             TagLib::MPEG::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
-        case AudioFormat::Wave: {
+        case TagFile::RiffWave: {
             TagLib::RIFF::WAV::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
-        case AudioFormat::Aiff: {
+        case TagFile::RiffAiff: {
             TagLib::RIFF::AIFF::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.tag()) : QByteArray();
         }
-        case AudioFormat::Flac: {
+        case TagFile::Flac: {
             TagLib::FLAC::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
@@ -363,7 +358,8 @@ QByteArray frontCover(const QString& path, PictureSource source)
     }
     case PictureSource::XiphComment: {
         // Vorbis and Opus alike: the comment is the stream's second packet.
-        if (sniff(in, path) == AudioFormat::Opus) {
+        const std::optional<AudioFormat> format = sniff(in, path);
+        if (format && formatInfo(*format).tagFile == TagFile::OggOpus) {
             TagLib::Ogg::Opus::File f(in, false);
             return f.isValid() && f.tag() ? flacCover(f.tag()->pictureList()) : QByteArray();
         }
