@@ -121,8 +121,9 @@ std::optional<Error> KeptCopy::copyWhole()
 }
 
 // Whether a song that keeps its container ends where it says it does: an
-// Ogg stream with its last page, a FLAC with the samples its STREAMINFO counts
-// (the last frames, found by a seek to the end, reach that far).
+// Ogg stream with its last page, a FLAC with the samples its STREAMINFO counts,
+// a WavPack with those its first block counts (the last frames, found by a
+// seek to the end, reach that far).
 std::optional<Error> KeptCopy::checkWhole()
 {
     switch (kept_.whole) {
@@ -142,10 +143,18 @@ std::optional<Error> KeptCopy::checkWhole()
     // The end of the audio: after a seek to the last frames; a song too
     // short to seek in is read again from its start, whole.
     std::int64_t end = AV_NOPTS_VALUE;
+    const QString beforeTheEnd = QStringLiteral(" before the end of the audio");
+    // A frame cut off by the file's end reads as an I/O error.
+    const auto readFailure = [&](AVFormatContext* ic, int err) {
+        if (err == AVERROR(EIO) && ic->pb && avio_feof(ic->pb))
+            return Error(Error::Kind::Truncated, QStringLiteral("av_read_frame"),
+                         ffmpegError("av_read_frame", err).detail() + beforeTheEnd, err);
+        return fail("av_read_frame", err);
+    };
     int err = avformat_seek_file(input_, audioIndex_, std::numeric_limits<std::int64_t>::min(), total, total, 0);
     if (err >= 0) {
         if ((err = readToEnd(input_, audioIndex_, &end)) < 0)
-            return fail("av_read_frame", err);
+            return readFailure(input_, err);
     } else {
         AVFormatContext* again = nullptr;
         if ((err = avformat_open_input(&again, path::native(job_.source).constData(),
@@ -153,11 +162,13 @@ std::optional<Error> KeptCopy::checkWhole()
             return fail("avformat_open_input", err);
         const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> owned(
             again, [](AVFormatContext* ic) { avformat_close_input(&ic); });
-        if ((err = avformat_find_stream_info(again, nullptr)) < 0 || (err = readToEnd(again, audioIndex_, &end)) < 0)
+        if ((err = avformat_find_stream_info(again, nullptr)) < 0)
             return fail("av_read_frame", err);
+        if ((err = readToEnd(again, audioIndex_, &end)) < 0)
+            return readFailure(again, err);
     }
     if (end == AV_NOPTS_VALUE || end < total)
-        return ffmpegError("av_read_frame", AVERROR_EOF, QStringLiteral(" before the end of the audio"));
+        return ffmpegError("av_read_frame", AVERROR_EOF, beforeTheEnd);
     return std::nullopt;
 }
 

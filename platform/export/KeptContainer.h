@@ -1,6 +1,6 @@
 #pragma once
 // Internal to the remux: the songs that keep their container (FLAC, Ogg
-// Vorbis, Opus). Such a song's file is already what a rewrap would
+// Vorbis, Opus, WavPack). Such a song's file is already what a rewrap would
 // write (its frames or packets, granule positions, tags and pictures), so once
 // it has shown itself whole it is copied as it is.
 

@@ -25,11 +25,11 @@ enum class AudioFormat : quint8 {
     Flac,
     OggVorbis,
     Opus,      // Opus in Ogg
+    WavPack,
     // Read so that they are listed and counted, never converted:
     OggOther,  // FLAC, Speex or another codec in Ogg
     Wma,
     Ape,       // Monkey's Audio
-    WavPack,
     Musepack,
     AacAdts,   // AAC without a container
 };
@@ -58,6 +58,7 @@ enum class TagFile : quint8 {
     Flac,      // Vorbis comment, ID3v2, ID3v1; PICTURE blocks, else an ID3v2 picture
     OggVorbis, // the comment header, the cover as METADATA_BLOCK_PICTURE
     OggOpus,   // the same in OpusTags
+    WavPack,   // an APEv2 tag, the cover in its "Cover Art (Front)" item
     Any,       // whatever TagLib makes of the file: tags only, no cover
 };
 

@@ -28,6 +28,7 @@ constexpr std::pair<PictureSource, const char*> kPictureSources[] = {
     {PictureSource::Mp4, "mp4"},
     {PictureSource::Flac, "flac"},
     {PictureSource::XiphComment, "xiph-comment"},
+    {PictureSource::ApeItem, "ape-item"},
 };
 constexpr std::pair<LeftOutReason, const char*> kLeftOutReasons[] = {
     {LeftOutReason::None, "none"},

@@ -26,6 +26,7 @@
 #include <taglib/oggpageheader.h>
 #include <taglib/opusfile.h>
 #include <taglib/vorbisfile.h>
+#include <taglib/wavpackfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
@@ -148,6 +149,31 @@ QByteArray flacCover(const TagLib::List<TagLib::FLAC::Picture*>& pictures)
     return first ? bytes(first->data()) : QByteArray();
 }
 
+// The front cover of an APE tag ("Cover Art (Front)", else the first other
+// cover item): the picture after the file name that leads its value.
+QByteArray apeCover(const TagLib::APE::Tag* tag)
+{
+    if (!tag)
+        return {};
+    const TagLib::APE::ItemListMap& items = tag->itemListMap();
+    const TagLib::APE::Item* chosen = nullptr;
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if (it->second.type() != TagLib::APE::Item::Binary || !it->first.upper().startsWith("COVER ART ("))
+            continue;
+        if (it->first.upper() == "COVER ART (FRONT)") {
+            chosen = &it->second;
+            break;
+        }
+        if (!chosen)
+            chosen = &it->second;
+    }
+    if (!chosen)
+        return {};
+    const TagLib::ByteVector value = chosen->binaryData();
+    const int nul = value.find('\0');
+    return nul < 0 ? QByteArray() : bytes(value.mid(static_cast<unsigned>(nul) + 1));
+}
+
 // Whether the Ogg file's last page is the last page of its stream.
 bool endsWhole(TagLib::Ogg::File& file)
 {
@@ -267,6 +293,20 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             readOgg(f, info);
         return info;
     }
+    case TagFile::WavPack: {
+        TagLib::WavPack::File f(stream, true, style);
+        if (!f.isValid() || !hasAudio(f.audioProperties()))
+            return info;
+        info.readable = true;
+        if (f.hasAPETag()) {
+            fillAbsent(f.APETag(), info);
+            if (!apeCover(f.APETag()).isEmpty())
+                info.pictureSource = PictureSource::ApeItem;
+        }
+        if (f.hasID3v1Tag())
+            fillAbsent(f.ID3v1Tag(), info);
+        return info;
+    }
     case TagFile::Any:
         break;
     }
@@ -365,6 +405,10 @@ QByteArray frontCover(const QString& path, PictureSource source)
         }
         TagLib::Ogg::Vorbis::File f(in, false);
         return f.isValid() && f.tag() ? flacCover(f.tag()->pictureList()) : QByteArray();
+    }
+    case PictureSource::ApeItem: {
+        TagLib::WavPack::File f(in, false);
+        return f.isValid() && f.hasAPETag() ? apeCover(f.APETag()) : QByteArray();
     }
     }
     return {};

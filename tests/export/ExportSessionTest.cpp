@@ -31,6 +31,7 @@ QString fileTypeOf(medialibrary::AudioFormat format)
 const QString kFlac = fileTypeOf(medialibrary::AudioFormat::Flac);
 const QString kOggVorbis = fileTypeOf(medialibrary::AudioFormat::OggVorbis);
 const QString kOpus = fileTypeOf(medialibrary::AudioFormat::Opus);
+const QString kWavPack = fileTypeOf(medialibrary::AudioFormat::WavPack);
 
 // One library of short generated songs for the whole file.
 class Library {
@@ -120,6 +121,7 @@ TEST(ExportSession, EachFormatKeepsTheSamplesTagsAndCover)
         {songgen::Format::Flac, &kFlac, "flac", "flac", true, true},
         {songgen::Format::OggVorbis, &kOggVorbis, "ogg", "ogg", true, true},
         {songgen::Format::Opus, &kOpus, "opus", "ogg", true, true},
+        {songgen::Format::WavPack, &kWavPack, "wv", "wv", true, true},
     };
     TempDir out;
     for (const Case& c : cases) {
@@ -226,6 +228,14 @@ TEST(ExportSession, BrokenSourcesFailWithAnErrorAndLeaveNoFile)
     ASSERT_TRUE(QFile::copy(lib.song(songgen::Format::WavId3), out.file("inner.wav")));
     testsupport::writeFile(script, "ffconcat version 1.0\nfile 'inner.wav'\n");
 
+    // A WavPack cut inside a block, and one cut after its first block (its tag
+    // gone with the rest): both end before the samples their header counts.
+    const QByteArray wavPack = testsupport::readFile(lib.song(songgen::Format::WavPack));
+    const QString cutInBlock = out.file("cut in block.wv");
+    const QString cutAfterBlock = out.file("cut after block.wv");
+    testsupport::writeFile(cutInBlock, wavPack.left(wavPack.size() * 2 / 5));
+    testsupport::writeFile(cutAfterBlock, wavPack.left(wavPack.indexOf("wvpk", 4)));
+
     const std::tuple<QString, const QString*, std::optional<Error::Kind>> cases[] = {
         {script, &AVFileTypeWAVE, std::nullopt},
         {lib.broken("Empty.mp3"), &AVFileTypeQuickTimeMovie, std::nullopt},
@@ -234,6 +244,8 @@ TEST(ExportSession, BrokenSourcesFailWithAnErrorAndLeaveNoFile)
         {lib.broken("Truncated.m4a"), &AVFileTypeAppleM4A, std::nullopt},
         {cutWav, &AVFileTypeWAVE, std::nullopt},
         {lib.song(songgen::Format::Mp3Cbr), &AVFileTypeAppleM4A, std::nullopt}, // MP3 does not go into M4A
+        {cutInBlock, &kWavPack, Error::Kind::Truncated},
+        {cutAfterBlock, &kWavPack, Error::Kind::Truncated},
     };
     for (const auto& [source, type, kind] : cases) {
         SCOPED_TRACE(source.toStdString());

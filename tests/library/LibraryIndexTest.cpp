@@ -241,7 +241,7 @@ TEST_F(LibraryIndexTest, EveryFormatPictureAndReasonReadsBackAsWritten)
 {
     const auto& formats = medialibrary::audioFormats();
     const PictureSource pictures[] = {PictureSource::None, PictureSource::Id3v2, PictureSource::Mp4,
-                                      PictureSource::Flac, PictureSource::XiphComment};
+                                      PictureSource::Flac, PictureSource::XiphComment, PictureSource::ApeItem};
     const LeftOutReason reasons[] = {LeftOutReason::None,       LeftOutReason::Protected, LeftOutReason::Unreadable,
                                      LeftOutReason::UnsupportedFormat, LeftOutReason::BrokenLink,
                                      LeftOutReason::LinkLoop,   LeftOutReason::NotAFile};

@@ -89,6 +89,7 @@ QString expectedExtension(Format f)
     case Format::Flac: return "flac";
     case Format::OggVorbis: return "ogg";
     case Format::Opus: return "opus";
+    case Format::WavPack: return "wv";
     case Format::Protected: return {};
     }
     return {};
