@@ -25,11 +25,11 @@ AudioPlayerHelper::AudioPlayerHelper() = default;
 
 AudioPlayerHelper::~AudioPlayerHelper() = default;
 
-void AudioPlayerHelper::playbackMediaItem(const Url& url)
+void AudioPlayerHelper::playbackMediaItem(const Url& url, const medialibrary::Library* library)
 {
     if (player_)
         player_->pause();
-    setPlayer(std::make_unique<playback::Player>(url));
+    setPlayer(std::make_unique<playback::Player>(url, library));
     player_->play();
 }
 

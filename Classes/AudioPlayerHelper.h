@@ -1,8 +1,8 @@
 #pragma once
 // The one audio player of the application. Every screen that plays sound goes
 // through it, so starting a playback ends the one before and two sounds never
-// overlap. It plays file URLs and the library's asset URLs (resolved to the
-// song's file by the music library). Nothing is reported: a URL that cannot be
+// overlap. It plays file URLs and a library's asset URLs (resolved to the
+// song's file by that library). Nothing is reported: a URL that cannot be
 // played leaves a silent player held until the next call.
 //
 //   AudioPlayerHelper::sharedInstance()->playbackMediaItem(url);
@@ -14,6 +14,9 @@
 
 #include <memory>
 
+namespace medialibrary {
+class Library;
+}
 namespace playback {
 class Player;
 }
@@ -26,8 +29,9 @@ public:
     // Puts the application's audio into the playback category; once per process.
     static void setupAudioSession();
 
-    // Ends the current playback and starts playing `url` with a new player.
-    void playbackMediaItem(const Url& url);
+    // Ends the current playback and starts playing `url` (a file URL, or an
+    // asset URL of `library`) with a new player.
+    void playbackMediaItem(const Url& url, const medialibrary::Library* library = nullptr);
     // Ends the current playback and releases the player.
     void stopPlayback();
 

@@ -12,8 +12,8 @@
 
 #include "ui_ChooseSongViewController.h"
 
-ChooseSongViewController::ChooseSongViewController(QObject* parent)
-    : ui::ViewController(parent), form_(std::make_unique<Ui::ChooseSongViewController>())
+ChooseSongViewController::ChooseSongViewController(std::shared_ptr<medialibrary::MusicFolder> library, QObject* parent)
+    : ui::ViewController(parent), form_(std::make_unique<Ui::ChooseSongViewController>()), library_(std::move(library))
 {
 }
 
@@ -152,7 +152,7 @@ void ChooseSongViewController::hideAllViews()
 void ChooseSongViewController::selectMedia(QObject*)
 {
     hideTrigger_ = 1;
-    auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio);
+    auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio, library_);
     picker->setDelegate(this);
     picker->setAllowsPickingMultipleItems(true);
     picker->setPrompt(L("Select media for extraction"));
@@ -203,7 +203,7 @@ void ChooseSongViewController::showSelection()
         setupImage(only, artworkView0());
         topLabel()->setText(only.artist().isNull() ? QString() : only.artist());
         bottomLabel()->setText(only.title().isNull() ? QString() : only.title());
-        AudioPlayerHelper::sharedInstance()->playbackMediaItem(only.assetURL());
+        AudioPlayerHelper::sharedInstance()->playbackMediaItem(only.assetURL(), library_.get());
         infoView()->setHidden(false);
         return;
     }
@@ -247,7 +247,7 @@ void ChooseSongViewController::alertView(ui::AlertView*, int clickedButtonAtInde
         return;
     AudioPlayerHelper::sharedInstance()->stopPlayback();
     hideTrigger_ = 1;
-    QPointer<CompletedWorkViewController> conversion = new CompletedWorkViewController;
+    QPointer<CompletedWorkViewController> conversion = new CompletedWorkViewController(library_);
     presentModalViewController(conversion, true);
     if (modalViewController() != conversion)
         return; // another screen is still on its way out: nothing is handed over

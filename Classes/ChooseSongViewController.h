@@ -19,6 +19,7 @@
 #include "Classes/SelectionMap.h"
 #include "platform/foundation/Timing.h"
 #include "platform/library/MediaPickerController.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/ViewController.h"
 
@@ -36,7 +37,9 @@ class ChooseSongViewController : public ui::ViewController,
                                  public ui::AlertViewDelegate {
     Q_OBJECT
 public:
-    explicit ChooseSongViewController(QObject* parent = nullptr);
+    // The main screen over `library`: its picker lists it, its conversions
+    // convert from it, its single pick plays from it.
+    explicit ChooseSongViewController(std::shared_ptr<medialibrary::MusicFolder> library, QObject* parent = nullptr);
     ~ChooseSongViewController() override;
 
     void viewDidLoad() override;
@@ -109,6 +112,7 @@ private:
     void showSelection();
 
     std::unique_ptr<Ui::ChooseSongViewController> form_;
+    const std::shared_ptr<medialibrary::MusicFolder> library_;
     std::unique_ptr<SelectionMap> mediaItems_;
     QPointer<timing::Timer> timer_;
     quint32 msgNbr_ = 1;

@@ -57,8 +57,9 @@ QString CompletedWorkViewController::conversionFailedText(std::uint32_t failed, 
     return message;
 }
 
-CompletedWorkViewController::CompletedWorkViewController(QObject* parent)
-    : ui::ViewController(parent), form_(std::make_unique<Ui::CompletedWorkViewController>()), run_(this)
+CompletedWorkViewController::CompletedWorkViewController(std::shared_ptr<const medialibrary::Library> library,
+                                                         QObject* parent)
+    : ui::ViewController(parent), form_(std::make_unique<Ui::CompletedWorkViewController>()), run_(std::move(library), this)
 {
 }
 

@@ -36,7 +36,8 @@ class CompletedWorkViewController : public ui::ViewController,
                                     public mail::MailComposeViewControllerDelegate {
     Q_OBJECT
 public:
-    explicit CompletedWorkViewController(QObject* parent = nullptr);
+    // A screen that converts songs of `library`.
+    explicit CompletedWorkViewController(std::shared_ptr<const medialibrary::Library> library, QObject* parent = nullptr);
     ~CompletedWorkViewController() override;
 
     // Starts the run over `map`; once per screen, after the screen has been presented.

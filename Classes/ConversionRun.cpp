@@ -48,15 +48,18 @@ struct ConversionRun::ItemContext {
     QString title; // null when the item has none
     std::uint32_t index = 0;
     QStringList createdFolders; // made for this item's output, deepest first
-    QString folderFailure;      // why it failed before its import: its folder, or the record
+    // Why it failed before its import: its folder could not be made, or the
+    // record could not be written.
+    std::optional<Error> folderFailure;
     std::shared_ptr<const FileDescriptor> folder; // the output's folder, opened without following links
     // What the import noted in the record just before the output took its
     // name (written on the export service's thread, read after the hop back).
     std::shared_ptr<FileStamp> noted = std::make_shared<FileStamp>();
 };
 
-ConversionRun::ConversionRun(ConversionDisplay* display, QObject* parent)
-    : QObject(parent), display_(display), self_(std::make_shared<ConversionRun*>(this))
+ConversionRun::ConversionRun(std::shared_ptr<const medialibrary::Library> library, ConversionDisplay* display,
+                             QObject* parent)
+    : QObject(parent), library_(std::move(library)), display_(display), self_(std::make_shared<ConversionRun*>(this))
 {
 }
 
@@ -69,9 +72,9 @@ ConversionRun::~ConversionRun()
 
 QString ItemOutcome::reason() const
 {
-    if (!folderFailure.isEmpty())
-        return folderFailure;
-    return error ? error->localizedDescription() : QString();
+    if (!error)
+        return {};
+    return error->kind() == Error::Kind::FolderNotMade ? error->detail() : error->localizedDescription();
 }
 
 float ConversionRun::batchFraction(std::uint32_t index, float itemFraction, qsizetype count)
@@ -111,8 +114,7 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     }
     // Holding the lock, this run is the folder's only writer: every temporary
     // file in a folder where runs write is a leftover of a run that was killed.
-    if (libraryRoot_.isEmpty())
-        libraryRoot_ = documents::musicLibraryRoot();
+    libraryRoot_ = library_ ? library_->root() : QString();
     record_ = OutputRecord::load(documentsDirectory_, libraryRoot_);
     QSet<QString> written = record_.outputFolders();
     written.insert(QString());
@@ -199,23 +201,25 @@ bool ConversionRun::startItem()
         // Found where it lies now, or as it is now: the record follows it.
         record_.follow(context.output, context.song);
         if (display_)
-            display_->itemEnded(context.index, {ItemResult::UpToDate, nullptr, {}});
+            display_->itemEnded(context.index, {ItemResult::UpToDate, std::nullopt});
         return false;
     }
 
     // Every folder on the way is opened without following a link: a link in
     // the way fails the song, and nothing is written through it.
     QStringList made;
+    QString folderFailure;
     auto folder = std::make_shared<const FileDescriptor>(walk_->openFolder(
-        path::deletingLastComponent(context.output), true, nullptr, &made, &context.folderFailure));
+        path::deletingLastComponent(context.output), true, nullptr, &made, &folderFailure));
     for (const QString& relative : made) {
         context.createdFolders.append(path::appendingComponent(documentsDirectory_, relative));
         record_.madeFolder(relative);
     }
     currentItemURL_ = context.outputURL;
     if (!*folder) {
-        applog::error(kLoopOp, context.folderFailure);
-        itemEnded(context, AVAssetExportSessionStatusFailed, nullptr);
+        applog::error(kLoopOp, folderFailure);
+        context.folderFailure = Error(Error::Kind::FolderNotMade, QStringLiteral("makeOutputFolder"), folderFailure);
+        itemEnded(context, AVAssetExportSessionStatusFailed, std::nullopt);
         return false;
     }
     context.folder = folder;
@@ -224,17 +228,18 @@ bool ConversionRun::startItem()
     const bool replaces = record_.mayReplace(context.output, context.song);
     context.song.key(); // read here, once, for the lines the record gets
     if (!(replaces && record_.isOutputAsMade(context.output, context.song)) && !record_.claim(context.output, context.song)) {
-        context.folderFailure = L("%1 could not be written, so the song was not converted")
-                                    .arg(path::appendingComponent(documentsDirectory_, OutputRecord::fileName()));
-        applog::error(kLoopOp, context.folderFailure);
-        itemEnded(context, AVAssetExportSessionStatusFailed, nullptr);
+        const QString why = L("%1 could not be written, so the song was not converted")
+                                .arg(path::appendingComponent(documentsDirectory_, OutputRecord::fileName()));
+        applog::error(kLoopOp, why);
+        context.folderFailure = Error(Error::Kind::Other, QStringLiteral("claim"), why);
+        itemEnded(context, AVAssetExportSessionStatusFailed, std::nullopt);
         return false;
     }
     currentItemURL_ = context.outputURL;
     applog::debug(kLoopOp, QStringLiteral("Converting <%1> to <%2>")
                                .arg(assetURL.absoluteString(), context.outputURL.absoluteString()));
 
-    auto worker = MediaImport::create();
+    auto worker = MediaImport::create(library_);
     // Only this song's own output, as it was made, is replaced; any other name
     // is taken only while it is free.
     worker->setReplacesExistingFile(replaces);
@@ -256,7 +261,7 @@ bool ConversionRun::startItem()
         // On the export service's thread: the final status can be read only
         // now. Everything else happens on the main thread.
         const AVAssetExportSessionStatus status = done->status();
-        std::shared_ptr<const ExportError> error = done->error();
+        std::optional<Error> error = done->error();
         timing::onMainThread(nullptr, [weakSelf, context, status, error = std::move(error)] {
             const auto self = weakSelf.lock();
             if (self && *self)
@@ -291,7 +296,7 @@ void ConversionRun::progressTimer(timing::Timer* timer, const std::shared_ptr<Me
 }
 
 void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessionStatus status,
-                                  std::shared_ptr<const ExportError> error)
+                                  std::optional<Error> error)
 {
     currentImport_.reset();
     if (currentTimer_)
@@ -304,10 +309,9 @@ void ConversionRun::itemCompleted(const ItemContext& context, AVAssetExportSessi
         conversionLoop();
 }
 
-void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionStatus status,
-                              std::shared_ptr<const ExportError> error)
+void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionStatus status, std::optional<Error> error)
 {
-    ItemOutcome outcome{ItemResult::Failed, nullptr, {}};
+    ItemOutcome outcome{ItemResult::Failed, std::nullopt};
     const int folder = context.folder ? context.folder->get() : -1;
     const QString outputName = path::lastComponent(context.output);
     if (status == AVAssetExportSessionStatusCompleted) {
@@ -336,18 +340,23 @@ void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionSt
         }
         failedMediaItems_.push_back(context.item);
         ++failedItemCount_;
-        outcome.error = std::move(error);
-        outcome.folderFailure = context.folderFailure;
-        // A song whose file has become copy-protected since it was listed
-        // fails for that, whatever the export made of it.
-        if (!outcome.folderFailure.isEmpty()) {
-            failureReasons_.push_back(outcome.folderFailure);
+        // Why: the folder that could not be made (the import's own error
+        // would only say that the file is missing), or the copy protection
+        // the song's file shows now (whatever the export made of it), else
+        // the import's error.
+        if (context.folderFailure) {
+            outcome.error = context.folderFailure;
         } else if (medialibrary::tagreading::readFile(context.item.filePath()).isProtected) {
             ++protectedFailureCount_;
-            failureReasons_.push_back(L("the song is copy-protected"));
+            outcome.error = Error(Error::Kind::Protected, QStringLiteral("readFile"),
+                                  QStringLiteral("the song's file is copy-protected"));
+        } else if (error) {
+            outcome.error = std::move(error);
         } else {
-            failureReasons_.push_back(outcome.error ? outcome.error->plainWords() : L("the conversion did not finish"));
+            outcome.error = Error(Error::Kind::Unfinished, QStringLiteral("importAsset"),
+                                  QStringLiteral("the import ended without a result"));
         }
+        failureReasons_.push_back(outcome.error->plainWords());
     }
     if (outcome.result != ItemResult::Converted) {
         // Folders made for this item alone and still empty go with it, so a

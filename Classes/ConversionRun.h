@@ -15,7 +15,9 @@
 #include "Classes/SelectionMap.h"
 #include "platform/foundation/FolderWalk.h"
 #include "platform/export/AVAssetExportSession.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Url.h"
+#include "platform/library/Library.h"
 #include "platform/library/MediaItem.h"
 
 #include <QObject>
@@ -44,15 +46,15 @@ enum class ItemResult {
 // How one item of a run ended, and why.
 struct ItemOutcome {
     ItemResult result = ItemResult::Converted;
-    // For a failed item: the import's error, when it failed there ...
-    std::shared_ptr<const ExportError> error;
-    // ... and the run's own reason, when the item failed before its import:
-    // its folder could not be made (a sentence that names the folder and the
-    // cause) or its output could not be noted in the record.
-    QString folderFailure;
+    // For a failed item, why: the import's error as it came, or the run's
+    // own when the item's folder could not be made (of kind FolderNotMade, a
+    // sentence that names the folder and the cause), its output could not be
+    // noted in the record, or its song's file has become copy-protected.
+    // Nothing for an item that did not fail.
+    std::optional<Error> error;
 
-    // The cause in one line: the folder's, else the import's; empty when the
-    // item did not fail or no cause is known.
+    // The cause in one line: the folder's sentence, else the failing call and
+    // its detail; empty for an item that did not fail.
     QString reason() const;
 };
 
@@ -86,7 +88,9 @@ public:
     static constexpr const char* kLogOperation = "conversionLoop";
     static constexpr double kProgressInterval = 0.1; // seconds
 
-    explicit ConversionRun(ConversionDisplay* display = nullptr, QObject* parent = nullptr);
+    // A run over songs of `library` (nothing: file URLs only), shown on `display`.
+    explicit ConversionRun(std::shared_ptr<const medialibrary::Library> library, ConversionDisplay* display = nullptr,
+                           QObject* parent = nullptr);
     ~ConversionRun() override;
 
     // Starts the run over `map`. Once per run; returns as soon as the first
@@ -106,11 +110,6 @@ public:
         documentsDirectory_ = documentsDirectory;
         lock_ = std::move(lock);
     }
-
-    // The top of the library the songs come from (default:
-    // documents::musicLibraryRoot()): the record knows a song by its place
-    // there, so that the library may move. Before exportMedia().
-    void setLibraryRoot(const QString& root) { libraryRoot_ = root; }
 
     // Whether an item whose output holds it, unchanged since it was made, is
     // left as it is (ItemResult::UpToDate) instead of converted again. Off by
@@ -161,14 +160,14 @@ private:
     void conversionLoop();
     bool startItem();
     void progressTimer(timing::Timer* timer, const std::shared_ptr<MediaImport>& worker);
-    void itemCompleted(const ItemContext& item, AVAssetExportSessionStatus status,
-                       std::shared_ptr<const ExportError> error);
+    void itemCompleted(const ItemContext& item, AVAssetExportSessionStatus status, std::optional<Error> error);
     // The bookkeeping of an item that has ended; the next one is not started.
-    void itemEnded(const ItemContext& item, AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> error);
+    void itemEnded(const ItemContext& item, AVAssetExportSessionStatus status, std::optional<Error> error);
     void refuse(const QString& reason);
     void endRun();
     void writeErrorLog();
 
+    const std::shared_ptr<const medialibrary::Library> library_;
     ConversionDisplay* display_;
     // Lets completions that arrive after the run is gone find nothing to call.
     std::shared_ptr<ConversionRun*> self_;
@@ -189,7 +188,7 @@ private:
     QString errorLogError_;
     bool skipsUpToDate_ = false;
     QString documentsDirectory_; // as given, or looked up when the run started
-    QString libraryRoot_;
+    QString libraryRoot_; // the library's root(): the record knows songs by their place below it
     std::shared_ptr<DocumentsLock> lock_;
     OutputRecord record_; // which song each output of the folder was made from
     std::shared_ptr<FolderWalk> walk_; // the documents folder, walked without following links

@@ -7,7 +7,6 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/TemporaryFiles.h"
-#include "platform/library/MediaLibrary.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -58,23 +57,20 @@ void removeTemporary(const QString& path)
 }
 
 // The extraction, logged under its own name when it fails.
-bool extract(const Url& movieURL, const QString& destinationPath, const QByteArray& prefix, int createFlags,
-             QString* failure)
+std::optional<Error> extract(const Url& movieURL, const QString& destinationPath, const QByteArray& prefix,
+                             int createFlags)
 {
-    QString why;
-    if (mediaexport::extractMoviePayload(movieURL.path(), destinationPath, prefix, createFlags, &why))
-        return true;
-    applog::error(kExtractOp, why);
+    std::optional<Error> failure = mediaexport::extractMoviePayload(movieURL.path(), destinationPath, prefix, createFlags);
     if (failure)
-        *failure = why;
-    return false;
+        applog::error(kExtractOp, failure->detail());
+    return failure;
 }
 
 } // namespace
 
-bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL, QString* failure)
+bool MediaImport::extractQTMovie(const Url& movieURL, const Url& destinationURL)
 {
-    return extract(movieURL, destinationURL.path(), {}, O_TRUNC, failure);
+    return !extract(movieURL, destinationURL.path(), {}, O_TRUNC);
 }
 
 MediaImport::~MediaImport() = default;
@@ -110,7 +106,7 @@ void MediaImport::awaitReturnFromImport()
 MediaImport::State MediaImport::state() const
 {
     std::lock_guard lock(mutex_);
-    return {export_, failure_, failedStatus_};
+    return {export_, failure_};
 }
 
 void MediaImport::setSession(std::shared_ptr<AVAssetExportSession> session)
@@ -123,14 +119,11 @@ void MediaImport::setSession(std::shared_ptr<AVAssetExportSession> session)
 void MediaImport::releaseSession()
 {
     std::shared_ptr<AVAssetExportSession> released;
-    std::shared_ptr<const ExportError> failure;
     {
         std::lock_guard lock(mutex_);
         released = std::move(export_);
         export_.reset();
-        failure = std::move(failure_);
         failure_.reset();
-        failedStatus_ = AVAssetExportSessionStatusUnknown;
     }
     // The session goes here, outside the lock, once no reader can reach it.
 }
@@ -144,23 +137,25 @@ float MediaImport::progress() const
 AVAssetExportSessionStatus MediaImport::status() const
 {
     const State s = state();
-    if (s.failedStatus != AVAssetExportSessionStatusUnknown)
-        return s.failedStatus;
-    return s.session ? s.session->status() : AVAssetExportSessionStatusUnknown;
+    const AVAssetExportSessionStatus exported = s.session ? s.session->status() : AVAssetExportSessionStatusUnknown;
+    if (s.failure && exported == AVAssetExportSessionStatusCompleted)
+        return s.failure->kind() == Error::Kind::Cancelled ? AVAssetExportSessionStatusCancelled
+                                                           : AVAssetExportSessionStatusFailed;
+    return exported;
 }
 
-std::shared_ptr<const ExportError> MediaImport::error() const
+std::optional<Error> MediaImport::error() const
 {
     const State s = state();
     if (s.failure)
-        return s.failure;
-    return s.session ? s.session->error() : nullptr;
+        return s.failure->kind() == Error::Kind::Cancelled ? std::nullopt : s.failure; // no error, as for the session
+    return s.session ? s.session->error() : std::nullopt;
 }
 
 // An import that ends before any export has started still owes its owner one
 // call of the completion block. It comes from the export service's thread,
 // like every other, and so never before importAsset() has returned.
-void MediaImport::giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock)
+void MediaImport::giveUp(Error why, CompletionBlock completionBlock)
 {
     {
         std::lock_guard lock(mutex_);
@@ -173,11 +168,10 @@ void MediaImport::giveUp(std::shared_ptr<const ExportError> why, CompletionBlock
     });
 }
 
-void MediaImport::fail(AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> why)
+void MediaImport::fail(Error why)
 {
     std::lock_guard lock(mutex_);
     failure_ = std::move(why);
-    failedStatus_ = status;
 }
 
 void MediaImport::cancel()
@@ -219,8 +213,7 @@ std::optional<QString> MediaImport::reasonNotToReplace(const QString& destinatio
     struct stat source {};
     const bool isSource = !sourcePath.isEmpty() && ::stat(path::native(sourcePath).constData(), &source) == 0 &&
                           source.st_dev == info.st_dev && source.st_ino == info.st_ino;
-    const auto library = medialibrary::MediaLibrary::loadedDefaultMediaLibrary();
-    if (isSource || (library && library->holdsFile(info.st_dev, info.st_ino)))
+    if (isSource || (library_ && library_->holdsFile(info.st_dev, info.st_ino)))
         return QStringLiteral("%1 is a song of the music library and is never overwritten").arg(destination);
     return std::nullopt;
 }
@@ -235,9 +228,10 @@ bool MediaImport::publish(const QString& temporary, const Url& destinationURL, c
 {
     const QString destination = destinationURL.path();
     QString why;
+    Error::Kind kind = Error::Kind::Other;
     if (isCancelled()) {
         removeTemporary(temporary);
-        fail(AVAssetExportSessionStatusCancelled, nullptr);
+        fail(Error(Error::Kind::Cancelled, QStringLiteral("rename"), QStringLiteral("cancelled")));
         return false;
     }
     const int folder = folder_ ? folder_->get() : AT_FDCWD;
@@ -263,26 +257,28 @@ bool MediaImport::publish(const QString& temporary, const Url& destinationURL, c
         why = *reason;
     } else if (const int error = flushed(); error != 0) {
         why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(error)));
+        if (error == ENOSPC)
+            kind = Error::Kind::DiskFull;
     } else if (beforeRename_ && !beforeRename_(stampAt(folder, from))) {
         why = QStringLiteral("%1 could not be noted as made, so it does not take its name").arg(destination);
     } else if (const int renamed = renameIntoPlace(folder, from, to, replacesExisting_); renamed == EEXIST) {
         why = QStringLiteral("%1 appeared while the song was converted, and is kept").arg(destination);
     } else if (renamed != 0) {
         why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(renamed)));
+        if (renamed == ENOSPC)
+            kind = Error::Kind::DiskFull;
     } else if (const int synced = folderFlushed(); synced != 0) {
         // In place, but maybe not on the disk: the song does not count as converted.
-        applog::error(op, QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(synced))));
-        fail(AVAssetExportSessionStatusFailed,
-             std::make_shared<const ExportError>(QStringLiteral("fsync"), -1,
-                                                 QStringLiteral("%1 could not be written: %2")
-                                                     .arg(destination, QString::fromLocal8Bit(std::strerror(synced)))));
+        why = QStringLiteral("%1 could not be written: %2").arg(destination, QString::fromLocal8Bit(std::strerror(synced)));
+        applog::error(op, why);
+        fail(Error(synced == ENOSPC ? Error::Kind::DiskFull : Error::Kind::Other, QStringLiteral("fsync"), why));
         return false;
     } else {
         return true;
     }
     removeTemporary(temporary);
     applog::error(op, why);
-    fail(AVAssetExportSessionStatusFailed, std::make_shared<const ExportError>(QStringLiteral("rename"), -1, why));
+    fail(Error(kind, QStringLiteral("rename"), why));
     return false;
 }
 
@@ -290,11 +286,11 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
 {
     const CallScope scope(*this);
 
-    std::shared_ptr<AVURLAsset> asset = AVURLAsset::URLAssetWithURL(assetURL, {});
+    std::shared_ptr<AVURLAsset> asset = AVURLAsset::URLAssetWithURL(assetURL, library_.get(), {});
     if (!asset) {
         applog::error(kImportOp, QStringLiteral("AVURLAsset could not be created"));
-        giveUp(std::make_shared<const ExportError>(QStringLiteral("AVURLAsset::URLAssetWithURL"), -1,
-                                                   QStringLiteral("no readable song at %1").arg(assetURL.absoluteString())),
+        giveUp(Error(Error::Kind::SongNotInLibrary, QStringLiteral("AVURLAsset::URLAssetWithURL"),
+                     QStringLiteral("no readable song at %1").arg(assetURL.absoluteString())),
                std::move(completionBlock));
         return;
     }
@@ -302,14 +298,14 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
     // rename, for what may have appeared in between.
     if (const std::optional<QString> reason = reasonNotToReplace(toURL.path(), asset->filePath())) {
         applog::error(kImportOp, *reason);
-        giveUp(std::make_shared<const ExportError>(QStringLiteral("importAsset"), -1, *reason), std::move(completionBlock));
+        giveUp(Error(Error::Kind::Other, QStringLiteral("importAsset"), *reason), std::move(completionBlock));
         return;
     }
     std::shared_ptr<AVAssetExportSession> session = AVAssetExportSession::initWithAsset(asset, AVAssetExportPresetPassthrough);
     if (!session) {
         applog::error(kImportOp, QStringLiteral("AVAssetExportSession could not be created"));
-        giveUp(std::make_shared<const ExportError>(QStringLiteral("AVAssetExportSession::initWithAsset"), -1,
-                                                   QStringLiteral("no passthrough export session for the song")),
+        giveUp(Error(Error::Kind::Other, QStringLiteral("AVAssetExportSession::initWithAsset"),
+                     QStringLiteral("no passthrough export session for the song")),
                std::move(completionBlock));
         return;
     }
@@ -322,7 +318,7 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
     std::optional<medialibrary::AudioFormat> format = medialibrary::formatForOutputExtension(extension);
     if (format && extension != QLatin1String(medialibrary::formatInfo(*format).outputExtension))
         format.reset(); // "MP3", "Flac": not the table's spelling
-    if (format == medialibrary::AudioFormat::Mp3) {
+    if (format && medialibrary::formatInfo(*format).method == medialibrary::ExportMethod::ThroughMovie) {
         importMP3ToFile(toURL, asset, std::move(completionBlock));
         return;
     }
@@ -331,8 +327,8 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
     } else {
         applog::error(kImportOp, QStringLiteral("Unrecognized file extension: %1").arg(extension));
         // The idle session stays with the worker until it goes.
-        giveUp(std::make_shared<const ExportError>(QStringLiteral("importAsset"), -1,
-                                                   QStringLiteral("Unrecognized file extension: %1").arg(extension)),
+        giveUp(Error(Error::Kind::Other, QStringLiteral("importAsset"),
+                     QStringLiteral("Unrecognized file extension: %1").arg(extension)),
                std::move(completionBlock));
         return;
     }
@@ -359,7 +355,7 @@ void MediaImport::finishExport(const CompletionBlock& completionBlock, const cha
     if (completionBlock)
         completionBlock(shared_from_this());
     if (logsSessionError && ended) {
-        if (const std::shared_ptr<const ExportError> error = ended->error())
+        if (const std::optional<Error> error = ended->error())
             applog::error(operation, error->localizedDescription());
     }
     releaseSession();
@@ -371,7 +367,7 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
     const CallScope scope(*this);
     const std::shared_ptr<AVAssetExportSession> session = state().session;
     if (!session) {
-        giveUp(std::make_shared<const ExportError>(QStringLiteral("importMP3ToFile"), -1, QStringLiteral("no export session")),
+        giveUp(Error(Error::Kind::Other, QStringLiteral("importMP3ToFile"), QStringLiteral("no export session")),
                std::move(completionBlock));
         return;
     }
@@ -392,17 +388,15 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
                 return;
             }
             if (status == AVAssetExportSessionStatusCompleted && self->isCancelled()) {
-                self->fail(AVAssetExportSessionStatusCancelled, nullptr);
+                self->fail(Error(Error::Kind::Cancelled, QStringLiteral("extractQTMovie"), QStringLiteral("cancelled")));
             } else if (status != AVAssetExportSessionStatusCancelled) {
                 const QString temporary = tempfiles::temporaryPath(folder, destinationURL.pathExtension());
-                QString why;
-                if (extract(movieURL, temporary, mpegaudio::id3v2TagFor(source), O_EXCL, &why)) {
-                    self->publish(temporary, destinationURL, source, kImportMP3Op);
-                } else {
+                if (std::optional<Error> failure = extract(movieURL, temporary, mpegaudio::id3v2TagFor(source), O_EXCL)) {
                     // The song did not reach its file: the owner sees a failure.
                     removeTemporary(temporary);
-                    self->fail(AVAssetExportSessionStatusFailed,
-                               std::make_shared<const ExportError>(QStringLiteral("extractQTMovie"), -1, why));
+                    self->fail(std::move(*failure));
+                } else {
+                    self->publish(temporary, destinationURL, source, kImportMP3Op);
                 }
             }
             removeTemporary(movieURL.path());

@@ -10,9 +10,11 @@
 
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/export/QuickTimeExtraction.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/FileDescriptor.h"
 #include "platform/foundation/FolderWalk.h"
 #include "platform/foundation/Url.h"
+#include "platform/library/Library.h"
 
 #include <cstddef>
 #include <condition_variable>
@@ -31,21 +33,25 @@ public:
     // Size of the one buffer through which a movie's audio payload is copied.
     static constexpr std::size_t kCopyBlockSize = mediaexport::kPayloadCopyBlockSize;
 
-    static std::shared_ptr<MediaImport> create() { return std::make_shared<MediaImport>(Token{}); }
-    explicit MediaImport(Token) {}
+    // A worker for songs of `library` (nothing: file URLs only).
+    static std::shared_ptr<MediaImport> create(std::shared_ptr<const medialibrary::Library> library = nullptr)
+    {
+        return std::make_shared<MediaImport>(Token{}, std::move(library));
+    }
+    MediaImport(Token, std::shared_ptr<const medialibrary::Library> library) : library_(std::move(library)) {}
     ~MediaImport();
     MediaImport(const MediaImport&) = delete;
     MediaImport& operator=(const MediaImport&) = delete;
 
-    // Writes the song at `assetURL` (a library asset URL or a file URL) to the
-    // file `toURL`, whose folder must exist. The file is written under a
-    // temporary name in that folder and renamed to `toURL` only once whole, so
-    // a file already at `toURL` stays until it is replaced by a complete one,
-    // and stays for good when the import fails. A song of the music library
-    // (the source included, by device and inode) is never replaced: such an
-    // import fails. Returns once the export has started or the import has
-    // given up; in both cases `completionBlock` is called once, later, on the
-    // export service's thread. One import per worker.
+    // Writes the song at `assetURL` (an asset URL of the worker's library, or
+    // a file URL) to the file `toURL`, whose folder must exist. The file is
+    // written under a temporary name in that folder and renamed to `toURL`
+    // only once whole, so a file already at `toURL` stays until it is replaced
+    // by a complete one, and stays for good when the import fails. A song of
+    // the library (the source included, by device and inode) is never
+    // replaced: such an import fails. Returns once the export has started or
+    // the import has given up; in both cases `completionBlock` is called once,
+    // later, on the export service's thread. One import per worker.
     void importAsset(const Url& assetURL, const Url& toURL, CompletionBlock completionBlock);
 
     // Whether a file at `toURL` may be replaced (the default). When not, the
@@ -73,20 +79,20 @@ public:
 
     // Copies the payload of the first top-level "mdat" atom of the QuickTime
     // movie at `movieURL`, byte for byte, into the file at `destinationURL`.
-    // Returns true only when the destination received the whole payload; else
-    // `failure` (when given) says why. Failures are logged under
-    // "extractQTMovie:toFile:". The destination is created or emptied only
-    // once an "mdat" atom has been found.
-    static bool extractQTMovie(const Url& movieURL, const Url& destinationURL, QString* failure = nullptr);
+    // Returns true only when the destination received the whole payload.
+    // Failures are logged under "extractQTMovie:toFile:". The destination is
+    // created or emptied only once an "mdat" atom has been found.
+    static bool extractQTMovie(const Url& movieURL, const Url& destinationURL);
 
     // Any thread, any time. While an export session is held they forward to it
     // (progress 0.0 to 1.0, status 0 to 5, its error); with no session they
-    // read 0.0, 0 and nothing. An import that gave up before its export, or an
-    // MP3 whose extraction failed, reports its own error (and, for the
-    // extraction, status 4) until the handler lets go of the session.
+    // read 0.0, 0 and nothing. An import that gave up before its export
+    // reports its own error; one that failed (or was cancelled) after its
+    // export had completed, at the extraction or the rename, reads status 4
+    // (or 5) and its own error, until the handler lets go of the session.
     float progress() const;
     AVAssetExportSessionStatus status() const;
-    std::shared_ptr<const ExportError> error() const;
+    std::optional<Error> error() const;
 
 private:
     // The MP3 path of importAsset(): export into the temporary movie, extract
@@ -101,15 +107,13 @@ private:
 
     struct State {
         std::shared_ptr<AVAssetExportSession> session;
-        std::shared_ptr<const ExportError> failure; // the worker's own error, if any
-        // Overrides the session's status when not Unknown.
-        AVAssetExportSessionStatus failedStatus = AVAssetExportSessionStatusUnknown;
+        std::optional<Error> failure; // the worker's own, if any
     };
     State state() const;
     void setSession(std::shared_ptr<AVAssetExportSession> session);
     void releaseSession();
-    void giveUp(std::shared_ptr<const ExportError> why, CompletionBlock completionBlock);
-    void fail(AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> why);
+    void giveUp(Error why, CompletionBlock completionBlock);
+    void fail(Error why);
     bool publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op);
     // The folder temporaries are written into: the destination's, through the
     // folder given, else by its path.
@@ -125,10 +129,12 @@ private:
     std::condition_variable callReturned_;
     int callsInProgress_ = 0;
 
-    mutable std::mutex mutex_; // guards the three fields below; never held while calling out
+    const std::shared_ptr<const medialibrary::Library> library_; // the songs it converts, and never replaces
+    mutable std::mutex mutex_; // guards the fields below; never held while calling out
     std::shared_ptr<AVAssetExportSession> export_; // the export session
-    std::shared_ptr<const ExportError> failure_;
-    AVAssetExportSessionStatus failedStatus_ = AVAssetExportSessionStatusUnknown;
+    // The worker's own error; after a completed export it overrides the
+    // session's status (Cancelled for a cancellation, else Failed).
+    std::optional<Error> failure_;
     bool cancelled_ = false;
     bool replacesExisting_ = true; // set before the import starts, read by its handler
     std::shared_ptr<const FileDescriptor> folder_; // the destination's folder, when given

@@ -3,19 +3,20 @@
 #include "Classes/ChooseSongViewController.h"
 #include "platform/foundation/Documents.h"
 #include "platform/foundation/Localization.h"
-#include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Window.h"
 
 #include "ui_MainWindow.h"
 
-RipwellAppDelegate::RipwellAppDelegate()
+RipwellAppDelegate::RipwellAppDelegate(std::shared_ptr<medialibrary::MusicFolder> library)
+    : library_(library ? std::move(library) : medialibrary::MusicFolder::usersMusicFolder())
 {
     auto window = std::make_unique<ui::Window>();
     Ui::MainWindow layout;
     layout.setupUi(window.get());
     setWindow(std::move(window));
-    setCtrl(std::make_unique<ChooseSongViewController>());
+    setCtrl(std::make_unique<ChooseSongViewController>(library_));
 }
 
 RipwellAppDelegate::~RipwellAppDelegate()
@@ -23,7 +24,7 @@ RipwellAppDelegate::~RipwellAppDelegate()
     setCtrl(nullptr); // the screen's view lives in the window: the screen goes first
     setWindow(nullptr);
     // Quitting does not wait for the library: a scan under way stops at once.
-    medialibrary::MediaLibrary::stopDefaultScan();
+    library_->stopScan();
 }
 
 RipwellAppDelegate* RipwellAppDelegate::sharedDelegate()
@@ -45,7 +46,7 @@ bool RipwellAppDelegate::application(ui::Application* application, const QVarian
 {
     // Index the music library while the window comes up; a picker opened
     // before the scan is done shows the songs read so far and fills in.
-    medialibrary::MediaLibrary::startDefaultScan();
+    library_->startScan();
 
     application->setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, true);
     window_->addSubview(ctrl_->view());

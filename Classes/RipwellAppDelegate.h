@@ -8,11 +8,13 @@
 #include <memory>
 
 class ChooseSongViewController;
+namespace medialibrary { class MusicFolder; }
 namespace ui { class AlertView; class Window; }
 
 class RipwellAppDelegate : public ui::ApplicationDelegate {
 public:
-    RipwellAppDelegate();
+    // The application over `library`, by default the user's music folder.
+    explicit RipwellAppDelegate(std::shared_ptr<medialibrary::MusicFolder> library = nullptr);
     ~RipwellAppDelegate() override;
 
     // The delegate of the running application, or nullptr.
@@ -29,6 +31,8 @@ public:
     ui::Window* window() const override { return window_.get(); }
     void setWindow(std::unique_ptr<ui::Window> window);
     ChooseSongViewController* ctrl() const { return ctrl_.get(); }
+    // The library the application lists and converts from.
+    const std::shared_ptr<medialibrary::MusicFolder>& library() const { return library_; }
     void setCtrl(std::unique_ptr<ChooseSongViewController> ctrl);
 
     // The alert shown at start when the music library lies inside the
@@ -36,6 +40,7 @@ public:
     ui::AlertView* libraryInsideDocumentsAlert() const { return libraryAlert_; }
 
 private:
+    std::shared_ptr<medialibrary::MusicFolder> library_;
     ui::AlertView* libraryAlert_ = nullptr; // owned by the window
     std::unique_ptr<ui::Window> window_;
     std::unique_ptr<ChooseSongViewController> ctrl_;

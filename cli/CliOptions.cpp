@@ -14,7 +14,7 @@ QString usageText()
            u'\n' +
            L("Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
              "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV, AIFF, FLAC,\n"
-             "Ogg Vorbis or Opus by the song's own format.\n") +
+             "Ogg Vorbis, Opus or WavPack by the song's own format.\n") +
            u'\n' +
            L("  FILTER…          select the songs whose \"artist / album / title\" contains every\n"
              "                   FILTER word (case is ignored); without a filter, every song\n"

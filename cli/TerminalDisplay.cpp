@@ -67,8 +67,8 @@ void TerminalDisplay::itemEnded(std::uint32_t index, const ItemOutcome& outcome)
     const bool converted = outcome.result == ItemResult::Converted;
     convertedCount_ += converted ? 1 : 0;
     // The run's own reason is no line of the import's: it is shown here.
-    if (!outcome.folderFailure.isEmpty() && !verbose_)
-        printAbove(printable(applog::formatLine(applog::Level::Error, ConversionRun::kLogOperation, outcome.folderFailure)));
+    if (outcome.error && outcome.error->kind() == Error::Kind::FolderNotMade && !verbose_)
+        printAbove(printable(applog::formatLine(applog::Level::Error, ConversionRun::kLogOperation, outcome.reason())));
     if (!tty_) {
         // One line per song when the output is a file or a pipe.
         printErr(QStringLiteral("[%1/%2] %3\n")

@@ -212,10 +212,11 @@ std::shared_ptr<DocumentsLock> lockDocuments(const QString& folder, bool wait)
     return nullptr;
 }
 
-// Converts the selection into the documents folder, holding `lock`, then with
-// --prune removes the files of songs that are gone; the exit status.
-int convert(const cli::Selection& selection, const medialibrary::MediaLibrary& library, const Folders& folders,
-            std::shared_ptr<DocumentsLock> lock, const cli::Options& options)
+// Converts the selection of `library` into the documents folder, holding
+// `lock`, then with --prune removes the files of songs that are gone; the
+// exit status.
+int convert(const std::shared_ptr<const medialibrary::MediaLibrary>& library, const cli::Selection& selection,
+            const Folders& folders, std::shared_ptr<DocumentsLock> lock, const cli::Options& options)
 {
     const QString& documents = folders.documents;
     cli::TerminalDisplay display(::isatty(STDERR_FILENO), options.verbose);
@@ -230,9 +231,8 @@ int convert(const cli::Selection& selection, const medialibrary::MediaLibrary& l
     });
     applog::setStderrEnabled(false);
 
-    ConversionRun run(&display);
+    ConversionRun run(library, &display);
     run.setDocumentsDirectory(documents, lock); // held here too, for --prune after the run
-    run.setLibraryRoot(folders.library);
     run.setSkipsUpToDate(!options.all);
     display.attach(&run);
     QSocketNotifier interrupts(cli::interruptDescriptor(), QSocketNotifier::Read);
@@ -258,7 +258,7 @@ int convert(const cli::Selection& selection, const medialibrary::MediaLibrary& l
 
     QStringList pruneFailures;
     const int removed = options.prune && !run.wasCancelled() && !cli::interrupted()
-                            ? cli::prune(library, documents, options, &pruneFailures)
+                            ? cli::prune(*library, documents, options, &pruneFailures)
                             : 0;
     lock.reset();
 
@@ -323,7 +323,6 @@ int main(int argc, char** argv)
     const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents},
                                                           medialibrary::LibraryIndex::defaultPath(folders->library),
                                                           !options.rescan);
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
     const cli::Selection selection = cli::select(*library, folders->documents, options.filters);
     if (options.verbose && !options.list) {
         const QDir root(library->root());
@@ -354,5 +353,5 @@ int main(int argc, char** argv)
             printErr(L("Interrupted; nothing converted.") + u'\n');
         return cli::interrupted() ? kInterruptedStatus : 2;
     }
-    return convert(selection, *library, *folders, std::move(lock), options);
+    return convert(library, selection, *folders, std::move(lock), options);
 }

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The output extension of a converted format of the table.
     std::vector<const char*> extensions;
     for (const auto& format : medialibrary::audioFormats())
-        if (format.converted)
+        if (format.converted())
             extensions.push_back(format.outputExtension);
     const Url asset = Url::fromString(
         QStringLiteral("library://item/item.%1?id=1").arg(QLatin1String(extensions[(flags >> 3) % extensions.size()])));

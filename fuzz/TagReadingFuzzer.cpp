@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (info.format && medialibrary::recogniseFormat(song, name) != info.format)
         std::abort();
     // A converted song's asset URL names its format again.
-    if (info.readable && info.format && medialibrary::formatInfo(*info.format).converted &&
+    if (info.readable && info.format && medialibrary::formatInfo(*info.format).converted() &&
         medialibrary::formatForOutputExtension(QLatin1String(medialibrary::formatInfo(*info.format).outputExtension)) !=
             info.format)
         std::abort();

@@ -7,28 +7,9 @@
 
 namespace {
 
-std::optional<mediaexport::Container> containerFor(const QString& fileType)
+Error serviceError(const QString& reason)
 {
-    if (fileType == AVFileTypeQuickTimeMovie)
-        return mediaexport::Container::QuickTimeMovie;
-    if (fileType == AVFileTypeAppleM4A)
-        return mediaexport::Container::M4A;
-    if (fileType == AVFileTypeWAVE)
-        return mediaexport::Container::Wave;
-    if (fileType == AVFileTypeAIFF)
-        return mediaexport::Container::Aiff;
-    if (fileType == AVFileTypeFLAC)
-        return mediaexport::Container::Flac;
-    if (fileType == AVFileTypeOggVorbis)
-        return mediaexport::Container::OggVorbis;
-    if (fileType == AVFileTypeOpus)
-        return mediaexport::Container::Opus;
-    return std::nullopt;
-}
-
-std::shared_ptr<const ExportError> serviceError(const QString& reason)
-{
-    return std::make_shared<const ExportError>(QStringLiteral("export"), -1, reason);
+    return Error(Error::Kind::Other, QStringLiteral("export"), reason);
 }
 
 } // namespace
@@ -70,7 +51,7 @@ Url AVAssetExportSession::outputURL() const
     return outputURL_;
 }
 
-std::shared_ptr<const ExportError> AVAssetExportSession::error() const
+std::optional<Error> AVAssetExportSession::error() const
 {
     std::lock_guard lock(mutex_);
     return error_;
@@ -99,7 +80,7 @@ void AVAssetExportSession::exportAsynchronouslyWithCompletionHandler(std::functi
     });
 }
 
-void AVAssetExportSession::finish(AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> error)
+void AVAssetExportSession::finish(AVAssetExportSessionStatus status, std::optional<Error> error)
 {
     {
         std::lock_guard lock(mutex_);
@@ -113,15 +94,15 @@ void AVAssetExportSession::finish(AVAssetExportSessionStatus status, std::shared
 void AVAssetExportSession::run()
 {
     if (cancelled_.load() || exportservice::isStopping()) {
-        finish(AVAssetExportSessionStatusCancelled, nullptr);
+        finish(AVAssetExportSessionStatusCancelled);
         return;
     }
     status_.store(AVAssetExportSessionStatusExporting);
 
     const QString fileType = outputFileType();
     const Url url = outputURL();
-    const std::optional<mediaexport::Container> container = containerFor(fileType);
-    if (!container) {
+    const std::optional<medialibrary::AudioFormat> output = medialibrary::formatForExportFileType(fileType);
+    if (!output) {
         finish(AVAssetExportSessionStatusFailed,
                serviceError(fileType.isEmpty() ? QStringLiteral("no output file type")
                                                : QStringLiteral("unsupported output file type %1").arg(fileType)));
@@ -142,20 +123,14 @@ void AVAssetExportSession::run()
     job.source = asset_->filePath();
     job.sourceFormat = asset_->format();
     job.destination = destination;
-    job.container = *container;
+    job.output = *output;
     job.cancelled = [this] { return cancelled_.load() || exportservice::isStopping(); };
     job.progress = [this](float p) { progress_.store(p); };
-    std::optional<ExportError> failure;
-    switch (mediaexport::remux(job, &failure)) {
-    case mediaexport::RemuxResult::Completed:
-        finish(AVAssetExportSessionStatusCompleted, nullptr);
-        break;
-    case mediaexport::RemuxResult::Cancelled:
-        finish(AVAssetExportSessionStatusCancelled, nullptr);
-        break;
-    case mediaexport::RemuxResult::Failed:
-        finish(AVAssetExportSessionStatusFailed,
-               failure ? std::make_shared<const ExportError>(*failure) : serviceError(QStringLiteral("unknown failure")));
-        break;
-    }
+    std::optional<Error> failure = mediaexport::remux(job);
+    if (!failure)
+        finish(AVAssetExportSessionStatusCompleted);
+    else if (failure->kind() == Error::Kind::Cancelled)
+        finish(AVAssetExportSessionStatusCancelled);
+    else
+        finish(AVAssetExportSessionStatusFailed, std::move(failure));
 }

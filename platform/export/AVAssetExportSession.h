@@ -5,7 +5,7 @@
 // any thread at any time.
 
 #include "platform/export/AVURLAsset.h"
-#include "platform/export/ExportError.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Url.h"
 
 #include <QString>
@@ -18,16 +18,12 @@
 // The one preset: the samples are copied unchanged.
 inline const QString AVAssetExportPresetPassthrough = QStringLiteral("AVAssetExportPresetPassthrough");
 
-// Output file types.
+// Output file types: the export file types of the table of formats. These
+// four are the phone's; every other converted format has its own there.
 inline const QString AVFileTypeQuickTimeMovie = QStringLiteral("com.apple.quicktime-movie");
 inline const QString AVFileTypeAppleM4A = QStringLiteral("com.apple.m4a-audio");
 inline const QString AVFileTypeWAVE = QStringLiteral("com.microsoft.waveform-audio");
 inline const QString AVFileTypeAIFF = QStringLiteral("public.aiff-audio");
-// The formats of a Linux library beyond those, as the table of formats names them.
-inline const QString AVFileTypeFLAC = QString::fromLatin1(medialibrary::formatInfo(medialibrary::AudioFormat::Flac).exportFileType);
-inline const QString AVFileTypeOggVorbis =
-    QString::fromLatin1(medialibrary::formatInfo(medialibrary::AudioFormat::OggVorbis).exportFileType);
-inline const QString AVFileTypeOpus = QString::fromLatin1(medialibrary::formatInfo(medialibrary::AudioFormat::Opus).exportFileType);
 
 enum AVAssetExportSessionStatus : std::int32_t {
     AVAssetExportSessionStatusUnknown = 0,
@@ -44,7 +40,8 @@ public:
     // asset or for an unknown preset.
     static std::shared_ptr<AVAssetExportSession> initWithAsset(std::shared_ptr<AVURLAsset> asset, const QString& presetName);
 
-    // One of the AVFileType constants; set before the export starts.
+    // The export file type of a converted format (one of the AVFileType
+    // constants, or another of the table's); set before the export starts.
     void setOutputFileType(const QString& fileType);
     QString outputFileType() const;
     // The file to write. Nothing may exist there when the export starts.
@@ -65,7 +62,7 @@ public:
     // 0.0 to 1.0; never falls.
     float progress() const { return progress_.load(); }
     // Set when the export has failed; nothing otherwise.
-    std::shared_ptr<const ExportError> error() const;
+    std::optional<Error> error() const;
 
     const std::shared_ptr<AVURLAsset>& asset() const { return asset_; }
     const QString& presetName() const { return presetName_; }
@@ -74,14 +71,14 @@ public:
 
 private:
     void run();
-    void finish(AVAssetExportSessionStatus status, std::shared_ptr<const ExportError> error);
+    void finish(AVAssetExportSessionStatus status, std::optional<Error> error = std::nullopt);
 
     const std::shared_ptr<AVURLAsset> asset_;
     const QString presetName_;
     mutable std::mutex mutex_; // guards the fields below
     QString outputFileType_;
     Url outputURL_;
-    std::shared_ptr<const ExportError> error_;
+    std::optional<Error> error_;
     bool started_ = false;
     std::atomic<std::int32_t> status_{AVAssetExportSessionStatusUnknown};
     std::atomic<float> progress_{0.0f};

@@ -1,7 +1,5 @@
 #include "platform/export/AVURLAsset.h"
 
-#include "platform/library/AssetURL.h"
-
 #include "platform/foundation/PathString.h"
 
 #include <QDir>
@@ -16,11 +14,12 @@ std::optional<medialibrary::AudioFormat> AVURLAsset::format() const
     return medialibrary::formatForOutputExtension(url_.pathExtension());
 }
 
-std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const Url& url, const QVariantMap& /*options*/)
+std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const Url& url, const medialibrary::Library* library,
+                                                        const QVariantMap& /*options*/)
 {
     if (url.isEmpty())
         return nullptr;
-    const QString file = medialibrary::fileForAssetURL(url);
+    const QString file = medialibrary::fileForURL(url, library);
     if (file.isEmpty())
         return nullptr;
     // By the file's own bytes, which need not be UTF-8.

@@ -1,9 +1,10 @@
 #pragma once
-// A song of the music library (or any song file) as the export service sees
-// it: the asset URL and the file behind it.
+// A song of a library (or any song file) as the export service sees it: the
+// asset URL and the file behind it.
 
 #include "platform/foundation/Url.h"
 #include "platform/library/AudioFormat.h"
+#include "platform/library/Library.h"
 
 #include <QString>
 #include <QVariantMap>
@@ -11,11 +12,12 @@
 
 class AVURLAsset {
 public:
-    // The asset for `url`: a library asset URL or a file URL. Nothing when the
-    // URL resolves to no file, or to one that cannot be read. Whether the file
-    // holds audio shows only when it is exported. `options` is accepted for form;
-    // no option is known.
-    static std::shared_ptr<AVURLAsset> URLAssetWithURL(const Url& url, const QVariantMap& options = {});
+    // The asset for `url`: an asset URL of `library`, or a file URL (which
+    // needs no library). Nothing when the URL resolves to no file, or to one
+    // that cannot be read. Whether the file holds audio shows only when it is
+    // exported. `options` is accepted for form; no option is known.
+    static std::shared_ptr<AVURLAsset> URLAssetWithURL(const Url& url, const medialibrary::Library* library = nullptr,
+                                                       const QVariantMap& options = {});
 
     const Url& URL() const { return url_; }
     // Absolute path of the song file.

@@ -20,28 +20,7 @@ extern "C" {
 
 namespace mediaexport {
 
-bool isOgg(Container c)
-{
-    return c == Container::OggVorbis || c == Container::Opus;
-}
-
-bool keepsContainer(Container c)
-{
-    return c == Container::Flac || isOgg(c);
-}
-
 namespace {
-
-// The demuxer and codec a song must come in to keep its container.
-std::pair<const char*, AVCodecID> keptContainer(Container c)
-{
-    switch (c) {
-    case Container::Flac: return {"flac", AV_CODEC_ID_FLAC};
-    case Container::OggVorbis: return {"ogg", AV_CODEC_ID_VORBIS};
-    case Container::Opus: return {"ogg", AV_CODEC_ID_OPUS};
-    default: return {"", AV_CODEC_ID_NONE};
-    }
-}
 
 // Reads the packets of `ic` from where it stands to its end; the end of the
 // last packet of `stream` goes to `end`. An AVERROR, or 0.
@@ -73,42 +52,38 @@ public:
     {
     }
 
-    RemuxResult copyWhole();
-    std::optional<ExportError> error_;
+    std::optional<Error> copyWhole();
 
 private:
-    RemuxResult checkWhole();
-    RemuxResult fail(ExportError e)
-    {
-        error_ = std::move(e);
-        return RemuxResult::Failed;
-    }
-    RemuxResult fail(const char* call, int code) { return fail(ffmpegError(call, code)); }
-    bool cancelled() const { return job_.cancelled && job_.cancelled(); }
+    std::optional<Error> checkWhole();
+    static Error fail(const char* call, int code) { return ffmpegError(call, code); }
+    bool isCancelled() const { return job_.cancelled && job_.cancelled(); }
 
     const RemuxJob& job_;
+    const medialibrary::AudioFormatInfo& kept_ = medialibrary::formatInfo(job_.output);
     AVFormatContext* input_;
     int audioIndex_;
     int sourceFd_;
     bool* createdOutput_;
 };
 
-RemuxResult KeptCopy::copyWhole()
+std::optional<Error> KeptCopy::copyWhole()
 {
-    const auto [demuxer, codec] = keptContainer(job_.container);
+    // The song must come in the format's own demuxer and codec to keep its container.
     const AVStream* in = input_->streams[audioIndex_];
-    if (std::strcmp(input_->iformat->name, demuxer) != 0 || in->codecpar->codec_id != codec)
-        return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
-                                QStringLiteral("%1 in %2 does not go into %3 without re-encoding")
-                                    .arg(QLatin1String(avcodec_get_name(in->codecpar->codec_id)),
-                                         QLatin1String(input_->iformat->name), QLatin1String(muxerName(job_.container)))));
+    const char* codec = avcodec_get_name(in->codecpar->codec_id);
+    if (std::strcmp(input_->iformat->name, kept_.demuxer) != 0 || std::strcmp(codec, kept_.keptCodec) != 0)
+        return ffmpegErrorSaying("avformat_open_input", AVERROR_INVALIDDATA,
+                                 QStringLiteral("%1 in %2 does not go into %3 without re-encoding")
+                                     .arg(QLatin1String(codec), QLatin1String(input_->iformat->name),
+                                          QLatin1String(kept_.muxer)));
     for (unsigned i = 0; i < input_->nb_streams; ++i) {
         if (int(i) != audioIndex_ && !(input_->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            return fail(ExportError(QStringLiteral("avformat_open_input"), AVERROR_INVALIDDATA,
-                                    QStringLiteral("the song holds more streams than its audio")));
+            return ffmpegErrorSaying("avformat_open_input", AVERROR_INVALIDDATA,
+                                     QStringLiteral("the song holds more streams than its audio"));
     }
-    if (RemuxResult r = checkWhole(); r != RemuxResult::Completed)
-        return r;
+    if (std::optional<Error> e = checkWhole())
+        return e;
 
     FileDescriptor out(::open(path::native(job_.destination).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
@@ -126,8 +101,8 @@ RemuxResult KeptCopy::copyWhole()
     const auto size = static_cast<std::uint64_t>(info.st_size);
     std::uint64_t done = 0;
     while (done < size) {
-        if (cancelled())
-            return RemuxResult::Cancelled;
+        if (isCancelled())
+            return cancelled();
         bool writeFailed = false;
         const bool whole = fileio::copyRange(sourceFd_, out.get(), std::min(size, done + kWholeCopyStep), kWholeCopyBlock,
                                              &done, &writeFailed);
@@ -142,55 +117,67 @@ RemuxResult KeptCopy::copyWhole()
         return fail("close", AVERROR(errno));
     if (job_.progress)
         job_.progress(1.0f);
-    return RemuxResult::Completed;
+    return std::nullopt;
 }
 
 // Whether a song that keeps its container ends where it says it does: an
-// Ogg stream with its last page, a FLAC with the samples its STREAMINFO counts
-// (the last frames, found by a seek to the end, reach that far).
-RemuxResult KeptCopy::checkWhole()
+// Ogg stream with its last page, a FLAC with the samples its STREAMINFO counts,
+// a WavPack with those its first block counts (the last frames, found by a
+// seek to the end, reach that far).
+std::optional<Error> KeptCopy::checkWhole()
 {
-    const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
-    if (isOgg(job_.container)) {
+    switch (kept_.whole) {
+    case medialibrary::WholeCheck::None:
+        return std::nullopt;
+    case medialibrary::WholeCheck::LastPage:
         if (!medialibrary::tagreading::oggEndsWhole(job_.source))
-            return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the last page of the stream")));
-        return RemuxResult::Completed;
+            return ffmpegError("av_read_frame", AVERROR_EOF, QStringLiteral(" before the last page of the stream"));
+        return std::nullopt;
+    case medialibrary::WholeCheck::StatedLength:
+        break;
     }
     AVStream* in = input_->streams[audioIndex_];
     const std::int64_t total = in->duration;
     if (total <= 0)
-        return RemuxResult::Completed; // a FLAC that does not say its length
+        return std::nullopt; // a song that does not say its length
     // The end of the audio: after a seek to the last frames; a song too
     // short to seek in is read again from its start, whole.
     std::int64_t end = AV_NOPTS_VALUE;
+    const QString beforeTheEnd = QStringLiteral(" before the end of the audio");
+    // A frame cut off by the file's end reads as an I/O error.
+    const auto readFailure = [&](AVFormatContext* ic, int err) {
+        if (err == AVERROR(EIO) && ic->pb && avio_feof(ic->pb))
+            return Error(Error::Kind::Truncated, QStringLiteral("av_read_frame"),
+                         ffmpegError("av_read_frame", err).detail() + beforeTheEnd, err);
+        return fail("av_read_frame", err);
+    };
     int err = avformat_seek_file(input_, audioIndex_, std::numeric_limits<std::int64_t>::min(), total, total, 0);
     if (err >= 0) {
         if ((err = readToEnd(input_, audioIndex_, &end)) < 0)
-            return fail("av_read_frame", err);
+            return readFailure(input_, err);
     } else {
         AVFormatContext* again = nullptr;
-        if ((err = avformat_open_input(&again, path::native(job_.source).constData(), av_find_input_format("flac"), nullptr)) < 0)
+        if ((err = avformat_open_input(&again, path::native(job_.source).constData(),
+                                       av_find_input_format(kept_.demuxer), nullptr)) < 0)
             return fail("avformat_open_input", err);
         const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> owned(
             again, [](AVFormatContext* ic) { avformat_close_input(&ic); });
-        if ((err = avformat_find_stream_info(again, nullptr)) < 0 || (err = readToEnd(again, audioIndex_, &end)) < 0)
+        if ((err = avformat_find_stream_info(again, nullptr)) < 0)
             return fail("av_read_frame", err);
+        if ((err = readToEnd(again, audioIndex_, &end)) < 0)
+            return readFailure(again, err);
     }
     if (end == AV_NOPTS_VALUE || end < total)
-        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the end of the audio")));
-    return RemuxResult::Completed;
+        return ffmpegError("av_read_frame", AVERROR_EOF, beforeTheEnd);
+    return std::nullopt;
 }
 
 } // namespace
 
-RemuxResult copyKeptContainer(AVFormatContext* input, int audioIndex, int sourceFd, const RemuxJob& job,
-                              bool* createdOutput, std::optional<ExportError>* error)
+std::optional<Error> copyKeptContainer(AVFormatContext* input, int audioIndex, int sourceFd, const RemuxJob& job,
+                                       bool* createdOutput)
 {
-    KeptCopy copy(input, audioIndex, sourceFd, job, createdOutput);
-    const RemuxResult result = copy.copyWhole();
-    if (result == RemuxResult::Failed && error)
-        *error = copy.error_;
-    return result;
+    return KeptCopy(input, audioIndex, sourceFd, job, createdOutput).copyWhole();
 }
 
 } // namespace mediaexport

@@ -77,13 +77,11 @@ MdatPayload findMdat(int movie, std::uint64_t fileSize)
 
 } // namespace
 
-bool extractMoviePayload(const QString& moviePath, const QString& destinationPath, const QByteArray& prefix,
-                         int createFlags, QString* failure)
+std::optional<Error> extractMoviePayload(const QString& moviePath, const QString& destinationPath,
+                                         const QByteArray& prefix, int createFlags)
 {
-    auto fail = [failure](const char* why) {
-        if (failure)
-            *failure = QString::fromLatin1(why);
-        return false;
+    const auto fail = [](const char* why, Error::Kind kind = Error::Kind::Other) {
+        return Error(kind, QStringLiteral("extractQTMovie"), QString::fromLatin1(why));
     };
     // Plain descriptors: the payload goes from one to the other in the
     // kernel, or else a block at a time, one read() and one write() each.
@@ -120,10 +118,10 @@ bool extractMoviePayload(const QString& moviePath, const QString& destinationPat
     if (!destination.close())
         writeFailed = true;
     if (truncated)
-        return fail("Truncated mdat chunk");
+        return fail("Truncated mdat chunk", Error::Kind::Truncated);
     if (writeFailed)
         return fail("Could not write destination file");
-    return true;
+    return std::nullopt;
 }
 
 } // namespace mediaexport

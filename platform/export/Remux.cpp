@@ -31,26 +31,47 @@ extern "C" {
 
 namespace mediaexport {
 
-ExportError ffmpegError(const char* call, int code)
+namespace {
+
+// The kind of a failed FFmpeg call, by its code and the call.
+Error::Kind kindOf(const char* call, int code)
+{
+    if (code == AVERROR(ENOSPC) || code == AVERROR(EDQUOT))
+        return Error::Kind::DiskFull;
+    if (code == AVERROR(EACCES) || code == AVERROR(EROFS))
+        return Error::Kind::PermissionDenied;
+    const auto callIs = [call](const char* name) { return std::strcmp(call, name) == 0; };
+    if (code == AVERROR(ENOENT) && (callIs("open") || callIs("avformat_open_input")))
+        return Error::Kind::FileGone;
+    if (code == AVERROR_EOF)
+        return Error::Kind::Truncated;
+    // What the reader makes of a file that is no whole song (a tag cut off
+    // inside, say, reads as an invalid argument).
+    const bool reading = std::strncmp(call, "avformat_", 9) == 0 || std::strncmp(call, "av_read", 7) == 0;
+    if (code == AVERROR_INVALIDDATA || code == AVERROR_DECODER_NOT_FOUND || code == AVERROR_DEMUXER_NOT_FOUND ||
+        code == AVERROR_STREAM_NOT_FOUND || code == AVERROR_PATCHWELCOME || (reading && code == AVERROR(EINVAL)))
+        return Error::Kind::Damaged;
+    return Error::Kind::Other;
+}
+
+} // namespace
+
+Error ffmpegErrorSaying(const char* call, int code, const QString& detail)
+{
+    return Error(kindOf(call, code), QString::fromLatin1(call), detail, code);
+}
+
+Error ffmpegError(const char* call, int code, const QString& more)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     if (av_strerror(code, text, sizeof text) < 0)
         std::snprintf(text, sizeof text, "error %d", code);
-    return ExportError(QString::fromLatin1(call), code, QString::fromUtf8(text));
+    return ffmpegErrorSaying(call, code, QString::fromUtf8(text) + more);
 }
 
-const char* muxerName(Container c)
+Error cancelled()
 {
-    switch (c) {
-    case Container::QuickTimeMovie: return "mov";
-    case Container::M4A: return "ipod";
-    case Container::Wave: return "wav";
-    case Container::Aiff: return "aiff";
-    case Container::Flac: return "flac";
-    case Container::OggVorbis: return "ogg";
-    case Container::Opus: return "opus";
-    }
-    return "mov";
+    return Error(Error::Kind::Cancelled, QStringLiteral("remux"), QStringLiteral("cancelled"));
 }
 
 namespace {
@@ -133,61 +154,50 @@ QString tagValue(const AVDictionary* d, const char* key)
     return e ? QString::fromUtf8(e->value) : QString();
 }
 
-// The demuxer of a song in `format`; nothing for one that is not converted.
-const AVInputFormat* demuxerFor(medialibrary::AudioFormat format)
+// The demuxers of every format the export reads: a song dressed up as
+// anything else is not opened.
+QByteArray demuxerWhitelist()
 {
-    using medialibrary::AudioFormat;
-    switch (format) {
-    case AudioFormat::Mp3: return av_find_input_format("mp3");
-    case AudioFormat::Mp4: return av_find_input_format("mov");
-    case AudioFormat::Wave: return av_find_input_format("wav");
-    case AudioFormat::Aiff: return av_find_input_format("aiff");
-    case AudioFormat::Flac: return av_find_input_format("flac");
-    case AudioFormat::OggVorbis:
-    case AudioFormat::Opus: return av_find_input_format("ogg");
-    default: return nullptr;
-    }
+    QByteArray list;
+    for (const medialibrary::AudioFormatInfo& info : medialibrary::audioFormats())
+        if (info.demuxer && !list.split(',').contains(info.demuxer))
+            list += (list.isEmpty() ? "" : ",") + QByteArray(info.demuxer);
+    return list;
 }
 
 class Remuxer {
 public:
-    explicit Remuxer(const RemuxJob& job) : job_(job) {}
+    explicit Remuxer(const RemuxJob& job) : job_(job), out_(medialibrary::formatInfo(job.output)) {}
 
-    RemuxResult run(std::optional<ExportError>* error)
+    std::optional<Error> run()
     {
-        const RemuxResult result = copy();
-        if (result != RemuxResult::Completed) {
+        std::optional<Error> error = copy();
+        if (error) {
             output_.reset(); // closes the file before it goes
             destinationIO_.reset();
             destinationFile_.reset();
             if (createdOutput_)
                 QFile::remove(job_.destination);
         }
-        if (result == RemuxResult::Failed && error)
-            *error = error_;
-        return result;
+        return error;
     }
 
 private:
-    RemuxResult fail(ExportError e)
-    {
-        error_ = std::move(e);
-        return RemuxResult::Failed;
-    }
-    RemuxResult fail(const char* call, int code) { return fail(ffmpegError(call, code)); }
+    using Step = std::optional<Error>; // nothing: go on
 
-    bool cancelled() const { return job_.cancelled && job_.cancelled(); }
+    static Step fail(const char* call, int code) { return ffmpegError(call, code); }
+    bool isCancelled() const { return job_.cancelled && job_.cancelled(); }
 
-    RemuxResult copy();
-    RemuxResult openInput();
-    RemuxResult openOutput();
-    RemuxResult copyPackets();
-    RemuxResult writePacket(AVPacket* pkt);
+    Step copy();
+    Step openInput();
+    Step openOutput();
+    Step copyPackets();
+    Step writePacket(AVPacket* pkt);
     void reportProgress(const AVPacket* pkt);
     void readXingFrame(std::int64_t firstPacketPos);
 
     const RemuxJob& job_;
-    std::optional<ExportError> error_;
+    const medialibrary::AudioFormatInfo& out_; // the row of the file written
     std::unique_ptr<FileDescriptor> sourceFile_;       // closed last,
     IOContextPtr sourceIO_;  // after the reader that uses it,
     InputPtr input_;         // which goes first
@@ -208,18 +218,18 @@ private:
     Tags tags_;
 };
 
-RemuxResult Remuxer::copy()
+Remuxer::Step Remuxer::copy()
 {
-    if (RemuxResult r = openInput(); r != RemuxResult::Completed)
-        return r;
-    if (cancelled())
-        return RemuxResult::Cancelled;
-    if (keepsContainer(job_.container))
-        return copyKeptContainer(input_.get(), audioIndex_, sourceFile_->get(), job_, &createdOutput_, &error_);
-    if (RemuxResult r = openOutput(); r != RemuxResult::Completed)
-        return r;
-    if (RemuxResult r = copyPackets(); r != RemuxResult::Completed)
-        return r;
+    if (Step e = openInput())
+        return e;
+    if (isCancelled())
+        return cancelled();
+    if (out_.method == medialibrary::ExportMethod::KeepContainer)
+        return copyKeptContainer(input_.get(), audioIndex_, sourceFile_->get(), job_, &createdOutput_);
+    if (Step e = openOutput())
+        return e;
+    if (Step e = copyPackets())
+        return e;
     int err = av_write_trailer(output_.get());
     if (err < 0)
         return fail("av_write_trailer", err);
@@ -230,16 +240,16 @@ RemuxResult Remuxer::copy()
     destinationIO_.reset();
     if (!destinationFile_->close())
         return fail("close", AVERROR(errno));
-    if (job_.container == Container::Wave) {
-        if (auto e = tagWave(job_.destination, tags_))
-            return fail(*e);
+    if (out_.tagCopy == medialibrary::TagCopy::AfterCopy) {
+        if (Step e = tagWave(job_.destination, tags_))
+            return e;
     }
     if (job_.progress)
         job_.progress(1.0f);
-    return RemuxResult::Completed;
+    return std::nullopt;
 }
 
-RemuxResult Remuxer::openInput()
+Remuxer::Step Remuxer::openInput()
 {
     const QByteArray source = path::native(job_.source);
     FileDescriptor song(::open(source.constData(), O_RDONLY | O_CLOEXEC));
@@ -258,12 +268,14 @@ RemuxResult Remuxer::openInput()
             job_.source);
         if (found != job_.sourceFormat) {
             const QString expected = QString::fromLatin1(medialibrary::formatInfo(*job_.sourceFormat).name);
-            return fail(ExportError(QStringLiteral("open"), AVERROR_INVALIDDATA,
-                                    found ? L("the song's file is no longer %1 but %2")
-                                                .arg(expected, QString::fromLatin1(medialibrary::formatInfo(*found).name))
-                                          : L("the song's file is no longer %1, nor any audio Ripwell knows")
-                                                .arg(expected),
-                                    true));
+            if (!found)
+                return Error(Error::Kind::NoLongerAudio, QStringLiteral("open"),
+                             L("the song's file is no longer %1, nor any audio Ripwell knows").arg(expected),
+                             AVERROR_INVALIDDATA, {expected});
+            const QString now = QString::fromLatin1(medialibrary::formatInfo(*found).name);
+            return Error(Error::Kind::FormatChanged, QStringLiteral("open"),
+                         L("the song's file is no longer %1 but %2").arg(expected, now), AVERROR_INVALIDDATA,
+                         {expected, now});
         }
     }
     sourceFile_ = std::make_unique<FileDescriptor>(std::move(song));
@@ -285,7 +297,8 @@ RemuxResult Remuxer::openInput()
     // other files or network addresses.
     AVDictionary* rawOptions = nullptr;
     av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-    av_dict_set(&rawOptions, "format_whitelist", "mp3,mov,mp4,m4a,wav,aiff,flac,ogg", 0);
+    static const QByteArray whitelist = demuxerWhitelist();
+    av_dict_set(&rawOptions, "format_whitelist", whitelist.constData(), 0);
     // A stream's codec is the one its container declares. Without this the WAV
     // reader probes every PCM song, packet after packet, for compressed audio
     // hidden behind the PCM tag, which costs more than copying the song; such a
@@ -293,7 +306,8 @@ RemuxResult Remuxer::openInput()
     av_dict_set(&rawOptions, "max_probe_packets", "1", 0);
     // The content has shown its format above: its demuxer reads it, without
     // the probing of every demuxer first.
-    const AVInputFormat* demuxer = job_.sourceFormat ? demuxerFor(*job_.sourceFormat) : nullptr;
+    const char* demuxerName = job_.sourceFormat ? medialibrary::formatInfo(*job_.sourceFormat).demuxer : nullptr;
+    const AVInputFormat* demuxer = demuxerName ? av_find_input_format(demuxerName) : nullptr;
     int err = avformat_open_input(&ic, source.constData(), demuxer, &rawOptions); // frees `ic` on failure
     std::unique_ptr<AVDictionary, DictFreer> options(rawOptions);
     if (err < 0)
@@ -302,7 +316,7 @@ RemuxResult Remuxer::openInput()
     // An Ogg song is told by its headers alone (codec, pictures: its end is
     // checked by its pages); the others' packets are looked into, decoders
     // opened, for what a muxer or the seek to a FLAC's last frames needs.
-    if (!isOgg(job_.container) && (err = avformat_find_stream_info(ic, nullptr)) < 0)
+    if (!out_.headersSuffice && (err = avformat_find_stream_info(ic, nullptr)) < 0)
         return fail("avformat_find_stream_info", err);
     // From here on a WAV's samples come in packets of up to 1 MB instead of
     // 4 kB: the same bytes in a 256th of the packets. (Set only now: the
@@ -332,14 +346,14 @@ RemuxResult Remuxer::openInput()
     tags_.album = tagValue(ic->metadata, "album");
 
     isMp3_ = par->codec_id == AV_CODEC_ID_MP3 && std::strcmp(ic->iformat->name, "mp3") == 0;
-    return RemuxResult::Completed;
+    return std::nullopt;
 }
 
-RemuxResult Remuxer::openOutput()
+Remuxer::Step Remuxer::openOutput()
 {
     const QByteArray destination = path::native(job_.destination);
     AVFormatContext* oc = nullptr;
-    int err = avformat_alloc_output_context2(&oc, nullptr, muxerName(job_.container), destination.constData());
+    int err = avformat_alloc_output_context2(&oc, nullptr, out_.muxer, destination.constData());
     if (err < 0 || !oc)
         return fail("avformat_alloc_output_context2", err < 0 ? err : AVERROR(ENOMEM));
     output_.reset(oc);
@@ -359,7 +373,7 @@ RemuxResult Remuxer::openOutput()
 
     // The movie carries the samples alone; the other containers keep the song's
     // tags, and M4A and AIFF its cover as an attached picture stream.
-    const bool keepsTags = job_.container == Container::M4A || job_.container == Container::Aiff;
+    const bool keepsTags = out_.tagCopy == medialibrary::TagCopy::Muxer;
     if (keepsTags) {
         for (const auto& [key, value] : {std::pair{"title", &tags_.title}, {"artist", &tags_.artist}, {"album", &tags_.album}})
             if (!value->isEmpty())
@@ -396,8 +410,10 @@ RemuxResult Remuxer::openOutput()
     oc->flags |= AVFMT_FLAG_CUSTOM_IO;
     oc->flush_packets = 0; // the buffer goes out when full, not after every packet
     AVDictionary* rawOptions = nullptr;
-    if (job_.container == Container::Aiff)
-        av_dict_set(&rawOptions, "write_id3v2", "1", 0);
+    if (out_.muxerOptions && (err = av_dict_parse_string(&rawOptions, out_.muxerOptions, "=", ":", 0)) < 0) {
+        av_dict_free(&rawOptions);
+        return fail("av_dict_parse_string", err);
+    }
     err = avformat_write_header(oc, &rawOptions);
     std::unique_ptr<AVDictionary, DictFreer> options(rawOptions);
     if (err < 0)
@@ -419,7 +435,7 @@ RemuxResult Remuxer::openOutput()
         if ((err = av_write_frame(oc, pic.get())) < 0)
             return fail("av_write_frame", err);
     }
-    return RemuxResult::Completed;
+    return std::nullopt;
 }
 
 // The MP3 demuxer passes over a leading Xing/Info/VBRI frame and starts at the
@@ -445,7 +461,7 @@ void Remuxer::readXingFrame(std::int64_t firstPacketPos)
     xingSamples_ = h.samplesPerFrame;
 }
 
-RemuxResult Remuxer::copyPackets()
+Remuxer::Step Remuxer::copyPackets()
 {
     const AVStream* in = input_->streams[audioIndex_];
     PacketPtr pkt(av_packet_alloc());
@@ -453,8 +469,8 @@ RemuxResult Remuxer::copyPackets()
         return fail("av_packet_alloc", AVERROR(ENOMEM));
     std::int64_t end = AV_NOPTS_VALUE;
     for (;;) {
-        if (cancelled())
-            return RemuxResult::Cancelled;
+        if (isCancelled())
+            return cancelled();
         int err = av_read_frame(input_.get(), pkt.get());
         if (err == AVERROR_EOF)
             break;
@@ -466,16 +482,13 @@ RemuxResult Remuxer::copyPackets()
         }
         if (pkt->flags & AV_PKT_FLAG_CORRUPT) {
             // A WAV or AIFF whose samples end before their chunk says they do.
-            const ExportError bad = ffmpegError("av_read_frame", AVERROR_INVALIDDATA);
-            return fail(ExportError(bad.failingCall(), bad.code(), bad.reason() + QStringLiteral(" (corrupt packet)")));
+            return ffmpegError("av_read_frame", AVERROR_INVALIDDATA, QStringLiteral(" (corrupt packet)"));
         }
         if (isMp3_) {
             // The parser hands over a cut-off last frame as it is.
             mpegaudio::FrameHeader h;
-            if (mpegaudio::parseHeader(pkt->data, static_cast<std::size_t>(pkt->size), &h) && pkt->size < h.frameLength) {
-                const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
-                return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" inside an MPEG audio frame")));
-            }
+            if (mpegaudio::parseHeader(pkt->data, static_cast<std::size_t>(pkt->size), &h) && pkt->size < h.frameLength)
+                return ffmpegError("av_read_frame", AVERROR_EOF, QStringLiteral(" inside an MPEG audio frame"));
         }
         if (firstPts_ == AV_NOPTS_VALUE) {
             firstPts_ = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts != AV_NOPTS_VALUE ? pkt->dts : 0;
@@ -493,8 +506,8 @@ RemuxResult Remuxer::copyPackets()
                 xing->pts = xing->dts = firstPts_;
                 xing->duration = shift_;
                 xing->flags |= AV_PKT_FLAG_KEY;
-                if (RemuxResult r = writePacket(xing.get()); r != RemuxResult::Completed)
-                    return r;
+                if (Step e = writePacket(xing.get()))
+                    return e;
             }
         }
         if (pkt->pts != AV_NOPTS_VALUE && pkt->duration > 0)
@@ -506,23 +519,21 @@ RemuxResult Remuxer::copyPackets()
             if (pkt->dts != AV_NOPTS_VALUE)
                 pkt->dts += shift_;
         }
-        if (RemuxResult r = writePacket(pkt.get()); r != RemuxResult::Completed)
-            return r;
+        if (Step e = writePacket(pkt.get()))
+            return e;
     }
     if (firstPts_ == AV_NOPTS_VALUE)
-        return fail(ExportError(QStringLiteral("av_read_frame"), AVERROR_EOF, QStringLiteral("End of file before the first audio packet")));
+        return ffmpegErrorSaying("av_read_frame", AVERROR_EOF, QStringLiteral("End of file before the first audio packet"));
 
     // Containers that state the song's length exactly (WAV, AIFF, MP4, an MP3
     // with a Xing frame) show a cut-off file by packets that end too soon.
     if (input_->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && in->duration > 0 && end != AV_NOPTS_VALUE &&
-        static_cast<double>(end - firstPts_) < 0.98 * static_cast<double>(in->duration)) {
-        const ExportError eof = ffmpegError("av_read_frame", AVERROR_EOF);
-        return fail(ExportError(eof.failingCall(), eof.code(), eof.reason() + QStringLiteral(" before the end of the audio")));
-    }
-    return RemuxResult::Completed;
+        static_cast<double>(end - firstPts_) < 0.98 * static_cast<double>(in->duration))
+        return ffmpegError("av_read_frame", AVERROR_EOF, QStringLiteral(" before the end of the audio"));
+    return std::nullopt;
 }
 
-RemuxResult Remuxer::writePacket(AVPacket* pkt)
+Remuxer::Step Remuxer::writePacket(AVPacket* pkt)
 {
     const AVStream* in = input_->streams[audioIndex_];
     const AVStream* out = output_->streams[outAudioIndex_];
@@ -535,7 +546,7 @@ RemuxResult Remuxer::writePacket(AVPacket* pkt)
     av_packet_unref(pkt);
     if (err < 0)
         return fail("av_write_frame", err);
-    return RemuxResult::Completed;
+    return std::nullopt;
 }
 
 void Remuxer::reportProgress(const AVPacket* pkt)
@@ -560,9 +571,9 @@ void Remuxer::reportProgress(const AVPacket* pkt)
 
 } // namespace
 
-RemuxResult remux(const RemuxJob& job, std::optional<ExportError>* error)
+std::optional<Error> remux(const RemuxJob& job)
 {
-    return Remuxer(job).run(error);
+    return Remuxer(job).run();
 }
 
 } // namespace mediaexport

@@ -18,14 +18,15 @@ TagLib::String tl(const QString& s)
 
 } // namespace
 
-std::optional<ExportError> tagWave(const QString& path, const Tags& tags)
+std::optional<Error> tagWave(const QString& path, const Tags& tags)
 {
     if (tags.title.isEmpty() && tags.artist.isEmpty() && tags.album.isEmpty() && tags.cover.isEmpty())
         return std::nullopt;
     const QByteArray file = path::native(path);
     TagLib::RIFF::WAV::File wav(file.constData(), false);
     if (!wav.isValid())
-        return ExportError(QStringLiteral("TagLib::RIFF::WAV::File"), -1, QStringLiteral("the written file cannot be read back"));
+        return Error(Error::Kind::Other, QStringLiteral("TagLib::RIFF::WAV::File"),
+                     QStringLiteral("the written file cannot be read back"));
     for (TagLib::Tag* t : {static_cast<TagLib::Tag*>(wav.InfoTag()), static_cast<TagLib::Tag*>(wav.ID3v2Tag())}) {
         t->setTitle(tl(tags.title));
         t->setArtist(tl(tags.artist));
@@ -39,7 +40,8 @@ std::optional<ExportError> tagWave(const QString& path, const Tags& tags)
         wav.ID3v2Tag()->addFrame(picture);
     }
     if (!wav.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers))
-        return ExportError(QStringLiteral("TagLib::RIFF::WAV::File::save"), -1, QStringLiteral("the tags could not be written"));
+        return Error(Error::Kind::Other, QStringLiteral("TagLib::RIFF::WAV::File::save"),
+                     QStringLiteral("the tags could not be written"));
     return std::nullopt;
 }
 

@@ -4,7 +4,7 @@
 // tags and cover go in after the copy: a LIST/INFO chunk and an ID3 chunk,
 // both appended behind the audio.
 
-#include "platform/export/ExportError.h"
+#include "platform/foundation/Error.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,6 +19,6 @@ struct Tags {
 };
 
 // Writes the tags and cover into the WAV at `path` (nothing when there are none).
-std::optional<ExportError> tagWave(const QString& path, const Tags& tags);
+std::optional<Error> tagWave(const QString& path, const Tags& tags);
 
 } // namespace mediaexport

@@ -1,14 +1,8 @@
 #include "platform/library/AssetURL.h"
 
 #include <QUrlQuery>
-#include <mutex>
 
 namespace medialibrary {
-
-namespace {
-std::mutex g_mutex;
-AssetResolver g_resolver;
-} // namespace
 
 Url makeAssetURL(const QString& ext, quint64 id)
 {
@@ -24,24 +18,6 @@ bool assetId(const Url& url, quint64* id)
     if (ok && id)
         *id = value;
     return ok;
-}
-
-void setAssetResolver(AssetResolver resolver)
-{
-    std::lock_guard lock(g_mutex);
-    g_resolver = std::move(resolver);
-}
-
-QString fileForAssetURL(const Url& url)
-{
-    if (url.isFileURL())
-        return url.path();
-    AssetResolver resolver;
-    {
-        std::lock_guard lock(g_mutex);
-        resolver = g_resolver;
-    }
-    return resolver ? resolver(url) : QString();
 }
 
 } // namespace medialibrary

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 #include <sqlite3.h>
 
@@ -15,8 +16,48 @@ namespace medialibrary {
 namespace {
 
 constexpr const char* kLogOp = "libraryIndex";
-// The layout of the file; an index of another one is made afresh.
-constexpr int kVersion = 1;
+// The layout of the file; an index of another one is made afresh. Version 2
+// stores formats, picture sources and reasons by name, not by number.
+constexpr int kVersion = 2;
+
+// The names the index stores a song's picture source and why it is left out
+// under; like the formats' keys, they never change.
+constexpr std::pair<PictureSource, const char*> kPictureSources[] = {
+    {PictureSource::None, "none"},
+    {PictureSource::Id3v2, "id3v2"},
+    {PictureSource::Mp4, "mp4"},
+    {PictureSource::Flac, "flac"},
+    {PictureSource::XiphComment, "xiph-comment"},
+    {PictureSource::ApeItem, "ape-item"},
+};
+constexpr std::pair<LeftOutReason, const char*> kLeftOutReasons[] = {
+    {LeftOutReason::None, "none"},
+    {LeftOutReason::Protected, "protected"},
+    {LeftOutReason::Unreadable, "unreadable"},
+    {LeftOutReason::UnsupportedFormat, "unsupported-format"},
+    {LeftOutReason::BrokenLink, "broken-link"},
+    {LeftOutReason::LinkLoop, "link-loop"},
+    {LeftOutReason::NotAFile, "not-a-file"},
+};
+
+template <typename Enum, std::size_t N>
+const char* nameOf(const std::pair<Enum, const char*> (&names)[N], Enum value)
+{
+    for (const auto& [v, name] : names)
+        if (v == value)
+            return name;
+    return names[0].second;
+}
+
+// The value stored under `name`; the first (none) for a name not known.
+template <typename Enum, std::size_t N>
+Enum valueNamed(const std::pair<Enum, const char*> (&names)[N], const QString& name)
+{
+    for (const auto& [v, known] : names)
+        if (name == QLatin1String(known))
+            return v;
+    return names[0].first;
+}
 
 QString sqliteError(sqlite3* db)
 {
@@ -104,8 +145,8 @@ sqlite3* openAs(const QString& path, const QString& root, QString* why, bool* bu
         if (!exec(db, "BEGIN IMMEDIATE") ||
             !exec(db, "CREATE TABLE IF NOT EXISTS folder(root BLOB NOT NULL);"
                       "CREATE TABLE IF NOT EXISTS songs(path BLOB PRIMARY KEY, size INTEGER, modified INTEGER,"
-                      " title TEXT, artist TEXT, album TEXT, track INTEGER, format INTEGER, protected INTEGER,"
-                      " readable INTEGER, left_out INTEGER, picture INTEGER) WITHOUT ROWID;"
+                      " title TEXT, artist TEXT, album TEXT, track INTEGER, format TEXT, protected INTEGER,"
+                      " readable INTEGER, left_out TEXT, picture TEXT) WITHOUT ROWID;"
                       "DELETE FROM folder; DELETE FROM songs;") ||
             !exec(db, QStringLiteral("PRAGMA user_version=%1").arg(kVersion).toUtf8().constData())) {
             exec(db, "ROLLBACK");
@@ -211,15 +252,12 @@ std::vector<LibraryIndex::Entry> LibraryIndex::entries()
         e.data.artist = columnText(s, 4);
         e.data.albumTitle = columnText(s, 5);
         e.data.albumTrackNumber = sqlite3_column_int(s, 6);
-        if (sqlite3_column_type(s, 7) != SQLITE_NULL) {
-            const int format = sqlite3_column_int(s, 7);
-            if (format >= 0 && format < int(audioFormats().size()))
-                e.data.format = static_cast<AudioFormat>(format);
-        }
+        if (sqlite3_column_type(s, 7) != SQLITE_NULL)
+            e.data.format = formatForKey(columnText(s, 7));
         e.data.isProtected = sqlite3_column_int(s, 8) != 0;
         e.data.isReadable = sqlite3_column_int(s, 9) != 0;
-        e.data.leftOut = static_cast<LeftOutReason>(sqlite3_column_int(s, 10));
-        e.data.pictureSource = static_cast<PictureSource>(sqlite3_column_int(s, 11));
+        e.data.leftOut = valueNamed(kLeftOutReasons, columnText(s, 10));
+        e.data.pictureSource = valueNamed(kPictureSources, columnText(s, 11));
         out.push_back(std::move(e));
     }
     if (step != SQLITE_DONE) {
@@ -266,13 +304,13 @@ bool LibraryIndex::update(const std::vector<Entry>& changed, const std::vector<Q
             bindText(s, 6, e.data.albumTitle);
             sqlite3_bind_int(s, 7, e.data.albumTrackNumber);
             if (e.data.format)
-                sqlite3_bind_int(s, 8, int(*e.data.format));
+                sqlite3_bind_text(s, 8, formatInfo(*e.data.format).key, -1, SQLITE_STATIC);
             else
                 sqlite3_bind_null(s, 8);
             sqlite3_bind_int(s, 9, e.data.isProtected ? 1 : 0);
             sqlite3_bind_int(s, 10, e.data.isReadable ? 1 : 0);
-            sqlite3_bind_int(s, 11, int(e.data.leftOut));
-            sqlite3_bind_int(s, 12, int(e.data.pictureSource));
+            sqlite3_bind_text(s, 11, nameOf(kLeftOutReasons, e.data.leftOut), -1, SQLITE_STATIC);
+            sqlite3_bind_text(s, 12, nameOf(kPictureSources, e.data.pictureSource), -1, SQLITE_STATIC);
             if (sqlite3_step(s) != SQLITE_DONE)
                 return fail();
             sqlite3_reset(s);

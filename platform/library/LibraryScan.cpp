@@ -165,7 +165,7 @@ MediaItem::Data readData(const QString& filePath)
 // format Ripwell converts that is not protected.
 Url assetURLFor(const MediaItem::Data& d)
 {
-    if (!d.isReadable || d.isProtected || !d.format || !formatInfo(*d.format).converted)
+    if (!d.isReadable || d.isProtected || !d.format || !formatInfo(*d.format).converted())
         return {};
     return makeAssetURL(QString::fromLatin1(formatInfo(*d.format).outputExtension), d.persistentID);
 }

@@ -61,7 +61,7 @@ LeftOutReason MediaItem::leftOutReason() const
         return d_->leftOut;
     if (d_->isProtected)
         return LeftOutReason::Protected;
-    if (d_->isReadable && (!d_->format || !formatInfo(*d_->format).converted))
+    if (d_->isReadable && (!d_->format || !formatInfo(*d_->format).converted()))
         return LeftOutReason::UnsupportedFormat;
     return LeftOutReason::Unreadable;
 }

@@ -16,7 +16,7 @@
 namespace medialibrary {
 
 // Where a song file keeps its pictures.
-enum class PictureSource { None, Id3v2, Mp4, Flac, XiphComment };
+enum class PictureSource { None, Id3v2, Mp4, Flac, XiphComment, ApeItem };
 
 // Why the library does not hand a song over (it then has no asset URL).
 enum class LeftOutReason : quint8 {

@@ -11,30 +11,23 @@
 // its name with the undecodable bytes escaped ("bad\xFFname"), so that it is
 // counted among what is left out instead of vanishing.
 //
-// The application uses the default library: the folder
-// documents::musicLibraryRoot() without documents::documentsDirectory(). It
-// starts from the library's index, at once, and a rescan on a thread of its
-// own (startDefaultScan()) brings it up to date and replaces it; without an
-// index the picker shows the songs read so far while the scan runs. Making a
-// library the default installs it as the resolver of asset URLs
-// (medialibrary::fileForAssetURL).
+// A MediaLibrary is a Library: a MusicFolder keeps one up to date for the
+// window app; the command line scans one and hands it to its run.
 
+#include "platform/library/Library.h"
 #include "platform/library/LibraryScan.h"
 #include "platform/library/MediaItem.h"
 
 #include <QHash>
-#include <QObject>
 #include <QPair>
 #include <QSet>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace medialibrary {
 
-class MediaLibrary {
+class MediaLibrary : public Library {
 public:
     // Indexes `root`. Folders in `excludedDirectories` (and everything in
     // them) are skipped. A missing root gives an empty library. With
@@ -52,30 +45,7 @@ public:
     // relative to.
     static MediaItem readItem(const QString& filePath, const QString& root);
 
-    // Starts the scan of the default library in the background unless it is
-    // known or being scanned already.
-    static void startDefaultScan();
-    // The scan of the default library while it runs (started when neither
-    // scan nor library exist yet); nullptr once the library is known.
-    static std::shared_ptr<LibraryScan> defaultLibraryScan();
-    // Stops a running scan of the default library and waits for its thread:
-    // for quitting.
-    static void stopDefaultScan();
-    // The library the application shows; waits for its scan.
-    static std::shared_ptr<const MediaLibrary> defaultMediaLibrary();
-    // The default library if it has been scanned or set; nothing otherwise
-    // (never starts a scan).
-    static std::shared_ptr<const MediaLibrary> loadedDefaultMediaLibrary();
-    // Replaces the default library (and the asset URL resolver).
-    static void setDefaultMediaLibrary(std::shared_ptr<const MediaLibrary> library);
-    // Calls `changed` on the main thread (where `context` lives), later,
-    // whenever the default library is replaced (a rescan behind the index has
-    // finished, or one was set), for as long as `context` lives.
-    static void notifyWhenDefaultChanges(QObject* context, std::function<void()> changed);
-    // Whether the default library shown is the index's while a rescan runs.
-    static bool isRescanningDefault();
-
-    QString root() const { return root_; }
+    QString root() const override { return root_; }
     // Sorted by artist, album title, track number, title; absent values last.
     const std::vector<MediaItem>& items() const { return items_; }
     // The order of items(): whether `a` comes before `b`.
@@ -83,8 +53,12 @@ public:
 
     MediaItem itemWithPersistentID(quint64 id) const;
     MediaItem itemForAssetURL(const Url& url) const;
+
+    // Library: the songs are items(); the folder's playlists are not read.
+    std::vector<MediaItem> songs() const override { return items_; }
+    std::vector<Playlist> playlists() const override { return {}; }
     // The file behind an asset URL of this library, empty when unknown.
-    QString fileForAssetURL(const Url& url) const;
+    QString fileForAssetURL(const Url& url) const override;
 
     // Whether `fileName` has the extension of an audio file the index reads.
     static bool isAudioFileName(const QString& fileName);
@@ -92,7 +66,7 @@ public:
     // Whether the file with device `device` and inode `inode` is one of the
     // library's songs (links followed): nothing may overwrite it. The songs'
     // identities are read once, on the first call. Any thread.
-    bool holdsFile(quint64 device, quint64 inode) const;
+    bool holdsFile(quint64 device, quint64 inode) const override;
 
 private:
     friend class LibraryScan;

@@ -4,6 +4,7 @@
 #include "platform/foundation/Timing.h"
 #include "platform/library/ArtworkLoader.h"
 #include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/library/PickerModel.h"
 #include "platform/library/PickerRowDelegate.h"
 #include "platform/ui/Image.h"
@@ -26,24 +27,29 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
                                              QObject* parent)
     : ui::ViewController(parent), mediaTypes_(mediaTypes), library_(std::move(library)), artwork_(makeArtworkLoader())
 {
-    if (!library_) {
-        // The default library may still be scanning: show what is known.
-        if (std::shared_ptr<LibraryScan> scan = MediaLibrary::defaultLibraryScan()) {
-            startFillingIn(std::move(scan));
-            return;
-        }
-        library_ = MediaLibrary::defaultMediaLibrary();
-        // The index's library, while a rescan looks at the folder: what it
-        // finds comes in while the picker is open.
-        MediaLibrary::notifyWhenDefaultChanges(this, [this] { takeNewLibrary(); });
+    if (mediaTypes_ & MediaTypeMusic)
+        setItems(library_->items());
+}
+
+MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<MusicFolder> folder, QObject* parent)
+    : ui::ViewController(parent), mediaTypes_(mediaTypes), folder_(std::move(folder)), artwork_(makeArtworkLoader())
+{
+    // The folder may still be scanning: show what is known.
+    if (std::shared_ptr<LibraryScan> scan = folder_->runningScan()) {
+        startFillingIn(std::move(scan));
+        return;
     }
+    library_ = folder_->library();
+    // The index's library, while a rescan looks at the folder: what it
+    // finds comes in while the picker is open.
+    folder_->notifyWhenChanged(this, [this] { takeNewLibrary(); });
     if (mediaTypes_ & MediaTypeMusic)
         setItems(library_->items());
 }
 
 void MediaPickerController::takeNewLibrary()
 {
-    const std::shared_ptr<const MediaLibrary> library = MediaLibrary::loadedDefaultMediaLibrary();
+    const std::shared_ptr<const MediaLibrary> library = folder_ ? folder_->loadedLibrary() : nullptr;
     if (!library || library == library_ || finished_)
         return;
     // What the user sees stays: the song at the top of the list and its

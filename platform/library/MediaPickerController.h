@@ -5,14 +5,14 @@
 // in which they were checked; Cancel hands nothing. Whoever presented the
 // picker dismisses it from inside the delegate call.
 //
-//   auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio);
+//   auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio, musicFolder);
 //   picker->setDelegate(this);
 //   picker->setAllowsPickingMultipleItems(true);
 //   picker->setPrompt(L("Select media for extraction"));
 //   presentModalViewController(picker, true);
 //
-// Opened while the default library is still being scanned, the picker shows
-// the songs read so far at once and fills in as the scan goes on.
+// Opened while its music folder is still being scanned, the picker shows the
+// songs read so far at once and fills in as the scan goes on.
 //
 // Artwork is loaded lazily, on a background thread, only for rows that are on
 // screen when their turn comes, and kept in a small cache.
@@ -34,6 +34,7 @@ class ArtworkLoader;
 class LibraryScan;
 class MediaLibrary;
 class MediaPickerController;
+class MusicFolder;
 class PickerModel;
 class PickerTickSelection;
 
@@ -58,10 +59,11 @@ public:
     static constexpr int kRowHeight = 54;
     static constexpr int kArtworkSide = 42;
 
-    // Lists `library`, or the default library when none is given. Every song
-    // of the library is music, so any media type that includes music lists all.
-    explicit MediaPickerController(unsigned mediaTypes = MediaTypeAnyAudio,
-                                   std::shared_ptr<const MediaLibrary> library = nullptr, QObject* parent = nullptr);
+    // Lists `library`. Every song of the library is music, so any media type
+    // that includes music lists all.
+    MediaPickerController(unsigned mediaTypes, std::shared_ptr<const MediaLibrary> library, QObject* parent = nullptr);
+    // Lists what `folder` shows, and takes in what a rescan of it finds while open.
+    MediaPickerController(unsigned mediaTypes, std::shared_ptr<MusicFolder> folder, QObject* parent = nullptr);
     // Lists what `scan` has read so far and fills in until it has finished.
     MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent = nullptr);
     ~MediaPickerController() override;
@@ -114,7 +116,7 @@ private:
     bool isRowVisible(quint64 id) const;
     void startFillingIn(std::shared_ptr<LibraryScan> scan);
     void setItems(std::vector<MediaItem> items);
-    void takeNewLibrary(); // the default library's rescan has finished
+    void takeNewLibrary(); // the folder's rescan has finished
     static QString searchKey(const MediaItem& item);
     void fillIn();
     QString emptyListReason() const; // empty while there are rows
@@ -122,6 +124,7 @@ private:
     MediaItem itemWithPersistentID(quint64 id) const;
 
     unsigned mediaTypes_;
+    std::shared_ptr<MusicFolder> folder_;         // when it lists a music folder
     std::shared_ptr<const MediaLibrary> library_; // nullptr while filling in
     std::shared_ptr<LibraryScan> scan_;           // while filling in
     std::size_t taken_ = 0;                       // songs of the scan taken so far

@@ -26,6 +26,7 @@
 #include <taglib/oggpageheader.h>
 #include <taglib/opusfile.h>
 #include <taglib/vorbisfile.h>
+#include <taglib/wavpackfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
@@ -148,6 +149,31 @@ QByteArray flacCover(const TagLib::List<TagLib::FLAC::Picture*>& pictures)
     return first ? bytes(first->data()) : QByteArray();
 }
 
+// The front cover of an APE tag ("Cover Art (Front)", else the first other
+// cover item): the picture after the file name that leads its value.
+QByteArray apeCover(const TagLib::APE::Tag* tag)
+{
+    if (!tag)
+        return {};
+    const TagLib::APE::ItemListMap& items = tag->itemListMap();
+    const TagLib::APE::Item* chosen = nullptr;
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if (it->second.type() != TagLib::APE::Item::Binary || !it->first.upper().startsWith("COVER ART ("))
+            continue;
+        if (it->first.upper() == "COVER ART (FRONT)") {
+            chosen = &it->second;
+            break;
+        }
+        if (!chosen)
+            chosen = &it->second;
+    }
+    if (!chosen)
+        return {};
+    const TagLib::ByteVector value = chosen->binaryData();
+    const int nul = value.find('\0');
+    return nul < 0 ? QByteArray() : bytes(value.mid(static_cast<unsigned>(nul) + 1));
+}
+
 // Whether the Ogg file's last page is the last page of its stream.
 bool endsWhole(TagLib::Ogg::File& file)
 {
@@ -182,8 +208,8 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         return info;
     constexpr auto style = TagLib::AudioProperties::Fast;
 
-    switch (*info.format) {
-    case AudioFormat::Mp3: {
+    switch (formatInfo(*info.format).tagFile) {
+    case TagFile::Mpeg: {
         TagLib::MPEG::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -199,7 +225,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case AudioFormat::Mp4: {
+    case TagFile::Mp4: {
         TagLib::MP4::File f(stream, true, style);
         if (!f.isValid() || !f.audioProperties())
             return info;
@@ -213,7 +239,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Mp4;
         return info;
     }
-    case AudioFormat::Wave: {
+    case TagFile::RiffWave: {
         TagLib::RIFF::WAV::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -226,7 +252,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case AudioFormat::Aiff: {
+    case TagFile::RiffAiff: {
         TagLib::RIFF::AIFF::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -238,7 +264,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         }
         return info;
     }
-    case AudioFormat::Flac: {
+    case TagFile::Flac: {
         TagLib::FLAC::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
@@ -255,28 +281,36 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
             info.pictureSource = PictureSource::Id3v2;
         return info;
     }
-    case AudioFormat::OggVorbis: {
+    case TagFile::OggVorbis: {
         TagLib::Ogg::Vorbis::File f(stream, true, style);
         if (f.isValid() && hasAudio(f.audioProperties()))
             readOgg(f, info);
         return info;
     }
-    case AudioFormat::Opus: {
+    case TagFile::OggOpus: {
         TagLib::Ogg::Opus::File f(stream, true, style);
         if (f.isValid() && hasAudio(f.audioProperties()))
             readOgg(f, info);
         return info;
     }
-    case AudioFormat::OggOther:
-    case AudioFormat::Wma:
-    case AudioFormat::Ape:
-    case AudioFormat::WavPack:
-    case AudioFormat::Musepack:
-    case AudioFormat::AacAdts:
+    case TagFile::WavPack: {
+        TagLib::WavPack::File f(stream, true, style);
+        if (!f.isValid() || !hasAudio(f.audioProperties()))
+            return info;
+        info.readable = true;
+        if (f.hasAPETag()) {
+            fillAbsent(f.APETag(), info);
+            if (!apeCover(f.APETag()).isEmpty())
+                info.pictureSource = PictureSource::ApeItem;
+        }
+        if (f.hasID3v1Tag())
+            fillAbsent(f.ID3v1Tag(), info);
+        return info;
+    }
+    case TagFile::Any:
         break;
     }
-    // A format Ripwell lists but does not convert, read by whatever TagLib
-    // knows of it: tags only, no pictures.
+    // A format read by whatever TagLib knows of it: tags only, no pictures.
     TagLib::FileRef ref(stream, true, style);
     if (ref.isNull() || !hasAudio(ref.audioProperties()))
         return info;
@@ -329,20 +363,21 @@ QByteArray frontCover(const QString& path, PictureSource source)
         return {};
     case PictureSource::Id3v2: {
         // Whichever container holds the ID3v2 tag.
-        switch (sniff(in, path).value_or(AudioFormat::AacAdts)) {
-        case AudioFormat::Mp3: {
+        const std::optional<AudioFormat> format = sniff(in, path);
+        switch (format ? formatInfo(*format).tagFile : TagFile::Any) {
+        case TagFile::Mpeg: {
             TagLib::MPEG::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
-        case AudioFormat::Wave: {
+        case TagFile::RiffWave: {
             TagLib::RIFF::WAV::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
-        case AudioFormat::Aiff: {
+        case TagFile::RiffAiff: {
             TagLib::RIFF::AIFF::File f(in, false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.tag()) : QByteArray();
         }
-        case AudioFormat::Flac: {
+        case TagFile::Flac: {
             TagLib::FLAC::File f(in, TagLib::ID3v2::FrameFactory::instance(), false);
             return f.isValid() && f.hasID3v2Tag() ? id3Cover(f.ID3v2Tag()) : QByteArray();
         }
@@ -363,12 +398,17 @@ QByteArray frontCover(const QString& path, PictureSource source)
     }
     case PictureSource::XiphComment: {
         // Vorbis and Opus alike: the comment is the stream's second packet.
-        if (sniff(in, path) == AudioFormat::Opus) {
+        const std::optional<AudioFormat> format = sniff(in, path);
+        if (format && formatInfo(*format).tagFile == TagFile::OggOpus) {
             TagLib::Ogg::Opus::File f(in, false);
             return f.isValid() && f.tag() ? flacCover(f.tag()->pictureList()) : QByteArray();
         }
         TagLib::Ogg::Vorbis::File f(in, false);
         return f.isValid() && f.tag() ? flacCover(f.tag()->pictureList()) : QByteArray();
+    }
+    case PictureSource::ApeItem: {
+        TagLib::WavPack::File f(in, false);
+        return f.isValid() && f.hasAPETag() ? apeCover(f.APETag()) : QByteArray();
     }
     }
     return {};

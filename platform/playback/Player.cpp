@@ -1,7 +1,7 @@
 #include "platform/playback/Player.h"
 
 #include "platform/foundation/PathString.h"
-#include "platform/library/AssetURL.h"
+#include "platform/library/Library.h"
 #include "platform/playback/GStreamerCheck.h"
 
 #include <QAudioOutput>
@@ -83,10 +83,10 @@ bool backendAvailable()
     return available;
 }
 
-Player::Player(const Url& url, QObject* parent) : QObject(parent), url_(url)
+Player::Player(const Url& url, const medialibrary::Library* library, QObject* parent) : QObject(parent), url_(url)
 {
     setupAudioSession();
-    filePath_ = medialibrary::fileForAssetURL(url);
+    filePath_ = medialibrary::fileForURL(url, library);
     if (!backendAvailable())
         return;
     g_players.push_back(this);

@@ -1,7 +1,7 @@
 #pragma once
 // The platform player: one QMediaPlayer with its QAudioOutput for one URL, on
-// Qt Multimedia's GStreamer backend. File URLs play as they are; library asset
-// URLs are resolved to the song's file by the music library first.
+// Qt Multimedia's GStreamer backend. File URLs play as they are; a library's
+// asset URLs are resolved to the song's file by that library first.
 //
 // A player loads its media in the background and never reports a failure: a
 // URL that resolves to nothing, a missing file or one that holds no audio
@@ -23,6 +23,9 @@
 
 class QAudioOutput;
 class QMediaPlayer;
+namespace medialibrary {
+class Library;
+}
 
 namespace playback {
 
@@ -39,8 +42,9 @@ bool backendAvailable();
 class Player : public QObject {
     Q_OBJECT
 public:
-    // A new player for `url`; loading starts in the background.
-    explicit Player(const Url& url, QObject* parent = nullptr);
+    // A new player for `url` (a file URL, or an asset URL of `library`);
+    // loading starts in the background.
+    explicit Player(const Url& url, const medialibrary::Library* library = nullptr, QObject* parent = nullptr);
     ~Player() override;
 
     // Starts playing from the beginning as soon as the media is loaded.

@@ -298,11 +298,11 @@
     <message>
         <source>Copies songs out of a music library into ordinary audio files, without re-encoding:
 each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV, AIFF, FLAC,
-Ogg Vorbis or Opus by the song&apos;s own format.
+Ogg Vorbis, Opus or WavPack by the song&apos;s own format.
 </source>
         <translation>Kopiert Titel aus einer Musikbibliothek in gewöhnliche Audiodateien, ohne sie neu zu
 kodieren: Jeder Titel wird zu DOKUMENTE/Interpret/Album/Titel.ext, als MP3, M4A, WAV,
-AIFF, FLAC, Ogg Vorbis oder Opus, je nach dem eigenen Format des Titels.
+AIFF, FLAC, Ogg Vorbis, Opus oder WavPack, je nach dem eigenen Format des Titels.
 </translation>
     </message>
     <message>

@@ -1,7 +1,7 @@
 #include "Classes/ChooseSongViewController.h"
 #include "Classes/RipwellAppDelegate.h"
 #include "platform/foundation/Timing.h"
-#include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/library/MediaPickerController.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -31,8 +31,8 @@ protected:
         options.seconds = 0.2;
         options.formats = {songgen::Format::Mp3Cbr};
         songgen::makeLibrary(library_.path(), options);
-        medialibrary::MediaLibrary::setDefaultMediaLibrary(medialibrary::MediaLibrary::scan(library_.path()));
-        delegate_ = std::make_unique<RipwellAppDelegate>();
+        delegate_ = std::make_unique<RipwellAppDelegate>(
+            medialibrary::MusicFolder::holding(medialibrary::MediaLibrary::scan(library_.path())));
         ui::Application::sharedApplication()->setDelegate(delegate_.get());
         ASSERT_TRUE(delegate_->application(ui::Application::sharedApplication(), {}));
     }
@@ -40,7 +40,6 @@ protected:
     {
         ui::Application::sharedApplication()->setDelegate(nullptr);
         delegate_.reset();
-        medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
         timing::setScale(1.0);
     }
 
@@ -127,8 +126,8 @@ TEST(AppStart, ALibraryInsideTheDocumentsFolderIsPointedOutAtStart)
     testsupport::TempDir docs;
     qputenv("RIPWELL_DOCUMENTS", docs.path().toUtf8());
     qputenv("RIPWELL_LIBRARY", docs.file("Music").toUtf8());
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(medialibrary::MediaLibrary::scan(docs.file("Music")));
-    auto delegate = std::make_unique<RipwellAppDelegate>();
+    auto delegate = std::make_unique<RipwellAppDelegate>(
+        medialibrary::MusicFolder::holding(medialibrary::MediaLibrary::scan(docs.file("Music"))));
     ui::Application::sharedApplication()->setDelegate(delegate.get());
     ASSERT_TRUE(delegate->application(ui::Application::sharedApplication(), {}));
 
@@ -149,7 +148,6 @@ TEST(AppStart, ALibraryInsideTheDocumentsFolderIsPointedOutAtStart)
 
     ui::Application::sharedApplication()->setDelegate(nullptr);
     delegate.reset();
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
     qunsetenv("RIPWELL_DOCUMENTS");
     qunsetenv("RIPWELL_LIBRARY");
 }

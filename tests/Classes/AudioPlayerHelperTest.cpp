@@ -31,11 +31,12 @@ protected:
             ASSERT_TRUE(songgen::writeSong(s, seed++, 3.0, 128000, &error)) << error.toStdString();
         }
         testsupport::writeFile(library->file("error.log"), "[ERROR] [conversionLoop] Slow Train\n");
-        medialibrary::MediaLibrary::setDefaultMediaLibrary(medialibrary::MediaLibrary::scan(library->path()));
+        scanned = new std::shared_ptr<const medialibrary::MediaLibrary>(medialibrary::MediaLibrary::scan(library->path()));
     }
     static void TearDownTestSuite()
     {
         AudioPlayerHelper::sharedInstance()->stopPlayback();
+        delete scanned;
         delete library;
         library = nullptr;
         testsupport::restorePlatformMessages();
@@ -51,9 +52,11 @@ protected:
     }
 
     static TempDir* library;
+    static std::shared_ptr<const medialibrary::MediaLibrary>* scanned;
 };
 
 TempDir* PreviewPlayer::library = nullptr;
+std::shared_ptr<const medialibrary::MediaLibrary>* PreviewPlayer::scanned = nullptr;
 
 TEST_F(PreviewPlayer, StopBeforeAnythingPlayedSetsUpOnceAndStaysIdle)
 {
@@ -72,13 +75,14 @@ TEST_F(PreviewPlayer, FileAndAssetURLsPlay)
     ASSERT_NE(current(), nullptr);
     EXPECT_TRUE(playsPast(300)) << "the MP3 file does not advance";
 
-    const auto lib = medialibrary::MediaLibrary::defaultMediaLibrary();
+    // An asset URL plays from the library it is handed with.
+    const auto& lib = *scanned;
     for (const auto& item : lib->items()) {
         SCOPED_TRACE(item.title().toStdString());
         const Url asset = item.assetURL();
         ASSERT_FALSE(asset.isFileURL());
-        AudioPlayerHelper::sharedInstance()->playbackMediaItem(asset);
-        EXPECT_EQ(current()->filePath(), lib->fileForAssetURL(asset));
+        AudioPlayerHelper::sharedInstance()->playbackMediaItem(asset, lib.get());
+        EXPECT_EQ(current()->filePath(), item.filePath());
         EXPECT_TRUE(playsPast(300)) << "the asset URL does not advance";
     }
 }

@@ -4,7 +4,7 @@
 #include "Classes/FileManagerViewController.h"
 #include "Classes/SlidingMessageViewController.h"
 #include "platform/foundation/Timing.h"
-#include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/library/MediaPickerController.h"
 #include "platform/playback/Player.h"
 #include "platform/ui/ImageView.h"
@@ -75,10 +75,10 @@ protected:
 
     void SetUp() override
     {
-        MediaLibrary::setDefaultMediaLibrary(MediaLibrary::scan(library_->path()));
+        folder_ = medialibrary::MusicFolder::holding(MediaLibrary::scan(library_->path()));
         qputenv("RIPWELL_DOCUMENTS", QFile::encodeName(documents_.path()));
         timing::setScale(scale_);
-        ctrl_ = std::make_unique<ChooseSongViewController>();
+        ctrl_ = std::make_unique<ChooseSongViewController>(folder_);
         window_.addSubview(ctrl_->view());
         panels_ = std::make_unique<PanelRecorder>(ctrl_->view());
         window_.makeKeyAndVisible();
@@ -88,7 +88,7 @@ protected:
         AudioPlayerHelper::sharedInstance()->stopPlayback();
         ctrl_.reset();
         QCoreApplication::processEvents();
-        MediaLibrary::setDefaultMediaLibrary(nullptr);
+        folder_.reset();
         qunsetenv("RIPWELL_DOCUMENTS");
         timing::setScale(1.0);
     }
@@ -129,10 +129,10 @@ protected:
         return pickerClosed(picker);
     }
     // The first `n` songs of the library that it hands over (or protected ones).
-    static std::vector<MediaItem> songs(std::size_t n, bool protectedOnes = false)
+    std::vector<MediaItem> songs(std::size_t n, bool protectedOnes = false) const
     {
         std::vector<MediaItem> out;
-        for (const MediaItem& item : MediaLibrary::defaultMediaLibrary()->items())
+        for (const MediaItem& item : folder_->library()->items())
             if (out.size() < n && item.assetURL().isEmpty() == protectedOnes)
                 out.push_back(item);
         return out;
@@ -224,6 +224,7 @@ protected:
     double scale_ = 0.02; // the 5 s welcome cycle takes 100 ms
     testsupport::TempDir documents_;
     ui::Window window_;
+    std::shared_ptr<medialibrary::MusicFolder> folder_; // the library the screen is handed
     std::unique_ptr<ChooseSongViewController> ctrl_;
     std::unique_ptr<PanelRecorder> panels_;
 };

@@ -45,6 +45,7 @@ public:
 // next item can end: the run stands at the next item then.
 class SteppedScreen : public CompletedWorkViewController {
 public:
+    using CompletedWorkViewController::CompletedWorkViewController;
     std::function<void(std::uint32_t)> afterItem;
     std::function<void()> whenRunEnds;
     void runEnded(std::uint32_t failedItemCount) override
@@ -90,11 +91,11 @@ protected:
             QString error;
             ASSERT_TRUE(songgen::writeSong(song, seed++, 0.4, 128000, &error)) << error.toStdString();
         }
-        medialibrary::MediaLibrary::setDefaultMediaLibrary(medialibrary::MediaLibrary::scan(library->path()));
+        scanned = new std::shared_ptr<const medialibrary::MediaLibrary>(medialibrary::MediaLibrary::scan(library->path()));
     }
     static void TearDownTestSuite()
     {
-        medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
+        delete scanned;
         delete library;
         testsupport::restorePlatformMessages();
     }
@@ -119,7 +120,7 @@ protected:
 
     static MediaItem song(const QString& title)
     {
-        for (const MediaItem& i : medialibrary::MediaLibrary::defaultMediaLibrary()->items())
+        for (const MediaItem& i : (*scanned)->items())
             if (i.title() == title)
                 return i;
         ADD_FAILURE() << "no song " << title.toStdString();
@@ -150,7 +151,7 @@ protected:
     Screen* convert(const std::vector<MediaItem>& items, bool animated = true,
                     const std::function<void(Screen*)>& prepare = {})
     {
-        auto* s = new Screen;
+        auto* s = new Screen(*scanned);
         screen = s;
         if (prepare)
             prepare(s);
@@ -184,6 +185,7 @@ protected:
     }
 
     static TempDir* library;
+    static std::shared_ptr<const medialibrary::MediaLibrary>* scanned; // the library the screens convert from
     TempDir docs;
     testsupport::LogCapture log;
     ui::Window window;
@@ -191,6 +193,7 @@ protected:
     QPointer<CompletedWorkViewController> screen;
 };
 TempDir* CompletedWorkTest::library = nullptr;
+std::shared_ptr<const medialibrary::MediaLibrary>* CompletedWorkTest::scanned = nullptr;
 
 TEST_F(CompletedWorkTest, OneItemGetsTheFiveButtonMenuAndMoreGetTheThreeButtonOneWhateverTheOutcome)
 {
@@ -284,7 +287,7 @@ TEST_F(CompletedWorkTest, BarAndPercentageFollowTheWholeBatchAndArtworkIsRendere
 
 TEST_F(CompletedWorkTest, TheBarStartsEmptyInsideARoundedWhiteFrame)
 {
-    auto* s = new CompletedWorkViewController;
+    auto* s = new CompletedWorkViewController(*scanned);
     screen = s;
     host.presentModalViewController(s, false);
     EXPECT_EQ(s->progressBar()->width(), 0);
@@ -461,7 +464,7 @@ TEST_F(CompletedWorkTest, ARunRefusedForABusyFolderSaysWhyAndOkCloses)
     ASSERT_TRUE(holder.waitForStarted());
     ASSERT_TRUE(processEventsUntil([&] { return !DocumentsLock::tryAcquire(docs.path()); }));
 
-    auto* s = new CompletedWorkViewController;
+    auto* s = new CompletedWorkViewController(*scanned);
     screen = s;
     host.presentModalViewController(s, true);
     s->exportMedia(mapOf({song("Morning Tide")}));

@@ -1,4 +1,7 @@
 #include "Classes/ConversionRun.h"
+#include "Classes/OutputNaming.h"
+#include "platform/library/MediaLibrary.h"
+#include "tests/support/GeneratedLibrary.h"
 #include "platform/export/ExportService.h"
 #include "platform/foundation/DocumentsLock.h"
 #include "platform/foundation/Log.h"
@@ -153,7 +156,7 @@ protected:
     TempDir docs;
     LogCapture log;
     Recorder recorder;
-    ConversionRun run{&recorder};
+    ConversionRun run{nullptr, &recorder}; // its songs come as file URLs
 };
 TempDir* Run::library = nullptr;
 
@@ -231,6 +234,51 @@ TEST_F(Run, FailedItemsAreRecordedRemovedAndListedInOrder)
     EXPECT_FALSE(QFileInfo::exists(docs.file(QString::fromUtf8("Zoë"))));
     EXPECT_TRUE(QFile::exists(docs.file("Artist/Album/Slow Train.wav")));
     EXPECT_TRUE(log.contains(QString::fromUtf8("[ERROR] [conversionLoop] Import has failed: Ærger über Café")));
+}
+
+// Two libraries live in one process: each run converts its own library's
+// songs, though both libraries hand out the same asset URLs (the same names in
+// two folders), and a run handed no library converts none of them.
+TEST_F(Run, TwoLibrariesInOneProcessConvertEachItsOwnSongs)
+{
+    songgen::Options options;
+    options.formats = {songgen::Format::Flac, songgen::Format::WavPack};
+    options.seconds = 0.3;
+    const testsupport::GeneratedLibrary first(options);
+    options.seconds = 0.5; // the same names and tags, another sound
+    const testsupport::GeneratedLibrary second(options);
+    ASSERT_TRUE(first.error().isEmpty() && second.error().isEmpty());
+    const auto selectionOf = [](const medialibrary::MediaLibrary& library) {
+        SelectionMap map;
+        for (const MediaItem& item : library.items())
+            map.setObject(item, item.assetURL());
+        return map;
+    };
+    const auto firstLibrary = medialibrary::MediaLibrary::scan(first.path());
+    const auto secondLibrary = medialibrary::MediaLibrary::scan(second.path());
+    ASSERT_EQ(selectionOf(*firstLibrary).allKeys(), selectionOf(*secondLibrary).allKeys());
+    ASSERT_EQ(selectionOf(*firstLibrary).count(), 2);
+
+    TempDir firstDocs, secondDocs, noDocs;
+    ConversionRun a(firstLibrary), b(secondLibrary), none(nullptr);
+    a.setDocumentsDirectory(firstDocs.path());
+    b.setDocumentsDirectory(secondDocs.path());
+    none.setDocumentsDirectory(noDocs.path());
+    a.exportMedia(selectionOf(*firstLibrary)); // all three under way at once
+    b.exportMedia(selectionOf(*secondLibrary));
+    none.exportMedia(selectionOf(*firstLibrary));
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return a.isFinished() && b.isFinished() && none.isFinished(); },
+                                                60000));
+    EXPECT_EQ(a.failedItemCount() + b.failedItemCount(), 0u);
+    for (const auto& [library, docs] : {std::pair{firstLibrary, &firstDocs}, std::pair{secondLibrary, &secondDocs}})
+        for (const MediaItem& item : library->items()) {
+            const QString output = docs->file(outputRelativePathOf(item, item.assetURL().pathExtension()));
+            EXPECT_TRUE(readFile(output) == readFile(item.filePath())) << output.toStdString() << ": not its own song";
+        }
+    EXPECT_EQ(none.failedItemCount(), 2u);
+    EXPECT_EQ(QString::fromUtf8(testsupport::errorLogEntries(noDocs.file("error.log"))),
+              "The Lanterns, Morning Tide: the song is no longer in the music library\n"
+              "The Lanterns, Why? (Live): the song is no longer in the music library\n");
 }
 
 // A failed song takes the artist and album folders made for it alone with it;
@@ -325,7 +373,7 @@ TEST_F(Run, AnErrorLogThatCannotBeWrittenIsReported)
     EXPECT_TRUE(log.contains("[ERROR] [conversionLoop] " + recorder.errorLogErrorAtOffer));
 
     // Written, the error is empty.
-    ConversionRun second(&recorder);
+    ConversionRun second(nullptr, &recorder);
     recorder.run = &second;
     ASSERT_TRUE(QDir(docs.file("error.log")).removeRecursively());
     SelectionMap map;
@@ -361,7 +409,7 @@ TEST_F(Run, AFolderHeldByAnotherProcessRefusesTheRun)
     ASSERT_TRUE(holder.waitForFinished());
 
     // Free again: a new run goes ahead, and holds the folder while it runs.
-    ConversionRun second(&recorder);
+    ConversionRun second(nullptr, &recorder);
     second.exportMedia(map);
     QString holderName;
     EXPECT_EQ(QProcess::execute("flock", {"-n", docs.file(DocumentsLock::lockFileName()), "true"}), 1)
@@ -422,35 +470,32 @@ TEST_F(Run, CancelStopsAfterTheItemUnderWay)
 TEST_F(Run, ASongPickedAgainAfterTheLibraryMovedKeepsItsFile)
 {
     TempDir home;
-    const QString first = home.file("Music/x/Copper Sky.m4a"), moved = home.file("Moved/x/Copper Sky.m4a");
     ASSERT_TRUE(QDir().mkpath(home.file("Music/x")));
-    ASSERT_TRUE(QFile::copy(library->file("Copper Sky.m4a"), first));
-    const auto pick = [](const QString& file) {
-        MediaItem::Data d;
-        d.filePath = file;
-        d.title = "Copper Sky";
-        d.artist = "Artist";
-        d.albumTitle = "Album";
-        d.isReadable = true;
-        d.assetURL = Url::fileURLWithPath(file);
+    ASSERT_TRUE(QFile::copy(library->file("Copper Sky.m4a"), home.file("Music/x/Copper Sky.m4a")));
+    // The library's own songs, with their asset URLs, as the picker hands them over.
+    const auto pickAll = [](const medialibrary::MediaLibrary& lib) {
         SelectionMap map;
-        const MediaItem i(d);
-        map.setObject(i, i.assetURL());
+        for (const MediaItem& i : lib.items())
+            map.setObject(i, i.assetURL());
         return map;
     };
-    qputenv("RIPWELL_LIBRARY", home.file("Music").toUtf8());
-    run.exportMedia(pick(first));
-    ASSERT_TRUE(testsupport::processEventsUntil([&] { return run.isFinished(); }, 60000));
-
-    ASSERT_TRUE(QDir().rename(home.file("Music"), home.file("Moved")));
-    qputenv("RIPWELL_LIBRARY", home.file("Moved").toUtf8());
-    ConversionRun second(&recorder);
-    recorder.run = &second;
-    second.exportMedia(pick(moved));
-    ASSERT_TRUE(testsupport::processEventsUntil([&] { return second.isFinished(); }, 60000));
-    qunsetenv("RIPWELL_LIBRARY");
-    EXPECT_EQ(second.failedItemCount(), 0u);
-    EXPECT_EQ(QDir(docs.file("Artist/Album")).entryList(QDir::Files), QStringList{"Copper Sky.m4a"});
+    for (const char* folder : {"Music", "Moved"}) {
+        SCOPED_TRACE(folder);
+        if (QByteArray(folder) == "Moved") {
+            ASSERT_TRUE(QDir().rename(home.file("Music"), home.file("Moved")));
+        }
+        const auto lib = medialibrary::MediaLibrary::scan(home.file(folder));
+        ConversionRun picked(lib, &recorder);
+        recorder.run = &picked;
+        picked.exportMedia(pickAll(*lib));
+        ASSERT_TRUE(testsupport::processEventsUntil([&] { return picked.isFinished(); }, 60000));
+        EXPECT_EQ(picked.failedItemCount(), 0u);
+        QStringList files;
+        for (QDirIterator it(docs.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            files << QDir(docs.path()).relativeFilePath(it.next());
+        EXPECT_EQ(files.size(), 1) << files.join(' ').toStdString() << ": one file for the song, the same each time";
+        EXPECT_TRUE(files.value(0).endsWith("/Copper Sky.m4a")) << files.join(' ').toStdString();
+    }
 }
 
 TEST_F(Run, SameOutputNameWithinOneRunIsNumbered)
@@ -541,7 +586,7 @@ TEST_F(Run, DestroyingTheRunMidwayIsSafe)
 {
     Recorder late;
     {
-        ConversionRun shortLived(&late);
+        ConversionRun shortLived(nullptr, &late);
         SelectionMap map;
         const MediaItem i = item("Slow Train.wav", "Slow Train");
         map.setObject(i, i.assetURL());
@@ -578,7 +623,7 @@ TEST_F(Run, ProgressTicksFollowTheItemsStatus)
         }
         void runEnded(std::uint32_t) override { seen << "ended"; }
     } ticks;
-    ConversionRun tickRun(&ticks);
+    ConversionRun tickRun(nullptr, &ticks);
     ticks.run = &tickRun;
     SelectionMap map;
     int n = 0;

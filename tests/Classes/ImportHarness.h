@@ -22,7 +22,7 @@ struct Seen {
     bool beforeImportReturned = false;
     bool onServiceThread = false;
     std::int32_t status = -1;
-    std::shared_ptr<const ExportError> error;
+    std::optional<Error> error;
     bool destinationExisted = false;
     bool temporaryExisted = false; // a temporary file of the import, when the block ran
 };

@@ -32,25 +32,25 @@ protected:
         library = new testsupport::GeneratedLibrary(o);
         songs = &library->songs();
         ASSERT_EQ(songs->size(), 8u);
-        // The library hands out asset URLs; id N is the N-th song.
-        medialibrary::setAssetResolver([](const Url& url) {
-            quint64 id = 0;
-            return medialibrary::assetId(url, &id) && id < songs->size() ? (*songs)[id].path : QString();
-        });
+        // The library the workers are handed, which hands out the asset URLs.
+        scanned = new std::shared_ptr<const medialibrary::MediaLibrary>(medialibrary::MediaLibrary::scan(library->path()));
     }
     static void TearDownTestSuite()
     {
-        medialibrary::setAssetResolver(nullptr);
+        delete scanned;
         delete library;
     }
 
+    static std::shared_ptr<MediaImport> worker() { return MediaImport::create(*scanned); }
     static Url assetFor(songgen::Format f, quint64* index = nullptr)
     {
         for (quint64 i = 0; i < songs->size(); ++i)
             if ((*songs)[i].format == f && !(*songs)[i].broken) {
                 if (index)
                     *index = i;
-                return medialibrary::makeAssetURL(songgen::fileExtension(f), i);
+                for (const medialibrary::MediaItem& item : (*scanned)->items())
+                    if (item.filePath() == (*songs)[i].path)
+                        return item.assetURL();
             }
         return {};
     }
@@ -60,17 +60,19 @@ protected:
 
     static testsupport::GeneratedLibrary* library;
     static const std::vector<songgen::Song>* songs;
+    static std::shared_ptr<const medialibrary::MediaLibrary>* scanned;
     TempDir out;
     LogCapture log;
 };
 testsupport::GeneratedLibrary* Import::library = nullptr;
 const std::vector<songgen::Song>* Import::songs = nullptr;
+std::shared_ptr<const medialibrary::MediaLibrary>* Import::scanned = nullptr;
 
 void expectIdleAfterHandler(const MediaImport& w)
 {
     EXPECT_EQ(w.status(), 0);
     EXPECT_EQ(w.progress(), 0.0f);
-    EXPECT_EQ(w.error(), nullptr);
+    EXPECT_FALSE(w.error());
 }
 
 TEST_F(Import, EachFormatEndsInItsFile)
@@ -80,13 +82,13 @@ TEST_F(Import, EachFormatEndsInItsFile)
         const Url asset = assetFor(f, &index);
         const Url to = dest("Title." + songgen::fileExtension(f));
         SCOPED_TRACE(asset.absoluteString().toStdString());
-        auto worker = MediaImport::create();
+        auto worker = Import::worker();
         const Seen seen = runImport(worker, asset, to);
         EXPECT_EQ(seen.calls, 1);
         EXPECT_FALSE(seen.beforeImportReturned);
         EXPECT_TRUE(seen.onServiceThread);
         EXPECT_EQ(seen.status, 3);
-        EXPECT_EQ(seen.error, nullptr);
+        EXPECT_FALSE(seen.error);
         EXPECT_TRUE(seen.destinationExisted) << "the file is complete when the block runs";
         EXPECT_FALSE(seen.temporaryExisted);
         expectIdleAfterHandler(*worker);
@@ -114,7 +116,7 @@ TEST_F(Import, AnEarlierFileIsReplacedOnlyByAWholeOne)
     for (songgen::Format f : {songgen::Format::Mp3Cbr, songgen::Format::Aac}) {
         const Url to = dest("Title." + songgen::fileExtension(f));
         testsupport::writeFile(to.path(), "an older export");
-        auto worker = MediaImport::create();
+        auto worker = Import::worker();
         QByteArray atStart;
         std::promise<void> done;
         worker->importAsset(assetFor(f), to, [&](const std::shared_ptr<MediaImport>&) { done.set_value(); });
@@ -141,15 +143,14 @@ TEST_F(Import, SongsOfTheLibraryAreNeverOverwritten)
     const QString hardLink = out.file("Linked.mp3");
     ASSERT_EQ(::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()), 0);
 
-    auto scanned = medialibrary::MediaLibrary::scan(library->path());
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(scanned);
+    const auto withOther = medialibrary::MediaLibrary::scan(library->path());
     const Url asset = Url::fileURLWithPath(source);
     for (const QString& target : {hardLink, other}) {
         SCOPED_TRACE(target.toStdString());
         LogCapture lines;
-        const Seen seen = runImport(MediaImport::create(), asset, Url::fileURLWithPath(target));
+        const Seen seen = runImport(MediaImport::create(withOther), asset, Url::fileURLWithPath(target));
         EXPECT_NE(seen.status, 3);
-        ASSERT_NE(seen.error, nullptr);
+        ASSERT_TRUE(seen.error);
         EXPECT_TRUE(seen.error->localizedDescription().contains("song of the music library"));
         EXPECT_TRUE(lines.contains("[ERROR] [" + kOp + "] " + target + " is a song of the music library and is never overwritten"));
     }
@@ -157,7 +158,7 @@ TEST_F(Import, SongsOfTheLibraryAreNeverOverwritten)
     {
         const QString late = out.file("Late.mp3");
         LogCapture lines;
-        auto worker = MediaImport::create();
+        auto worker = MediaImport::create(withOther);
         std::promise<void> release, done;
         exportservice::enqueue([gate = release.get_future().share()] { gate.wait(); });
         worker->importAsset(asset, Url::fileURLWithPath(late), [&](const std::shared_ptr<MediaImport>& w) {
@@ -170,11 +171,6 @@ TEST_F(Import, SongsOfTheLibraryAreNeverOverwritten)
         importharness::drainExportService();
         EXPECT_TRUE(testsupport::readFile(late) == sourceBytes);
     }
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
-    medialibrary::setAssetResolver([](const Url& url) {
-        quint64 id = 0;
-        return medialibrary::assetId(url, &id) && id < songs->size() ? (*songs)[id].path : QString();
-    });
     EXPECT_TRUE(testsupport::readFile(source) == sourceBytes);
     EXPECT_TRUE(testsupport::readFile(hardLink) == sourceBytes);
     EXPECT_TRUE(testsupport::readFile(other) == sourceBytes);
@@ -187,7 +183,7 @@ TEST_F(Import, ACancelledImportLeavesTheEarlierFileAndNoTemporaries)
     for (songgen::Format f : {songgen::Format::Mp3Cbr, songgen::Format::WavId3}) {
         const Url to = dest("Title." + songgen::fileExtension(f));
         testsupport::writeFile(to.path(), "an older export");
-        auto worker = MediaImport::create();
+        auto worker = Import::worker();
         std::promise<void> release, done;
         std::int32_t status = -1;
         exportservice::enqueue([gate = release.get_future().share()] { gate.wait(); });
@@ -229,12 +225,12 @@ TEST_F(Import, EarlyFailuresReachTheCompletionBlockOnce)
         const Url to = dest("Title.mp3");
         testsupport::writeFile(to.path(), "old");
         LogCapture lines;
-        auto worker = MediaImport::create();
+        auto worker = Import::worker();
         const Seen seen = runImport(worker, c.asset, to);
         EXPECT_EQ(seen.calls, 1);
         EXPECT_FALSE(seen.beforeImportReturned);
         EXPECT_NE(seen.status, 3);
-        ASSERT_NE(seen.error, nullptr);
+        ASSERT_TRUE(seen.error);
         EXPECT_FALSE(seen.error->localizedDescription().isEmpty());
         EXPECT_EQ(lines.lines(), QStringList{c.line});
         EXPECT_EQ(testsupport::readFile(to.path()), "old") << "a failed import leaves the earlier file";
@@ -257,12 +253,12 @@ TEST_F(Import, FailedExportsReadFourThenLogTheError)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.asset.path().toStdString());
         LogCapture lines;
-        auto worker = MediaImport::create();
+        auto worker = Import::worker();
         auto seenAt = std::make_shared<std::atomic<int>>(0);
         std::promise<void> done;
         worker->importAsset(c.asset, dest(c.dest), [&](const std::shared_ptr<MediaImport>& w) {
             EXPECT_EQ(w->status(), 4);
-            ASSERT_NE(w->error(), nullptr);
+            ASSERT_TRUE(w->error());
             applog::debug("test", "block: " + w->error()->localizedDescription());
             done.set_value();
         });
@@ -286,11 +282,11 @@ TEST_F(Import, AFolderInTheWayStaysAndTheImportFails)
         ASSERT_TRUE(QDir(out.path()).mkdir(name));
         testsupport::writeFile(out.file(name + "/keep.txt"), "the user's");
         LogCapture lines;
-        const Seen seen = runImport(MediaImport::create(), name.endsWith("mp3") ? assetFor(songgen::Format::Mp3Cbr)
-                                                                                : assetFor(songgen::Format::WavId3), to);
+        const Seen seen = runImport(Import::worker(), name.endsWith("mp3") ? assetFor(songgen::Format::Mp3Cbr)
+                                                                           : assetFor(songgen::Format::WavId3), to);
         EXPECT_EQ(seen.calls, 1);
         EXPECT_NE(seen.status, 3);
-        ASSERT_NE(seen.error, nullptr);
+        ASSERT_TRUE(seen.error);
         EXPECT_TRUE(seen.error->localizedDescription().contains("a folder is in the way"));
         EXPECT_FALSE(seen.temporaryExisted);
         EXPECT_EQ(testsupport::readFile(out.file(name + "/keep.txt")), "the user's");

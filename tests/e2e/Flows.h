@@ -9,7 +9,7 @@
 #include "Classes/SlidingMessageViewController.h"
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/Timing.h"
-#include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/playback/Player.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Application.h"
@@ -110,7 +110,6 @@ protected:
         qputenv("RIPWELL_DOCUMENTS", QFile::encodeName(documents()));
         qputenv("RIPWELL_LIBRARY", QFile::encodeName(libraryRoot()));
         qputenv("XDG_DATA_HOME", QFile::encodeName(home_.file(".local/share")));
-        medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr); // scanned afresh at start
 
         delegate_ = std::make_unique<RipwellAppDelegate>();
         ui::Application::sharedApplication()->setDelegate(delegate_.get());
@@ -124,7 +123,6 @@ protected:
         ui::Application::sharedApplication()->setDelegate(nullptr);
         delegate_.reset();
         QCoreApplication::processEvents();
-        medialibrary::MediaLibrary::setDefaultMediaLibrary(nullptr);
         qunsetenv("RIPWELL_DOCUMENTS");
         qunsetenv("RIPWELL_LIBRARY");
         qunsetenv("XDG_DATA_HOME");
@@ -274,7 +272,7 @@ protected:
         if (!processEventsUntil([&] {
                 QListView* list = pickerList();
                 return list && list->window() == window() && list->parentWidget()->geometry() == window()->contentRect()
-                    && medialibrary::MediaLibrary::loadedDefaultMediaLibrary();
+                    && delegate_->library()->loadedLibrary();
             }))
             return false;
         processEventsUntil([] { return false; }, 2 * 200 * 0.02 + 20); // the picker's last fill-in tick

@@ -95,7 +95,7 @@ TEST_P(FrontEnds, AgreeOnEverySongOfAMixedLibrary)
     // The window app: every row of the picker tapped, then Done and Convert.
     ASSERT_TRUE(press(t().selectSongs));
     ASSERT_TRUE(processEventsUntil([&] {
-        return pickerList() && still() && medialibrary::MediaLibrary::loadedDefaultMediaLibrary();
+        return pickerList() && still() && delegate_->library()->loadedLibrary();
     }));
     processEventsUntil([] { return false; }, 2 * 200 * 0.02 + 20); // the picker's last fill-in tick
     QListView* rows = pickerList();

@@ -19,10 +19,9 @@ TEST(Remux, ProgressRisesToOneAndCancellationLeavesNoFile)
     mediaexport::RemuxJob job;
     job.source = source;
     job.destination = dir.file("out.wav");
-    job.container = mediaexport::Container::Wave;
+    job.output = medialibrary::AudioFormat::Wave;
     job.progress = [&](float p) { seen.push_back(p); };
-    std::optional<ExportError> error;
-    ASSERT_EQ(mediaexport::remux(job, &error), mediaexport::RemuxResult::Completed);
+    ASSERT_FALSE(mediaexport::remux(job));
     ASSERT_GT(seen.size(), 5u);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_GT(seen.front(), 0.0f);
@@ -34,7 +33,9 @@ TEST(Remux, ProgressRisesToOneAndCancellationLeavesNoFile)
     job.destination = dir.file("cancelled.wav");
     job.cancelled = [&] { return ++asked > 4; };
     job.progress = nullptr;
-    EXPECT_EQ(mediaexport::remux(job, &error), mediaexport::RemuxResult::Cancelled);
+    const std::optional<Error> stopped = mediaexport::remux(job);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->kind(), Error::Kind::Cancelled);
     EXPECT_FALSE(QFile::exists(job.destination));
 }
 

@@ -5,6 +5,7 @@
 #include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/MediaPickerController.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/ui/Window.h"
 #include "tests/support/GeneratedLibrary.h"
 
@@ -20,9 +21,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+using medialibrary::AudioFormat;
+using medialibrary::LeftOutReason;
 using medialibrary::LibraryIndex;
 using medialibrary::MediaItem;
 using medialibrary::MediaLibrary;
+using medialibrary::PictureSource;
 
 namespace {
 
@@ -138,13 +142,23 @@ TEST_F(LibraryIndexTest, AnIndexThatCannotBeTrustedIsMadeAfresh)
         scan();
         ASSERT_NE(MediaLibrary::fromIndex(library_->path(), index_), nullptr);
     };
-    const auto setVersion = [&](int version) {
+    const auto sql = [&](const QString& statements) {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(QFile::encodeName(index_).constData(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, QStringLiteral("PRAGMA user_version=%1").arg(version).toUtf8().constData(),
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, statements.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
+    };
+    const auto setVersion = [&](int version) { sql(QStringLiteral("PRAGMA user_version=%1").arg(version)); };
+    // The layout before this one, which kept formats, reasons and picture
+    // sources by their number: every song's size and time as they are, but
+    // titles and numbers that must not be believed.
+    const auto writeFirstVersion = [&] {
+        sql("ALTER TABLE songs RENAME TO now;"
+            "CREATE TABLE songs(path BLOB PRIMARY KEY, size INTEGER, modified INTEGER, title TEXT, artist TEXT,"
+            " album TEXT, track INTEGER, format INTEGER, protected INTEGER, readable INTEGER, left_out INTEGER,"
+            " picture INTEGER) WITHOUT ROWID;"
+            "INSERT INTO songs SELECT path, size, modified, 'stale', artist, album, track, 9, 0, 1, 0, 0 FROM now;"
+            "DROP TABLE now; PRAGMA user_version=1;");
     };
 
     struct Damage {
@@ -158,6 +172,7 @@ TEST_F(LibraryIndexTest, AnIndexThatCannotBeTrustedIsMadeAfresh)
              f.resize(f.size() / 3);
          }},
         {"another version", [&] { setVersion(99); }},
+        {"the version before", writeFirstVersion},
         {"empty file", [&] { testsupport::writeFile(index_, ""); }},
     };
     for (const Damage& d : damages) {
@@ -183,19 +198,17 @@ TEST_F(LibraryIndexTest, AnIndexThatCannotBeTrustedIsMadeAfresh)
 // the place in the list kept.
 TEST_F(LibraryIndexTest, ThePickerTakesTheRescanInWhileOpen)
 {
-    qputenv("RIPWELL_LIBRARY", QFile::encodeName(library_->path()));
-    qputenv("RIPWELL_DOCUMENTS", QFile::encodeName(cache_.file("Documents")));
-    const QString index = LibraryIndex::defaultPath(library_->path());
+    const QString index = index_;
     MediaLibrary::scan(library_->path(), {}, index); // an earlier start's index
     const songgen::Song late{library_->file("Zz/Late Arrival.mp3"), songgen::Format::Mp3Cbr, "Zz", "Last", "Late Arrival",
                              1, false};
     ASSERT_TRUE(songgen::writeSong(late, 99, 0.2, 128000, nullptr));
     ASSERT_TRUE(QFile::remove(song(9)));
 
-    MediaLibrary::setDefaultMediaLibrary(nullptr);
-    MediaLibrary::startDefaultScan();
+    const auto folder = std::make_shared<medialibrary::MusicFolder>(library_->path(), QStringList(), index);
+    folder->startScan();
     ui::Window window;
-    auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio);
+    auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio, folder);
     picker->setAllowsPickingMultipleItems(true);
     window.addSubview(picker->view());
     window.makeKeyAndVisible();
@@ -220,9 +233,40 @@ TEST_F(LibraryIndexTest, ThePickerTakesTheRescanInWhileOpen)
     EXPECT_EQ(picker->itemAtRow(nowTop.row()).persistentID(), topId) << "the same song at the top";
     EXPECT_TRUE(picker->isRowChecked(nowTop.row())) << "still ticked";
     delete picker;
-    MediaLibrary::setDefaultMediaLibrary(nullptr);
-    qunsetenv("RIPWELL_LIBRARY");
-    qunsetenv("RIPWELL_DOCUMENTS");
+}
+
+// The index keeps a song's format, picture source and reason by name: each
+// of them written now reads back as itself, whatever the order of the enums.
+TEST_F(LibraryIndexTest, EveryFormatPictureAndReasonReadsBackAsWritten)
+{
+    const auto& formats = medialibrary::audioFormats();
+    const PictureSource pictures[] = {PictureSource::None, PictureSource::Id3v2, PictureSource::Mp4,
+                                      PictureSource::Flac, PictureSource::XiphComment, PictureSource::ApeItem};
+    const LeftOutReason reasons[] = {LeftOutReason::None,       LeftOutReason::Protected, LeftOutReason::Unreadable,
+                                     LeftOutReason::UnsupportedFormat, LeftOutReason::BrokenLink,
+                                     LeftOutReason::LinkLoop,   LeftOutReason::NotAFile};
+    std::vector<LibraryIndex::Entry> written;
+    for (std::size_t i = 0; i <= formats.size(); ++i) { // and one song of no known format
+        LibraryIndex::Entry e;
+        e.relativePath = QByteArray::number(qulonglong(i)) + ".song";
+        e.size = std::int64_t(i);
+        if (i < formats.size())
+            e.data.format = formats[i].format;
+        e.data.pictureSource = pictures[i % std::size(pictures)];
+        e.data.leftOut = reasons[i % std::size(reasons)];
+        written.push_back(e);
+    }
+    ASSERT_TRUE(LibraryIndex::open(index_, library_->path())->update(written, {}));
+    const std::vector<LibraryIndex::Entry> read = LibraryIndex::open(index_, library_->path())->entries();
+    ASSERT_EQ(read.size(), written.size());
+    for (const LibraryIndex::Entry& r : read) {
+        const LibraryIndex::Entry& w = written[std::size_t(r.size)];
+        SCOPED_TRACE(w.data.format ? medialibrary::formatInfo(*w.data.format).name : "none");
+        EXPECT_EQ(r.relativePath, w.relativePath);
+        EXPECT_EQ(r.data.format, w.data.format);
+        EXPECT_EQ(r.data.pictureSource, w.data.pictureSource);
+        EXPECT_EQ(r.data.leftOut, w.data.leftOut);
+    }
 }
 
 // Quitting while the rescan runs: it stops, and the index stays one to start from.

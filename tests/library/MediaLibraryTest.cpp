@@ -89,6 +89,7 @@ QString expectedExtension(Format f)
     case Format::Flac: return "flac";
     case Format::OggVorbis: return "ogg";
     case Format::Opus: return "opus";
+    case Format::WavPack: return "wv";
     case Format::Protected: return {};
     }
     return {};
@@ -163,22 +164,24 @@ TEST_F(MediaLibraryTest, IdsAreStableAcrossScansAndUniqueAndResolveToTheirFiles)
     ASSERT_EQ(movedLib->items().size(), 1u);
     EXPECT_EQ(movedLib->items()[0].assetURL(), find(*first, song.path)->assetURL());
 
-    // The default library answers asset URLs with their files, from any thread.
-    MediaLibrary::setDefaultMediaLibrary(first);
+    // A library answers its asset URLs with their files, from any thread; a
+    // URL resolves through the library it is handed with, and only there.
     for (const MediaItem& item : first->items()) {
         if (item.assetURL().isEmpty())
             continue;
-        EXPECT_EQ(medialibrary::fileForAssetURL(item.assetURL()), item.filePath());
+        EXPECT_EQ(medialibrary::fileForURL(item.assetURL(), first.get()), item.filePath());
         EXPECT_EQ(first->itemForAssetURL(item.assetURL()), item);
     }
-    EXPECT_TRUE(medialibrary::fileForAssetURL(medialibrary::makeAssetURL("mp3", 12345)).isEmpty());
+    EXPECT_TRUE(medialibrary::fileForURL(medialibrary::makeAssetURL("mp3", 12345), first.get()).isEmpty());
+    EXPECT_EQ(medialibrary::fileForURL(movedLib->items()[0].assetURL(), movedLib.get()), movedLib->items()[0].filePath());
+    EXPECT_TRUE(medialibrary::fileForURL(movedLib->items()[0].assetURL(), nullptr).isEmpty());
+    EXPECT_EQ(medialibrary::fileForURL(Url::fileURLWithPath(song.path), nullptr), song.path);
     const Url url = first->items().front().assetURL().isEmpty() ? first->items().back().assetURL()
                                                                    : first->items().front().assetURL();
     QString fromWorker;
-    std::thread([&] { fromWorker = medialibrary::fileForAssetURL(url); }).join();
+    std::thread([&] { fromWorker = medialibrary::fileForURL(url, first.get()); }).join();
     EXPECT_EQ(fromWorker, first->itemForAssetURL(url).filePath());
     EXPECT_FALSE(fromWorker.isEmpty());
-    MediaLibrary::setDefaultMediaLibrary(nullptr);
 }
 
 TEST_F(MediaLibraryTest, SortedByArtistAlbumTrackTitle)

@@ -93,13 +93,14 @@ std::vector<songgen::Song>* SongGenerator::songs = nullptr;
 
 TEST_F(SongGenerator, EverySongOpensWithItsCodecAndLength)
 {
-    ASSERT_EQ(songs->size(), size_t(11 + 4));
+    ASSERT_EQ(songs->size(), size_t(12 + 4));
     const std::pair<Format, AVCodecID> expected[] = {
         {Format::Mp3Cbr, AV_CODEC_ID_MP3},      {Format::Mp3Vbr, AV_CODEC_ID_MP3},
         {Format::Aac, AV_CODEC_ID_AAC},         {Format::Alac, AV_CODEC_ID_ALAC},
         {Format::WavInfo, AV_CODEC_ID_PCM_S16LE}, {Format::WavId3, AV_CODEC_ID_PCM_S16LE},
         {Format::Aiff, AV_CODEC_ID_PCM_S16BE},  {Format::Flac, AV_CODEC_ID_FLAC},
         {Format::OggVorbis, AV_CODEC_ID_VORBIS}, {Format::Opus, AV_CODEC_ID_OPUS},
+        {Format::WavPack, AV_CODEC_ID_WAVPACK},
     };
     for (const auto& [format, codec] : expected) {
         const Probe p = probe(song(format).path);

@@ -9,7 +9,7 @@
 #include "Classes/ChooseSongViewController.h"
 #include "Classes/RipwellAppDelegate.h"
 #include "platform/foundation/Log.h"
-#include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/library/MediaPickerController.h"
 #include "platform/ui/Application.h"
 
@@ -66,7 +66,8 @@ int main(int argc, char** argv)
     }
     picker->view()->grab(); // painted as the user sees it
     const double listed = seconds();
-    const bool rescanning = medialibrary::MediaLibrary::isRescanningDefault();
+    const std::shared_ptr<medialibrary::MusicFolder> library = delegate->library();
+    const bool rescanning = library->isRescanning();
     if (quitEarly) {
         QElapsedTimer stop;
         stop.start();
@@ -77,8 +78,7 @@ int main(int argc, char** argv)
         return 0;
     }
     // Done: the library read (and the index written) by the scan, not the index's.
-    while ((medialibrary::MediaLibrary::isRescanningDefault() || !medialibrary::MediaLibrary::loadedDefaultMediaLibrary()) &&
-           seconds() < 60) {
+    while ((library->isRescanning() || !library->loadedLibrary()) && seconds() < 60) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::usleep(200);
     }

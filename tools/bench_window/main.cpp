@@ -13,7 +13,7 @@
 #include "Classes/CompletedWorkViewController.h"
 #include "Classes/RipwellAppDelegate.h"
 #include "platform/foundation/Log.h"
-#include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/Application.h"
 
@@ -31,6 +31,7 @@ namespace {
 // Tells the bench when the completion menu opens.
 class BenchScreen : public CompletedWorkViewController {
 public:
+    using CompletedWorkViewController::CompletedWorkViewController;
     std::function<void()> offered;
     void completionOffered(std::uint32_t failedItemCount) override
     {
@@ -59,13 +60,12 @@ int main(int argc, char** argv)
     applog::setStderrEnabled(false);
 
     const auto library = medialibrary::MediaLibrary::scan(args[1], {args[2]});
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(library);
     SelectionMap map;
     for (const auto& item : library->items())
         if (!item.assetURL().isEmpty())
             map.setObject(item, item.assetURL());
 
-    auto delegate = std::make_unique<RipwellAppDelegate>();
+    auto delegate = std::make_unique<RipwellAppDelegate>(medialibrary::MusicFolder::holding(library));
     ui::Application::sharedApplication()->setDelegate(delegate.get());
     delegate->application(ui::Application::sharedApplication(), {});
     // The user starts a run from a window that is already on screen: let the
@@ -94,7 +94,7 @@ int main(int argc, char** argv)
         sinceLast.restart();
     });
 
-    screen = new BenchScreen;
+    screen = new BenchScreen(delegate->library());
     double seconds = 0, total = 0;
     screen->offered = [&] {
         seconds = static_cast<double>(runTime.nsecsElapsed()) / 1e9;

@@ -12,7 +12,7 @@ constexpr int kSampleRate = 44100;
 constexpr int kChannels = 2;
 
 struct EncodeSpec {
-    const char* muxer;        // libavformat muxer name: "mp3", "ipod", "wav", "aiff", "flac", "ogg", "opus"
+    const char* muxer;        // libavformat muxer name: "mp3", "ipod", "wav", "aiff", "flac", "ogg", "opus", "wv"
     const char* encoder;      // libavcodec encoder name: "libmp3lame", "aac", "alac", "pcm_s16le", "libopus", …
     std::int64_t bitRate = 0; // 0: the encoder's default (or VBR where vbrQuality is set)
     int vbrQuality = -1;      // LAME VBR quality 0..9; -1 for constant bit rate

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <taglib/aifffile.h>
+#include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
@@ -19,6 +20,7 @@
 #include <taglib/opusfile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
 
 namespace songgen {
@@ -144,6 +146,15 @@ bool tagSong(const Song& s, const Cover& cover, QString* error)
         ok = f.save();
         break;
     }
+    case Format::WavPack: {
+        TagLib::WavPack::File f(path.constData());
+        fillTag(f.APETag(true), s);
+        // An APEv2 cover item: a file name, a NUL, then the picture.
+        const QByteArray item = QByteArray(cover.mime == "image/png" ? "Cover.png" : "Cover.jpg") + '\0' + cover.data;
+        f.APETag()->setItem("Cover Art (Front)", TagLib::APE::Item("Cover Art (Front)", bytes(item), true));
+        ok = f.save();
+        break;
+    }
     }
     if (!ok && error)
         *error = QStringLiteral("TagLib could not tag %1").arg(s.path);
@@ -186,6 +197,7 @@ EncodeSpec specFor(Format f, int mp3BitRate)
     case Format::Flac: return {"flac", "flac", 0, -1};
     case Format::OggVorbis: return {"ogg", "libvorbis", 128000, -1};
     case Format::Opus: return {"opus", "libopus", 96000, -1, 48000};
+    case Format::WavPack: return {"wv", "wavpack", 0, -1};
     }
     return {};
 }
@@ -200,7 +212,8 @@ bool writeFile(const QString& path, const QByteArray& content)
 
 const QStringList& formatNames()
 {
-    static const QStringList names = {"mp3", "mp3-vbr", "aac", "alac", "wav", "wav-id3", "aif", "flac", "m4p", "ogg", "opus"};
+    static const QStringList names = {"mp3", "mp3-vbr", "aac", "alac", "wav", "wav-id3", "aif", "flac", "m4p",
+                                      "ogg", "opus", "wv"};
     return names;
 }
 
@@ -227,6 +240,7 @@ QString fileExtension(Format f)
     case Format::Protected: return QStringLiteral("m4p");
     case Format::OggVorbis: return QStringLiteral("ogg");
     case Format::Opus: return QStringLiteral("opus");
+    case Format::WavPack: return QStringLiteral("wv");
     }
     return {};
 }

@@ -22,6 +22,7 @@ enum class Format {
     Protected, // AAC in an ".m4p" whose sample entry is encrypted ("drms")
     OggVorbis, // Vorbis in an ".ogg", with Vorbis comments and a picture
     Opus,      // Opus in an ".opus", at 48 kHz, with Vorbis comments and a picture
+    WavPack,   // WavPack in a ".wv", with an APEv2 tag and its cover item
 };
 
 // Names accepted by --formats, in the order of the enum.

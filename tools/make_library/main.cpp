@@ -19,7 +19,7 @@ const char* const kUsage =
     "  --songs N         number of songs (default: one of each chosen format)\n"
     "  --seconds S       length of each song in seconds (default 6)\n"
     "  --formats LIST    comma-separated, from: mp3, mp3-vbr, aac, alac, wav, wav-id3, aif, flac, m4p,\n"
-    "                    ogg, opus (default: all); songs cycle through them in this order\n"
+    "                    ogg, opus, wv (default: all); songs cycle through them in this order\n"
     "  --mp3-bitrate K   bit rate of the constant-bit-rate MP3s in kbit/s (default 128)\n"
     "  --broken          also write DIR/Broken: an empty MP3, a truncated MP3 and M4A, a text file named .mp3\n"
     "  --quiet           print nothing but errors\n"

@@ -13,7 +13,7 @@
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Timing.h"
-#include "platform/library/MediaLibrary.h"
+#include "platform/library/MusicFolder.h"
 #include "platform/library/MediaPickerController.h"
 #include "platform/mail/MailComposeViewController.h"
 #include "platform/ui/ActionSheet.h"
@@ -204,6 +204,7 @@ void shootMainScreen(QWidget* window, ChooseSongViewController* ctrl)
 // tick would show it on a slower machine.
 class RunningScreen : public CompletedWorkViewController {
 public:
+    using CompletedWorkViewController::CompletedWorkViewController;
     std::uint32_t atItem = 0;
     std::function<void()> capture;
     void itemEnded(std::uint32_t index, const ItemOutcome& outcome) override
@@ -223,7 +224,7 @@ public:
 std::vector<medialibrary::MediaItem> convertibleSongs(const QStringList& whole)
 {
     std::vector<medialibrary::MediaItem> songs;
-    for (const auto& item : medialibrary::MediaLibrary::defaultMediaLibrary()->items())
+    for (const auto& item : RipwellAppDelegate::sharedDelegate()->library()->library()->items())
         if (whole.contains(item.filePath()) && item.artwork() &&
             QStringList{"mp3", "m4a", "wav", "aif"}.contains(item.assetURL().pathExtension()))
             songs.push_back(item);
@@ -243,7 +244,7 @@ template <class Screen = CompletedWorkViewController>
 Screen* runConversion(ChooseSongViewController* ctrl, const std::vector<medialibrary::MediaItem>& items,
                       const std::function<void(Screen*)>& prepare = {})
 {
-    auto* screen = new Screen;
+    auto* screen = new Screen(RipwellAppDelegate::sharedDelegate()->library());
     if (prepare)
         prepare(screen);
     ctrl->presentModalViewController(screen, false); // in place before the first picture is taken
@@ -370,9 +371,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ripwell-screenshots: %s\n", qPrintable(error));
         return 1;
     }
-    medialibrary::MediaLibrary::setDefaultMediaLibrary(medialibrary::MediaLibrary::scan(library));
-
-    auto delegate = std::make_unique<RipwellAppDelegate>();
+    auto delegate = std::make_unique<RipwellAppDelegate>(
+        medialibrary::MusicFolder::holding(medialibrary::MediaLibrary::scan(library)));
     ui::Application::sharedApplication()->setDelegate(delegate.get());
     timing::setScale(1.0); // the welcome message at its own pace, so it can be caught at rest
     delegate->application(ui::Application::sharedApplication(), {});

@@ -1,0 +1,52 @@
+#pragma once
+// A library that songs are converted from: what the engine (the conversion
+// run, the import worker, the export service) and the player are handed by
+// whoever made them. It lists its songs and playlists, resolves a song's
+// asset URL to the file behind it, and says whether a file is one of its
+// songs (such a file is never overwritten).
+//
+// Kinds: a music folder (MediaLibrary, and MusicFolder that keeps one up to
+// date for the window app); an iPod's own database and the playlists such
+// libraries hold fit the same contract. Every operation may be called from
+// any thread.
+
+#include "platform/foundation/Url.h"
+#include "platform/library/MediaItem.h"
+
+#include <QString>
+#include <vector>
+
+namespace medialibrary {
+
+// A playlist a library holds: its name and its songs, in the playlist's order.
+struct Playlist {
+    QString name;
+    std::vector<MediaItem> items;
+};
+
+class Library {
+public:
+    virtual ~Library() = default;
+
+    // Every song, those it does not hand over included, in the library's order.
+    virtual std::vector<MediaItem> songs() const = 0;
+    // The playlists it holds, in its order; empty for one that holds none.
+    virtual std::vector<Playlist> playlists() const = 0;
+    // The file behind the asset URL of one of its songs; empty for a URL that
+    // names none of them.
+    virtual QString fileForAssetURL(const Url& url) const = 0;
+    // Whether the file with device `device` and inode `inode` is one of its
+    // songs (links followed).
+    virtual bool holdsFile(quint64 device, quint64 inode) const = 0;
+    // The folder its songs lie below (a music folder, an iPod's mount point).
+    // A song's place, its path below it, is the same wherever the library is
+    // mounted: the documents folder's record knows songs by it.
+    virtual QString root() const = 0;
+};
+
+// The file that `url` stands for: a file URL's own path, a library asset
+// URL's file in `library`; empty when it resolves to nothing (an asset URL
+// without a library among them).
+QString fileForURL(const Url& url, const Library* library);
+
+} // namespace medialibrary
