@@ -23,32 +23,7 @@ constexpr const char* kExtractOp = "extractQTMovie:toFile:";
 constexpr const char* kImportOp = "importAsset:toURL:completionBlock:";
 constexpr const char* kImportMP3Op = "importMP3ToFile:asset:completionBlock:";
 
-// Renames `temporary` to `destination` (names in `folder`, or paths with
-// AT_FDCWD); unless `replace`, only while nothing is at `destination`.
-// Returns 0 or the errno, EEXIST when something is there.
-int renameIntoPlace(int folder, const QByteArray& temporary, const QByteArray& destination, bool replace)
-{
-    if (replace)
-        return ::renameat(folder, temporary.constData(), folder, destination.constData()) == 0 ? 0 : errno;
-    if (::renameat2(folder, temporary.constData(), folder, destination.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // A file system without the flag (FAT and exFAT through FUSE): look, then rename.
-    struct stat info {};
-    if (::fstatat(folder, destination.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
-        return EEXIST;
-    return ::renameat(folder, temporary.constData(), folder, destination.constData()) == 0 ? 0 : errno;
-}
-
-FileStamp stampAt(int folder, const QByteArray& name)
-{
-    struct stat info {};
-    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
-        return {};
-    return {static_cast<std::int64_t>(info.st_size),
-            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-}
+using tempfiles::renameIntoPlace;
 
 void removeTemporary(const QString& path)
 {

@@ -86,6 +86,14 @@ FileStamp stampOf(const QString& path, bool followLinks)
     return stampFrom(info);
 }
 
+FileStamp stampAt(int folder, const QByteArray& name)
+{
+    struct stat info {};
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return {};
+    return stampFrom(info);
+}
+
 FolderWalk::FolderWalk(const QString& top, bool caseInsensitive)
     : top_(std::make_shared<FileDescriptor>(
           ::open(path::native(top).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))),

@@ -28,6 +28,9 @@ struct FileStamp {
 
 // The stamp of the regular file at `path`; links are followed only when asked.
 FileStamp stampOf(const QString& path, bool followLinks);
+// The stamp of the regular file `name` in the folder open as `folder`; a
+// link there is no file.
+FileStamp stampAt(int folder, const QByteArray& name);
 
 class FolderWalk {
 public:

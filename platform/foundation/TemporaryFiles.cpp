@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,6 +83,21 @@ QStringList removeStaleTemporaries(const QString& root, const QSet<QString>& fol
     }
     removed.sort();
     return removed;
+}
+
+int renameIntoPlace(int folder, const QByteArray& temporary, const QByteArray& destination, bool replace)
+{
+    if (replace)
+        return ::renameat(folder, temporary.constData(), folder, destination.constData()) == 0 ? 0 : errno;
+    if (::renameat2(folder, temporary.constData(), folder, destination.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag (FAT and exFAT through FUSE): look, then rename.
+    struct stat info {};
+    if (::fstatat(folder, destination.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+        return EEXIST;
+    return ::renameat(folder, temporary.constData(), folder, destination.constData()) == 0 ? 0 : errno;
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why)

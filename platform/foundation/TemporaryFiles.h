@@ -41,6 +41,12 @@ QStringList removeStaleTemporaries(const QString& root, const QSet<QString>& fol
 // (when given) says what went wrong.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* why = nullptr);
 
+// Renames `temporary` to `destination` (names in the folder open as
+// `folder`, or paths with AT_FDCWD); unless `replace`, only while nothing is
+// at `destination`, also on a file system that cannot be told so. Returns 0
+// or the errno, EEXIST when something is there.
+int renameIntoPlace(int folder, const QByteArray& temporary, const QByteArray& destination, bool replace);
+
 // Puts the names in `folder` on the disk (fsync of the folder): a rename
 // there survives a crash or a pulled stick. False when it could not.
 bool syncFolder(const QString& folder);
