@@ -18,10 +18,32 @@
 
 namespace medialibrary {
 
-// A playlist a library holds: its name and its songs, in the playlist's order.
+// Why an entry of a playlist is no song of its library.
+enum class PlaylistProblem : quint8 {
+    Outside,  // a file outside the library
+    Missing,  // nothing there (for a Windows path: no one file that matches)
+    Stream,   // the URL of a stream ("http://…")
+    NotASong, // a file of the library that is none of its songs
+};
+
+// An entry of a playlist that is no song of its library: the location as the
+// playlist writes it, and why.
+struct UnresolvedEntry {
+    QString location;
+    PlaylistProblem problem = PlaylistProblem::Missing;
+};
+
+// A playlist a library holds: its name and its songs, in the playlist's order
+// (a song listed twice is there twice). Songs the library does not hand over
+// are among them, as in songs(); entries that are none of its songs are in
+// `unresolved`. Playlists are told apart by their names.
 struct Playlist {
     QString name;
     std::vector<MediaItem> items;
+    // Where it lies, for people: a playlist file's path below the library's
+    // top; empty for one the library's own database holds.
+    QString place;
+    std::vector<UnresolvedEntry> unresolved;
 };
 
 class Library {

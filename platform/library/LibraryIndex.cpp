@@ -17,8 +17,9 @@ namespace {
 
 constexpr const char* kLogOp = "libraryIndex";
 // The layout of the file; an index of another one is made afresh. Version 2
-// stores formats, picture sources and reasons by name, not by number.
-constexpr int kVersion = 2;
+// stores formats, picture sources and reasons by name, not by number; 3 adds
+// the songs' lengths and the playlist files.
+constexpr int kVersion = 3;
 
 // The names the index stores a song's picture source and why it is left out
 // under; like the formats' keys, they never change.
@@ -146,8 +147,10 @@ sqlite3* openAs(const QString& path, const QString& root, QString* why, bool* bu
             !exec(db, "CREATE TABLE IF NOT EXISTS folder(root BLOB NOT NULL);"
                       "CREATE TABLE IF NOT EXISTS songs(path BLOB PRIMARY KEY, size INTEGER, modified INTEGER,"
                       " title TEXT, artist TEXT, album TEXT, track INTEGER, format TEXT, protected INTEGER,"
-                      " readable INTEGER, left_out TEXT, picture TEXT) WITHOUT ROWID;"
-                      "DELETE FROM folder; DELETE FROM songs;") ||
+                      " readable INTEGER, left_out TEXT, picture TEXT, duration INTEGER) WITHOUT ROWID;"
+                      "CREATE TABLE IF NOT EXISTS playlists(path BLOB PRIMARY KEY, size INTEGER, modified INTEGER,"
+                      " locations BLOB) WITHOUT ROWID;"
+                      "DELETE FROM folder; DELETE FROM songs; DELETE FROM playlists;") ||
             !exec(db, QStringLiteral("PRAGMA user_version=%1").arg(kVersion).toUtf8().constData())) {
             exec(db, "ROLLBACK");
             return fail(sqliteError(db));
@@ -236,7 +239,7 @@ std::vector<LibraryIndex::Entry> LibraryIndex::entries()
 {
     std::vector<Entry> out;
     Statement select(db_, "SELECT path, size, modified, title, artist, album, track, format, protected, readable,"
-                          " left_out, picture FROM songs");
+                          " left_out, picture, duration FROM songs");
     if (!select) {
         applog::debug(kLogOp, QStringLiteral("The library index %1 cannot be read: %2").arg(path_, sqliteError(db_)));
         return out;
@@ -258,6 +261,30 @@ std::vector<LibraryIndex::Entry> LibraryIndex::entries()
         e.data.isReadable = sqlite3_column_int(s, 9) != 0;
         e.data.leftOut = valueNamed(kLeftOutReasons, columnText(s, 10));
         e.data.pictureSource = valueNamed(kPictureSources, columnText(s, 11));
+        e.data.durationMs = sqlite3_column_int(s, 12);
+        out.push_back(std::move(e));
+    }
+    if (step != SQLITE_DONE) {
+        applog::debug(kLogOp, QStringLiteral("The library index %1 cannot be read: %2").arg(path_, sqliteError(db_)));
+        return {};
+    }
+    return out;
+}
+
+std::vector<LibraryIndex::PlaylistEntry> LibraryIndex::playlists()
+{
+    std::vector<PlaylistEntry> out;
+    Statement select(db_, "SELECT path, size, modified, locations FROM playlists");
+    int step = SQLITE_ERROR;
+    while (select && (step = sqlite3_step(select.get())) == SQLITE_ROW) {
+        sqlite3_stmt* s = select.get();
+        PlaylistEntry e;
+        e.relativePath = columnBytes(s, 0);
+        e.size = sqlite3_column_int64(s, 1);
+        e.modified = sqlite3_column_int64(s, 2);
+        e.locations = QString::fromUtf8(columnBytes(s, 3)).split(u'\n');
+        if (e.locations == QStringList{QString()})
+            e.locations.clear();
         out.push_back(std::move(e));
     }
     if (step != SQLITE_DONE) {
@@ -268,9 +295,10 @@ std::vector<LibraryIndex::Entry> LibraryIndex::entries()
 }
 
 bool LibraryIndex::update(const std::vector<Entry>& changed, const std::vector<QByteArray>& removed,
-                          const std::atomic<bool>* cancelled)
+                          const std::atomic<bool>* cancelled, const std::vector<PlaylistEntry>& changedPlaylists,
+                          const std::vector<QByteArray>& removedPlaylists)
 {
-    if (changed.empty() && removed.empty())
+    if (changed.empty() && removed.empty() && changedPlaylists.empty() && removedPlaylists.empty())
         return true;
     // A cancel (the application quitting) interrupts a long write at once.
     if (cancelled)
@@ -290,9 +318,12 @@ bool LibraryIndex::update(const std::vector<Entry>& changed, const std::vector<Q
         return fail();
     {
         Statement put(db_, "INSERT OR REPLACE INTO songs(path, size, modified, title, artist, album, track, format,"
-                           " protected, readable, left_out, picture) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+                           " protected, readable, left_out, picture, duration)"
+                           " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
         Statement drop(db_, "DELETE FROM songs WHERE path = ?1");
-        if (!put || !drop)
+        Statement putPlaylist(db_, "INSERT OR REPLACE INTO playlists(path, size, modified, locations) VALUES(?1, ?2, ?3, ?4)");
+        Statement dropPlaylist(db_, "DELETE FROM playlists WHERE path = ?1");
+        if (!put || !drop || !putPlaylist || !dropPlaylist)
             return fail();
         for (const Entry& e : changed) {
             sqlite3_stmt* s = put.get();
@@ -311,15 +342,30 @@ bool LibraryIndex::update(const std::vector<Entry>& changed, const std::vector<Q
             sqlite3_bind_int(s, 10, e.data.isReadable ? 1 : 0);
             sqlite3_bind_text(s, 11, nameOf(kLeftOutReasons, e.data.leftOut), -1, SQLITE_STATIC);
             sqlite3_bind_text(s, 12, nameOf(kPictureSources, e.data.pictureSource), -1, SQLITE_STATIC);
+            sqlite3_bind_int(s, 13, e.data.durationMs);
             if (sqlite3_step(s) != SQLITE_DONE)
                 return fail();
             sqlite3_reset(s);
         }
-        for (const QByteArray& path : removed) {
-            sqlite3_bind_blob(drop.get(), 1, path.constData(), int(path.size()), SQLITE_TRANSIENT);
-            if (sqlite3_step(drop.get()) != SQLITE_DONE)
+        for (const PlaylistEntry& e : changedPlaylists) {
+            sqlite3_stmt* s = putPlaylist.get();
+            // One location a line: no location holds a line break.
+            const QByteArray locations = e.locations.join(u'\n').toUtf8();
+            sqlite3_bind_blob(s, 1, e.relativePath.constData(), int(e.relativePath.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int64(s, 2, e.size);
+            sqlite3_bind_int64(s, 3, e.modified);
+            sqlite3_bind_blob(s, 4, locations.constData(), int(locations.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(s) != SQLITE_DONE)
                 return fail();
-            sqlite3_reset(drop.get());
+            sqlite3_reset(s);
+        }
+        for (const auto& [paths, statement] : {std::pair{&removed, &drop}, std::pair{&removedPlaylists, &dropPlaylist}}) {
+            for (const QByteArray& path : *paths) {
+                sqlite3_bind_blob(statement->get(), 1, path.constData(), int(path.size()), SQLITE_TRANSIENT);
+                if (sqlite3_step(statement->get()) != SQLITE_DONE)
+                    return fail();
+                sqlite3_reset(statement->get());
+            }
         }
     }
     return exec(db_, "COMMIT") || fail();

@@ -1,7 +1,8 @@
 #pragma once
 // The music library's index on disk: what a scan read of each song (its
-// tags, format, whether it is protected or readable, why it is left out,
-// whether it has a picture), with the file's size and modification time, so
+// tags, length, format, whether it is protected or readable, why it is left
+// out, whether it has a picture) and of each playlist file (the locations it
+// lists), with the file's size and modification time, so
 // that the next start answers at once and a rescan rereads only the songs
 // that changed. A cache, not a setting: it lives in the user's cache folder
 // ($XDG_CACHE_HOME/ripwell/, one SQLite file a library folder), and anything
@@ -15,6 +16,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -39,6 +41,14 @@ public:
     // the cache folder; empty when there is no cache folder (no HOME).
     static QString defaultPath(const QString& root);
 
+    // One playlist file as the index keeps it.
+    struct PlaylistEntry {
+        QByteArray relativePath; // to the library's root, the bytes as stored
+        std::int64_t size = 0;
+        std::int64_t modified = 0; // nanoseconds since 1970
+        QStringList locations;     // as the file lists them (playlistfile::readEntries)
+    };
+
     // Opens (or creates) the index at `path` for the library at `root`. An
     // index that cannot be used as it is is made afresh, empty; one that
     // cannot be made at all gives nothing. Either way a line says why.
@@ -51,13 +61,17 @@ public:
 
     // Every entry, in no particular order; nothing when it cannot be read.
     std::vector<Entry> entries();
+    // Every playlist file, in no particular order; nothing when it cannot be read.
+    std::vector<PlaylistEntry> playlists();
 
     // Writes what a rescan found, in one transaction: `changed` entries put
     // in (new or replacing those of their path), the `removed` paths taken
-    // out. False (and a line) when it could not be written, or `cancelled`
-    // was set meanwhile; the index is then as it was.
+    // out, and the same for playlist files. False (and a line) when it could
+    // not be written, or `cancelled` was set meanwhile; the index is then as
+    // it was.
     bool update(const std::vector<Entry>& changed, const std::vector<QByteArray>& removed,
-                const std::atomic<bool>* cancelled = nullptr);
+                const std::atomic<bool>* cancelled = nullptr, const std::vector<PlaylistEntry>& changedPlaylists = {},
+                const std::vector<QByteArray>& removedPlaylists = {});
 
     const QString& path() const { return path_; }
 

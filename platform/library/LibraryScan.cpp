@@ -7,6 +7,7 @@
 #include "platform/library/AssetURL.h"
 #include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
+#include "platform/library/PlaylistFile.h"
 #include "platform/library/TagReading.h"
 
 #include <QCryptographicHash>
@@ -84,14 +85,21 @@ LeftOutReason problemOf(const QByteArray& path, bool* isFolder, FoundFile* found
     return S_ISREG(st.st_mode) || *isFolder ? LeftOutReason::None : LeftOutReason::NotAFile;
 }
 
+bool isPlaylistFileName(const QByteArray& name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > 0 && playlistfile::isPlaylistFileName(QStringLiteral("x") + QString::fromLatin1(name.mid(dot)));
+}
+
 // Every audio file under `root`, hidden entries and excluded folders left
 // out, sorted by path: regular files once links are followed, and, as left
 // out with their reason, links to nothing, link loops and FIFOs, devices or
 // sockets with a song's name. Paths are the bytes as stored; folders reached
-// through links are not entered (no loops). Stops early, with what it has,
-// when `cancelled` is set.
+// through links are not entered (no loops). The playlist files (regular
+// files once links are followed) go to `playlists`, sorted too. Stops early,
+// with what it has, when `cancelled` is set.
 std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>& excluded,
-                                    const std::atomic<bool>& cancelled)
+                                    const std::atomic<bool>& cancelled, std::vector<FoundFile>* playlists)
 {
     std::vector<FoundFile> files;
     std::vector<QByteArray> pending{root};
@@ -117,8 +125,9 @@ std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>&
             }
             if (type == DT_REG) {
                 struct stat st {};
-                if (isAudioFileName(name) && ::fstatat(::dirfd(d), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                    files.push_back({path, LeftOutReason::None, st.st_size, nanoseconds(st.st_mtim)});
+                const bool song = isAudioFileName(name);
+                if ((song || isPlaylistFileName(name)) && ::fstatat(::dirfd(d), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                    (song ? files : *playlists).push_back({path, LeftOutReason::None, st.st_size, nanoseconds(st.st_mtim)});
                 continue;
             }
             // A link, a special file or a file system that does not say.
@@ -136,12 +145,60 @@ std::vector<FoundFile> collectFiles(const QByteArray& root, const QSet<QString>&
             if (isAudioFileName(name)) {
                 file.problem = problem;
                 files.push_back(std::move(file));
+            } else if (problem == LeftOutReason::None && isPlaylistFileName(name)) {
+                playlists->push_back(std::move(file));
             }
         }
         ::closedir(d);
     }
     std::sort(files.begin(), files.end());
+    std::sort(playlists->begin(), playlists->end());
     return files;
+}
+
+// What the playlist files found say, taken from the index where a file has
+// the size and time it knows (`known`); those read anew go to `changed`.
+std::vector<LibraryIndex::PlaylistEntry> readPlaylistFiles(const std::vector<FoundFile>& found, qsizetype rootLength,
+                                                           const QHash<QByteArray, const LibraryIndex::PlaylistEntry*>& known,
+                                                           std::vector<LibraryIndex::PlaylistEntry>* changed)
+{
+    std::vector<LibraryIndex::PlaylistEntry> out;
+    out.reserve(found.size());
+    for (const FoundFile& file : found) {
+        LibraryIndex::PlaylistEntry e{file.path.mid(rootLength + 1), file.size, file.modified, {}};
+        const LibraryIndex::PlaylistEntry* entry = known.value(e.relativePath);
+        if (entry && entry->size == file.size && entry->modified == file.modified) {
+            e.locations = entry->locations;
+        } else {
+            const QString path = path::fromNative(file.path);
+            e.locations = playlistfile::readEntries(playlistfile::readFile(path), path);
+            changed->push_back(e);
+        }
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+// The playlists of the library whose songs `library` holds, from what their
+// files list; by name, then by place. `givenRoot` is the top as the library
+// was asked for (maybe through a link), which playlists may name too.
+std::vector<Playlist> resolvePlaylists(const MediaLibrary& library, const QString& givenRoot,
+                                       const std::vector<LibraryIndex::PlaylistEntry>& files)
+{
+    const PlaylistResolver resolver(library.items(), library.root(),
+                                    {QDir::cleanPath(QDir(givenRoot).absolutePath())});
+    std::vector<Playlist> playlists;
+    playlists.reserve(files.size());
+    for (const LibraryIndex::PlaylistEntry& file : files) {
+        const QString place = path::fromNative(file.relativePath);
+        playlists.push_back(
+            resolver.resolve(path::deletingExtension(path::lastComponent(place)), place, file.locations));
+    }
+    std::stable_sort(playlists.begin(), playlists.end(), [](const Playlist& a, const Playlist& b) {
+        const int c = a.name.compare(b.name, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.place < b.place;
+    });
+    return playlists;
 }
 
 // The item's data without id and asset URL.
@@ -155,6 +212,7 @@ MediaItem::Data readData(const QString& filePath)
     d.artist = info.artist;
     d.albumTitle = info.albumTitle;
     d.albumTrackNumber = info.track;
+    d.durationMs = info.durationMs;
     d.pictureSource = info.pictureSource;
     d.isProtected = info.isProtected;
     d.isReadable = info.readable;
@@ -226,6 +284,7 @@ MediaItem withId(const MediaItem& item, quint64 id)
     d.artist = item.artist();
     d.albumTitle = item.albumTitle();
     d.albumTrackNumber = item.albumTrackNumber();
+    d.durationMs = item.durationMs();
     d.isProtected = item.isProtected();
     d.isReadable = item.isReadable();
     d.format = item.format();
@@ -281,7 +340,8 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
     }
 
     const QByteArray rootBytes = path::native(root);
-    const std::vector<FoundFile> files = collectFiles(rootBytes, excluded, state.cancelled);
+    std::vector<FoundFile> playlistFiles;
+    const std::vector<FoundFile> files = collectFiles(rootBytes, excluded, state.cancelled, &playlistFiles);
 
     // Read the files on a few threads; each reads its own files.
     std::vector<MediaItem> items(files.size());
@@ -316,6 +376,16 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
     if (state.cancelled)
         return nullptr;
 
+    const std::vector<LibraryIndex::PlaylistEntry> indexedPlaylists = index ? index->playlists()
+                                                                            : std::vector<LibraryIndex::PlaylistEntry>();
+    QHash<QByteArray, const LibraryIndex::PlaylistEntry*> knownPlaylists;
+    if (readIndex)
+        for (const LibraryIndex::PlaylistEntry& e : indexedPlaylists)
+            knownPlaylists.insert(e.relativePath, &e);
+    std::vector<LibraryIndex::PlaylistEntry> changedPlaylists;
+    const std::vector<LibraryIndex::PlaylistEntry> playlists =
+        readPlaylistFiles(playlistFiles, rootBytes.size(), knownPlaylists, &changedPlaylists);
+
     if (index) {
         std::vector<LibraryIndex::Entry> put;
         for (std::optional<LibraryIndex::Entry>& e : changed)
@@ -329,7 +399,14 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
         for (const LibraryIndex::Entry& e : entries)
             if (!seen.contains(e.relativePath))
                 removed.push_back(e.relativePath);
-        index->update(put, removed, &state.cancelled);
+        QSet<QByteArray> seenPlaylists;
+        for (const LibraryIndex::PlaylistEntry& e : playlists)
+            seenPlaylists.insert(e.relativePath);
+        std::vector<QByteArray> removedPlaylists;
+        for (const LibraryIndex::PlaylistEntry& e : indexedPlaylists)
+            if (!seenPlaylists.contains(e.relativePath))
+                removedPlaylists.push_back(e.relativePath);
+        index->update(put, removed, &state.cancelled, changedPlaylists, removedPlaylists);
     }
 
     // Ids in path order; a clash (not expected of 63 hash bits) takes the next free id.
@@ -343,6 +420,8 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
             item = withId(item, id);
     }
     library->setItems(std::move(items));
+    library->root_ = root;
+    library->playlists_ = resolvePlaylists(*library, rootPath, playlists);
     return library;
 }
 
@@ -363,6 +442,7 @@ std::shared_ptr<const MediaLibrary> MediaLibrary::fromIndex(const QString& rootP
     auto library = std::make_shared<MediaLibrary>();
     library->root_ = root;
     library->setItems(std::move(items));
+    library->playlists_ = resolvePlaylists(*library, rootPath, index->playlists());
     return library;
 }
 

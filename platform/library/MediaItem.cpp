@@ -49,6 +49,7 @@ Url MediaItem::assetURL() const { return d_ ? d_->assetURL : Url(); }
 quint64 MediaItem::persistentID() const { return d_ ? d_->persistentID : 0; }
 const QString& MediaItem::filePath() const { return d_ ? d_->filePath : kNone; }
 int MediaItem::albumTrackNumber() const { return d_ ? d_->albumTrackNumber : 0; }
+int MediaItem::durationMs() const { return d_ ? d_->durationMs : 0; }
 bool MediaItem::isProtected() const { return d_ && d_->isProtected; }
 bool MediaItem::isReadable() const { return d_ && d_->isReadable; }
 std::optional<AudioFormat> MediaItem::format() const { return d_ ? d_->format : std::nullopt; }

@@ -58,6 +58,7 @@ public:
         QString artist;
         QString albumTitle;
         int albumTrackNumber = 0; // 0 when absent
+        int durationMs = 0;       // the audio's length; 0 when not known
         Url assetURL;       // empty when the library does not hand the song over
         PictureSource pictureSource = PictureSource::None;
         bool isProtected = false; // encrypted MP4 sample entry
@@ -84,6 +85,8 @@ public:
     quint64 persistentID() const;
     const QString& filePath() const;
     int albumTrackNumber() const;
+    // The audio's length in milliseconds; 0 when not known.
+    int durationMs() const;
     bool isProtected() const;
     bool isReadable() const;
     // The song's format by its content; nothing when it is not known.

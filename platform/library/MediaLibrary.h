@@ -1,6 +1,6 @@
 #pragma once
 // The music library: an index of every audio file under a root folder, read
-// with TagLib. Hidden files and folders and the excluded folders (the
+// with TagLib, and of the playlist files there. Hidden files and folders and the excluded folders (the
 // documents directory) are left out, and so is anything that is not a regular
 // file once links are followed (devices, FIFOs, sockets, broken links). The
 // index is immutable once built and may be read from any thread.
@@ -54,9 +54,10 @@ public:
     MediaItem itemWithPersistentID(quint64 id) const;
     MediaItem itemForAssetURL(const Url& url) const;
 
-    // Library: the songs are items(); the folder's playlists are not read.
+    // Library: the songs are items(); the playlists are the folder's playlist
+    // files (PlaylistFile.h), by name.
     std::vector<MediaItem> songs() const override { return items_; }
-    std::vector<Playlist> playlists() const override { return {}; }
+    std::vector<Playlist> playlists() const override { return playlists_; }
     // The file behind an asset URL of this library, empty when unknown.
     QString fileForAssetURL(const Url& url) const override;
 
@@ -77,6 +78,7 @@ private:
     void setItems(std::vector<MediaItem> items);
     QString root_;
     std::vector<MediaItem> items_;
+    std::vector<Playlist> playlists_;
     QHash<quint64, std::size_t> byId_;
     mutable std::once_flag filesRead_;
     mutable QSet<QPair<quint64, quint64>> files_; // device and inode of each song

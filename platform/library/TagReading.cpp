@@ -4,6 +4,7 @@
 #include "platform/foundation/PathString.h"
 
 #include <QFile>
+#include <algorithm>
 #include <memory>
 #include <cstring>
 #include <fcntl.h>
@@ -114,6 +115,13 @@ bool hasAudio(const TagLib::AudioProperties* p)
     return p && p->sampleRate() > 0;
 }
 
+// The song is readable audio: its length goes with it.
+void setReadable(FileInfo& info, const TagLib::AudioProperties* p)
+{
+    info.readable = true;
+    info.durationMs = p ? std::max(0, p->lengthInMilliseconds()) : 0;
+}
+
 QByteArray bytes(const TagLib::ByteVector& v)
 {
     return QByteArray(v.data(), static_cast<qsizetype>(v.size()));
@@ -192,7 +200,7 @@ void readOgg(OggFile& f, FileInfo& info)
     // A stream cut short ends with a page that is not its last: unreadable.
     if (!endsWhole(f))
         return;
-    info.readable = true;
+    setReadable(info, f.audioProperties());
     if (TagLib::Ogg::XiphComment* comment = f.tag()) {
         fillAbsent(comment, info);
         if (!comment->pictureList().isEmpty())
@@ -213,7 +221,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         TagLib::MPEG::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
-        info.readable = true;
+        setReadable(info, f.audioProperties());
         // The order in which the tags of an MPEG file take precedence.
         if (f.hasID3v2Tag())
             fillAbsent(f.ID3v2Tag(), info);
@@ -229,7 +237,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         TagLib::MP4::File f(stream, true, style);
         if (!f.isValid() || !f.audioProperties())
             return info;
-        info.readable = true;
+        setReadable(info, f.audioProperties());
         info.isProtected = f.audioProperties()->isEncrypted();
         const auto codec = f.audioProperties()->codec();
         if (codec != TagLib::MP4::Properties::AAC && codec != TagLib::MP4::Properties::ALAC)
@@ -243,7 +251,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         TagLib::RIFF::WAV::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
-        info.readable = true;
+        setReadable(info, f.audioProperties());
         if (f.hasID3v2Tag())
             fillAbsent(f.ID3v2Tag(), info);
         if (f.hasInfoTag())
@@ -256,7 +264,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         TagLib::RIFF::AIFF::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
-        info.readable = true;
+        setReadable(info, f.audioProperties());
         if (f.hasID3v2Tag()) {
             fillAbsent(f.tag(), info);
             if (hasPictures(f.tag()))
@@ -268,7 +276,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         TagLib::FLAC::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
-        info.readable = true;
+        setReadable(info, f.audioProperties());
         if (f.hasXiphComment())
             fillAbsent(f.xiphComment(), info);
         if (f.hasID3v2Tag())
@@ -297,7 +305,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
         TagLib::WavPack::File f(stream, true, style);
         if (!f.isValid() || !hasAudio(f.audioProperties()))
             return info;
-        info.readable = true;
+        setReadable(info, f.audioProperties());
         if (f.hasAPETag()) {
             fillAbsent(f.APETag(), info);
             if (!apeCover(f.APETag()).isEmpty())
@@ -314,7 +322,7 @@ FileInfo readStream(TagLib::IOStream* stream, const QString& fileName)
     TagLib::FileRef ref(stream, true, style);
     if (ref.isNull() || !hasAudio(ref.audioProperties()))
         return info;
-    info.readable = true;
+    setReadable(info, ref.audioProperties());
     fillAbsent(ref.tag(), info, ref.file()->properties());
     return info;
 }

@@ -18,6 +18,7 @@ struct FileInfo {
     std::optional<AudioFormat> format;
     QString title, artist, albumTitle; // null when absent; an empty tag is present and empty
     int track = 0;
+    int durationMs = 0; // the audio's length, as TagLib reckons it quickly; 0 when not known
     PictureSource pictureSource = PictureSource::None;
 };
 

@@ -95,6 +95,7 @@ TEST_F(LibraryIndexTest, WhatAScanReadComesBackAndARescanRereadsOnlyWhatChanged)
         EXPECT_EQ(b.title(), a.title());
         EXPECT_EQ(b.artist(), a.artist());
         EXPECT_EQ(b.format(), a.format());
+        EXPECT_EQ(b.durationMs(), a.durationMs());
         EXPECT_EQ(b.leftOutReason(), a.leftOutReason());
         EXPECT_EQ(b.artwork() != nullptr, a.artwork() != nullptr);
     }
@@ -267,6 +268,49 @@ TEST_F(LibraryIndexTest, EveryFormatPictureAndReasonReadsBackAsWritten)
         EXPECT_EQ(r.data.pictureSource, w.data.pictureSource);
         EXPECT_EQ(r.data.leftOut, w.data.leftOut);
     }
+}
+
+// The index keeps playlist files as it keeps songs: the next start has them
+// at once, a rescan rereads only a changed file, and resolves every playlist
+// against the songs as they are now.
+TEST_F(LibraryIndexTest, PlaylistsComeBackFromTheIndexAndARescanFollowsTheirFiles)
+{
+    const QDir root(library_->path());
+    const QString list = library_->file("Lists/Road.m3u8");
+    QDir().mkpath(QFileInfo(list).path());
+    const auto entry = [&](int i) { return "../" + root.relativeFilePath(song(i)).toUtf8() + '\n'; };
+    ASSERT_TRUE(testsupport::writeFile(list, entry(1) + entry(0) + "../gone.mp3\n"));
+    const auto songsOf = [](const MediaLibrary& library) {
+        QStringList out;
+        for (const medialibrary::Playlist& p : library.playlists()) {
+            out << p.name + " @ " + p.place;
+            for (const MediaItem& item : p.items)
+                out << QFileInfo(item.filePath()).fileName();
+            for (const medialibrary::UnresolvedEntry& e : p.unresolved)
+                out << "! " + e.location;
+        }
+        return out;
+    };
+    const QStringList first = songsOf(*scan());
+    EXPECT_EQ(first, QStringList({"Road @ Lists/Road.m3u8", QFileInfo(song(1)).fileName(), QFileInfo(song(0)).fileName(),
+                                  "! ../gone.mp3"}));
+    EXPECT_EQ(songsOf(*MediaLibrary::fromIndex(library_->path(), index_)), first);
+
+    // Bytes changed under the same size and time: the index's entries stand.
+    const timespec modified = modifiedAt(list);
+    const QByteArray same = entry(1) + entry(0) + "../lost.mp3\n";
+    ASSERT_TRUE(testsupport::writeFile(list, same));
+    setModified(list, modified);
+    EXPECT_EQ(songsOf(*scan()), first);
+    // Changed, a song it lists gone, and then the playlist itself gone.
+    ASSERT_TRUE(testsupport::writeFile(list, entry(2) + entry(3)));
+    ASSERT_TRUE(QFile::remove(song(3)));
+    const QStringList changed = songsOf(*scan());
+    EXPECT_EQ(changed, QStringList({"Road @ Lists/Road.m3u8", QFileInfo(song(2)).fileName(), "! " + QString::fromUtf8(entry(3).trimmed())}));
+    EXPECT_EQ(songsOf(*MediaLibrary::fromIndex(library_->path(), index_)), changed);
+    ASSERT_TRUE(QFile::remove(list));
+    EXPECT_TRUE(scan()->playlists().empty());
+    EXPECT_TRUE(MediaLibrary::fromIndex(library_->path(), index_)->playlists().empty());
 }
 
 // Quitting while the rescan runs: it stops, and the index stays one to start from.

@@ -115,6 +115,7 @@ TEST_F(MediaLibraryTest, ListsEverySongWithItsTagsAndFormat)
             EXPECT_TRUE(item->assetURL().isEmpty());
         } else {
             EXPECT_FALSE(item->isProtected());
+            EXPECT_NEAR(item->durationMs(), 500, 60); // the length a playlist states
             EXPECT_EQ(item->assetURL().pathExtension(), ext);
             EXPECT_TRUE(item->assetURL().absoluteString().startsWith("library://item/item." + ext + "?id="));
         }
