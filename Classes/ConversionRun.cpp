@@ -41,6 +41,7 @@ std::optional<QPair<quint64, quint64>> regularFileIdOf(int folder, const QString
 
 struct ConversionRun::ItemContext {
     QString documentsDirectory; // as looked up for this item
+    Url key; // the map's
     medialibrary::MediaItem item;
     Url outputURL;
     QString output;         // the same, relative to the documents directory
@@ -180,6 +181,7 @@ bool ConversionRun::startItem()
 {
     const Url assetURL = mediaItems_.allKeys().at(static_cast<qsizetype>(currentItemIndex_));
     ItemContext context;
+    context.key = assetURL;
     context.item = mediaItems_.objectForKey(assetURL);
     context.title = context.item.title();
     context.index = currentItemIndex_;
@@ -200,6 +202,7 @@ bool ConversionRun::startItem()
     if (skipsUpToDate_ && record_.isUpToDate(context.output, context.song)) {
         // Found where it lies now, or as it is now: the record follows it.
         record_.follow(context.output, context.song);
+        songOutputs_.insert(context.key, context.output);
         if (display_)
             display_->itemEnded(context.index, {ItemResult::UpToDate, std::nullopt});
         return false;
@@ -323,6 +326,7 @@ void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionSt
         const FileStamp stamp = walk_->find(context.output).stamp;
         if (!record_.made(context.output, context.song, stamp, stamp == *context.noted))
             applog::error(kLoopOp, QStringLiteral("%1 could not be noted in %2").arg(context.output, OutputRecord::fileName()));
+        songOutputs_.insert(context.key, context.output);
     } else if (cancelled_ && status == AVAssetExportSessionStatusCancelled) {
         outcome.result = ItemResult::Cancelled; // stopped by the user: not a failure of the song
     } else {
@@ -339,6 +343,7 @@ void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionSt
                                            .arg(context.outputURL.absoluteString(), QString::fromLocal8Bit(std::strerror(errno))));
         }
         failedMediaItems_.push_back(context.item);
+        failedSongs_.insert(context.key);
         ++failedItemCount_;
         // Why: the folder that could not be made (the import's own error
         // would only say that the file is missing), or the copy protection
@@ -375,6 +380,8 @@ void ConversionRun::endRun()
         display_->runEnded(failedItemCount_);
     if (failedItemCount_ > 0)
         writeErrorLog();
+    if (lock_ && !cancelled_)
+        writePlaylists();
     QString recordProblem;
     if (lock_ && !record_.finishRun(&recordProblem))
         applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
@@ -409,4 +416,11 @@ void ConversionRun::writeErrorLog()
         errorLogError_ = L("error.log could not be written: %1.").arg(why);
         applog::error(kLoopOp, errorLogError_);
     }
+}
+
+void ConversionRun::writePlaylists()
+{
+    PlaylistWriter writer(record_, walk_, documentsDirectory_);
+    for (const medialibrary::Playlist& playlist : playlists_)
+        writtenPlaylists_.push_back(writer.write(playlist, songOutputs_, failedSongs_));
 }

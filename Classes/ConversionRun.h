@@ -12,6 +12,7 @@
 // through ConversionDisplay; the run works without one.
 
 #include "Classes/OutputRecord.h"
+#include "Classes/PlaylistWriter.h"
 #include "Classes/SelectionMap.h"
 #include "platform/foundation/FolderWalk.h"
 #include "platform/export/AVAssetExportSession.h"
@@ -116,6 +117,14 @@ public:
     // default: what the user picks is converted. Before exportMedia().
     void setSkipsUpToDate(bool skips) { skipsUpToDate_ = skips; }
 
+    // The playlists whose files the run writes when it ends (PlaylistWriter),
+    // listing those of their songs that are in the map and were converted
+    // or found up to date. A run that is cancelled writes none. Before
+    // exportMedia().
+    void setPlaylists(std::vector<medialibrary::Playlist> playlists) { playlists_ = std::move(playlists); }
+    // How each of them came out, in their order, once the run has ended.
+    const std::vector<WrittenPlaylist>& writtenPlaylists() const { return writtenPlaylists_; }
+
     // Stops the run: the item under way is cancelled (its temporary files go,
     // nothing replaces its output), no further item starts, and the run ends
     // as usual with the items that failed so far. Main thread.
@@ -166,6 +175,7 @@ private:
     void refuse(const QString& reason);
     void endRun();
     void writeErrorLog();
+    void writePlaylists();
 
     const std::shared_ptr<const medialibrary::Library> library_;
     ConversionDisplay* display_;
@@ -196,4 +206,9 @@ private:
     std::shared_ptr<MediaImport> currentImport_; // the run's own reference to the item's worker
     QPointer<timing::Timer> currentTimer_;
     QSet<QPair<quint64, quint64>> writtenFiles_; // device and inode of each output this run wrote
+
+    std::vector<medialibrary::Playlist> playlists_;
+    QHash<Url, QString> songOutputs_; // by the map's key: the output of each song converted or up to date
+    QSet<Url> failedSongs_;           // the map's keys of the songs that failed
+    std::vector<WrittenPlaylist> writtenPlaylists_;
 };

@@ -109,6 +109,14 @@ QString outputRelativePathOf(const medialibrary::MediaItem& item, const QString&
                               windowsNames);
 }
 
+QString playlistRelativePath(const QString& name, bool windowsNames)
+{
+    const QString oneLevel = QString(name).replace(u'/', u'_');
+    return path::appendingComponent(playlistsFolderName(),
+                                    outputRelativePath(QStringLiteral("m3u8"), oneLevel, std::nullopt, std::nullopt,
+                                                       QStringLiteral("Playlist"), windowsNames));
+}
+
 bool makeOutputFolder(const QString& documentsDirectory, const QString& relativeFile, QString* folderFailure,
                       QStringList* createdFolders)
 {

@@ -41,6 +41,15 @@ QString outputRelativePath(const QString& extension, const std::optional<QString
 // stem; `extension` is its format's.
 QString outputRelativePathOf(const medialibrary::MediaItem& item, const QString& extension, bool windowsNames = false);
 
+// The folder of the documents directory that the playlists a run writes go into.
+inline QString playlistsFolderName() { return QStringLiteral("Playlists"); }
+
+// The file a run writes for the playlist `name`, relative to the documents
+// directory: "Playlists/NAME.m3u8", the name cleaned as a title is and kept
+// to one level ("/" becomes "_"), "Playlist" for a name that cleans to
+// nothing; fitted as outputRelativePath() fits names.
+QString playlistRelativePath(const QString& name, bool windowsNames = false);
+
 // Makes the folder that is to hold `relativeFile` (a path from
 // outputRelativePath()) inside `documentsDirectory`, level by level, never
 // through a symbolic link (FolderWalk): a link or a file in the way fails, so

@@ -132,7 +132,7 @@ qsizetype OutputRecord::read(const QByteArray& text, bool* whole)
         // that is its place there.
         if (earlier && !libraryRoot_.isEmpty() && entry.place.startsWith(top))
             entry.place = entry.place.mid(top.size());
-        if (entry.place.isEmpty())
+        if (entry.place.isEmpty() && !entry.isPlaylist())
             continue;
         set(entry);
     }
@@ -147,6 +147,10 @@ void OutputRecord::set(const Entry& entry)
     entries_.insert(output, entry);
     if (entry.isFolder())
         return;
+    if (entry.isPlaylist()) {
+        byPlaylist_[entry.place].append(output);
+        return;
+    }
     byPlace_[entry.place].append(output);
     if (!entry.key.isEmpty())
         byKey_[entry.key].append(output);
@@ -164,7 +168,9 @@ void OutputRecord::forget(const QString& output)
         if (it != index.end() && (it->removeOne(output), it->isEmpty()))
             index.erase(it);
     };
-    if (!previous->isFolder()) {
+    if (previous->isPlaylist()) {
+        drop(byPlaylist_, previous->place);
+    } else if (!previous->isFolder()) {
         drop(byPlace_, previous->place);
         if (!previous->key.isEmpty())
             drop(byKey_, previous->key);
@@ -281,6 +287,7 @@ bool OutputRecord::compact(QString* why)
     byPlace_.clear();
     byKey_.clear();
     byStampOnly_.clear();
+    byPlaylist_.clear();
     entries_.swap(kept);
     QList<Entry> lines;
     for (const QString& key : keys) {

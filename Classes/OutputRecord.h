@@ -17,7 +17,9 @@
 // Texts are their bytes as stored ("%", tab, CR and LF written as %XX); times
 // are nanoseconds since 1970. An output whose size and time read "-" is
 // claimed: a conversion into it has begun. A line whose output ends in "/"
-// (every other field "-") is a folder Ripwell made. A later line for an
+// (every other field "-") is a folder Ripwell made. A playlist Ripwell
+// wrote has the playlist's name in place of the song's place, "0" for the
+// song's size and time and "playlist" for its key. A later line for an
 // output replaces an earlier one. A record of the earlier form
 // ("ripwell-record 1", the song an absolute path, no key) is read too, and
 // written in this form at the next run.
@@ -161,6 +163,17 @@ public:
     // the file holds just that already. Returns false and says why when it cannot.
     bool compact(QString* why = nullptr);
 
+    // The playlists a run writes, each known by its playlist's name: the
+    // same as outputFor(), mayReplace(), claim(), madeLine() and made() for
+    // a song. Only these tell a playlist's file as Ripwell's.
+    QString playlistOutputFor(const QString& playlist, const QString& natural,
+                              const QSet<QString>* takenInRun = nullptr) const;
+    bool mayReplacePlaylist(const QString& output, const QString& playlist) const;
+    bool isPlaylistAsMade(const QString& output, const QString& playlist) const;
+    bool claimPlaylist(const QString& output, const QString& playlist);
+    static QByteArray playlistMadeLine(const QString& output, const QString& playlist, const FileStamp& outputStamp);
+    bool playlistMade(const QString& output, const QString& playlist, const FileStamp& outputStamp, bool noted = false);
+
     // The folders (relative to the documents folder, "" for itself) that hold
     // an output the record knows, claimed ones included: where a run writes.
     QSet<QString> outputFolders() const;
@@ -179,7 +192,12 @@ private:
         QByteArray key;        // the song's content key; empty in a record of the earlier form
         FileStamp outputStamp; // unknown while only claimed
         bool isFolder() const { return output.endsWith(u'/'); }
+        bool isPlaylist() const { return key == playlistKey(); } // `place` is the playlist's name
     };
+    static QByteArray playlistKey() { return QByteArrayLiteral("playlist"); }
+    static Entry playlistEntryFor(const QString& output, const QString& playlist, const FileStamp& outputStamp);
+    // Whether the file at the entry's output may be replaced by what it was made from.
+    bool isReplaceable(const Entry& entry) const;
     static QByteArray lineFor(const Entry& entry);
     static Entry entryFor(const QString& output, const SongIdentity& song, const FileStamp& outputStamp);
     // Reads the lines of a record's text into the entries; how many lines
@@ -206,6 +224,7 @@ private:
     QHash<QString, QStringList> byPlace_;  // comparable forms of outputs, by their song's place
     QHash<QByteArray, QStringList> byKey_; // the same, by their song's content key
     QHash<QPair<qint64, qint64>, QStringList> byStampOnly_; // those of the earlier form, by their song's size and time
+    QHash<QString, QStringList> byPlaylist_; // comparable forms of playlists' files, by their playlist's name
     bool fileIsCompact_ = false; // the file holds exactly entries_, one line each
     std::shared_ptr<RunFile> runFile_; // open while a run goes on
 };

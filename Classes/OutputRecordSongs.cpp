@@ -1,5 +1,5 @@
-// The record's songs: which outputs are whose, which name a song takes, and
-// which outputs belong to songs that are gone.
+// The record's songs: which outputs are whose, which name a song (or a
+// playlist) takes, and which outputs belong to songs that are gone.
 #include "Classes/OutputRecord.h"
 
 #include "Classes/OutputNaming.h"
@@ -89,18 +89,20 @@ QStringList OutputRecord::ownOutputs(const SongIdentity& song) const
     return moved;
 }
 
-bool OutputRecord::mayReplace(const QString& output, const SongIdentity& song) const
+bool OutputRecord::isReplaceable(const Entry& entry) const
 {
-    const QString key = destination::comparable(output);
-    if (!ownOutputs(song).contains(key))
-        return false;
-    const FolderWalk::Found found = walk_->find(entries_[key].output);
+    const FolderWalk::Found found = walk_->find(entry.output);
     if (found.kind == FolderWalk::Kind::Nothing)
         return true;
     // An empty file holds nothing of anybody's: what a conversion cut short
     // by a pulled stick leaves.
-    return found.kind == FolderWalk::Kind::File &&
-           (found.stamp.size == 0 || stampsMatch(found.stamp, entries_[key].outputStamp));
+    return found.kind == FolderWalk::Kind::File && (found.stamp.size == 0 || stampsMatch(found.stamp, entry.outputStamp));
+}
+
+bool OutputRecord::mayReplace(const QString& output, const SongIdentity& song) const
+{
+    const QString key = destination::comparable(output);
+    return ownOutputs(song).contains(key) && isReplaceable(entries_[key]);
 }
 
 bool OutputRecord::isOutputAsMade(const QString& output, const SongIdentity& song) const
@@ -169,7 +171,7 @@ QStringList OutputRecord::outputsOfGoneSongs(const std::vector<SongIdentity>& li
     }
     QStringList gone;
     for (const Entry& entry : entries_) {
-        if (entry.isFolder() || places.contains(entry.place))
+        if (entry.isFolder() || entry.isPlaylist() || places.contains(entry.place))
             continue;
         const bool moved = entry.key.isEmpty() ? stamps.contains({entry.songStamp.size, entry.songStamp.modified})
                                                : keys.contains(entry.key);
@@ -217,4 +219,79 @@ bool OutputRecord::removeOutput(const QString& output, QString* why)
     }
     fileIsCompact_ = false;
     return true;
+}
+
+OutputRecord::Entry OutputRecord::playlistEntryFor(const QString& output, const QString& playlist,
+                                                   const FileStamp& outputStamp)
+{
+    return {output, playlist, FileStamp{0, 0}, playlistKey(), outputStamp};
+}
+
+QByteArray OutputRecord::playlistMadeLine(const QString& output, const QString& playlist, const FileStamp& outputStamp)
+{
+    return lineFor(playlistEntryFor(output, playlist, outputStamp));
+}
+
+bool OutputRecord::mayReplacePlaylist(const QString& output, const QString& playlist) const
+{
+    const QString key = destination::comparable(output);
+    return byPlaylist_.value(playlist).contains(key) && isReplaceable(entries_[key]);
+}
+
+bool OutputRecord::isPlaylistAsMade(const QString& output, const QString& playlist) const
+{
+    const QString key = destination::comparable(output);
+    return byPlaylist_.value(playlist).contains(key) && isAsMade(entries_[key]);
+}
+
+bool OutputRecord::claimPlaylist(const QString& output, const QString& playlist)
+{
+    const Entry entry = playlistEntryFor(output, playlist, {});
+    set(entry);
+    return append(entry);
+}
+
+bool OutputRecord::playlistMade(const QString& output, const QString& playlist, const FileStamp& outputStamp, bool noted)
+{
+    const Entry entry = playlistEntryFor(output, playlist, outputStamp);
+    set(entry);
+    if (noted) {
+        fileIsCompact_ = false;
+        return true;
+    }
+    return append(entry);
+}
+
+QString OutputRecord::playlistOutputFor(const QString& playlist, const QString& natural,
+                                        const QSet<QString>* takenInRun) const
+{
+    // As for a song: the lowest of its own names that it may still replace,
+    // else the first name that is free. Two playlists of one name in one run
+    // take a name each.
+    const QStringList own = byPlaylist_.value(playlist);
+    int lowest = 0;
+    QString ownName;
+    for (const QString& key : own) {
+        const Entry& entry = entries_[key];
+        const int number = familyNumber(entry.output, natural);
+        if (number == 0 || (lowest != 0 && number >= lowest) || (takenInRun && takenInRun->contains(key)))
+            continue;
+        if (isReplaceable(entry)) {
+            lowest = number;
+            ownName = entry.output;
+        }
+    }
+    if (lowest != 0)
+        return ownName;
+    for (int number = 1;; ++number) {
+        const QString candidate = number == 1 ? natural : numberedOutputPath(natural, number);
+        const QString key = destination::comparable(candidate);
+        if (walk_->isTaken(candidate) || (takenInRun && takenInRun->contains(key)))
+            continue;
+        const auto other = entries_.constFind(key);
+        if (other != entries_.constEnd() && !other->isFolder() && !own.contains(key) &&
+            walk_->find(other->output).kind != FolderWalk::Kind::Nothing)
+            continue;
+        return candidate;
+    }
 }
