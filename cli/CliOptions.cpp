@@ -11,6 +11,8 @@ QString usageText()
     // One paragraph a text, so that a translation can lay out its own lines.
     return L("Usage: ripwell-cli [--library DIR] [--documents DIR] [--list] [--yes] [--all] [--rescan]\n"
              "                  [--prune] [--dry-run] [--no-wait] [--verbose] [FILTER…]\n") +
+           L("       ripwell-cli [OPTION…] --playlist NAME [--playlist NAME…] [FILTER…]\n"
+             "       ripwell-cli [--library DIR] --list --playlists\n") +
            u'\n' +
            L("Copies songs out of a music library into ordinary audio files, without re-encoding:\n"
              "each song becomes DOCUMENTS/Artist/Album/Title.ext, as MP3, M4A, WAV, AIFF, FLAC,\n"
@@ -23,6 +25,12 @@ QString usageText()
              "                   your documents folder plus Ripwell)\n"
              "  --list           print the selection (artist, album, title, format or why it is\n"
              "                   left out, and the file's path in the library) and exit\n"
+             "  --playlist NAME  select the songs of the library's playlist NAME (its name, or its\n"
+             "                   file's path in the library), in its order, and write\n"
+             "                   DOCUMENTS/Playlists/NAME.m3u8 listing their files; may be given\n"
+             "                   more than once\n"
+             "  --list --playlists  print the library's playlists (name, songs it converts,\n"
+             "                   entries left out, the file's path in the library) and exit\n"
              "  --yes            do not ask before converting 26 or more songs (needed for that\n"
              "                   many when standard input is not a terminal)\n"
              "  --all            convert every selected song again, also those whose file is\n"
@@ -47,6 +55,11 @@ QString usageText()
            L("Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
              "line, in error.log in the documents folder.\n") +
            u'\n' +
+           L("Playlists are the library's .m3u, .m3u8, .pls and .xspf files. A written playlist lists\n"
+             "its songs' files by paths relative to itself, so it plays wherever the documents folder\n"
+             "is copied; entries that are no song of the library (missing, outside it, streams) and\n"
+             "songs that are left out or fail are not listed, and counted.\n") +
+           u'\n' +
            L("Exit status: 0 when nothing failed, 1 when a song failed, 2 for bad usage, a library\n"
              "that cannot be read or a documents folder in use (with --no-wait), 130 when\n"
              "interrupted (Ctrl-C or SIGTERM: the song under way is dropped, finished ones stay).\n");
@@ -64,7 +77,7 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
         }
         auto value = [&](QString* target) {
             if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
-                *error = L("%1 needs a folder").arg(a);
+                *error = a == u"--playlist" ? L("%1 needs a name").arg(a) : L("%1 needs a folder").arg(a);
                 return false;
             }
             *target = args[++i];
@@ -84,6 +97,19 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
             o.documents = a.mid(12);
         } else if (a == u"--list") {
             o.list = true;
+        } else if (a == u"--playlists") {
+            o.listPlaylists = true;
+        } else if (a == u"--playlist") {
+            QString name;
+            if (!value(&name))
+                return false;
+            o.playlists.append(name);
+        } else if (a.startsWith(u"--playlist=")) {
+            if (a.size() == 11) {
+                *error = L("%1 needs a name").arg(QStringLiteral("--playlist"));
+                return false;
+            }
+            o.playlists.append(a.mid(11));
         } else if (a == u"--yes" || a == u"-y") {
             o.yes = true;
         } else if (a == u"--all") {
@@ -107,6 +133,10 @@ bool parseOptions(const QStringList& args, Options* options, QString* error)
     }
     if (args.contains(QStringLiteral("--library=")) || args.contains(QStringLiteral("--documents="))) {
         *error = L("--library and --documents need a folder");
+        return false;
+    }
+    if (o.listPlaylists && !o.list) {
+        *error = L("--playlists goes with --list");
         return false;
     }
     *options = o;

@@ -18,6 +18,8 @@ struct Options {
     bool prune = false;    // remove the outputs of songs no longer in the library
     bool dryRun = false;   // say what a run would do, and write nothing
     bool help = false;
+    bool listPlaylists = false; // --list --playlists: the library's playlists
+    QStringList playlists; // --playlist NAME: the songs of these playlists, and their files written
     QStringList filters; // words that every selected song must contain
 };
 

@@ -83,12 +83,21 @@ int printPlan(const Selection& selection, const medialibrary::MediaLibrary& libr
         gone = outputsOfGoneSongs(record, library, options.filters);
     for (const QString& output : gone)
         line(QStringLiteral("remove"), output, QStringLiteral("-"));
+    QSet<QString> playlistNames;
+    for (const medialibrary::Playlist& playlist : selection.playlists) {
+        const QString output = record.playlistOutputFor(playlist.name, playlistRelativePath(playlist.name, record.traits().windowsNames),
+                                                        &playlistNames);
+        playlistNames.insert(destination::comparable(output));
+        line(QStringLiteral("write playlist"), output, path::displayed(playlist.place));
+    }
     const auto count = [](std::size_t n) { return QString::number(n); };
     out << L("Would convert: %1, convert again: %2, up to date: %3, remove: %4, leave out: %5 (%6)")
                .arg(count(convert), count(again), count(upToDate), count(std::size_t(gone.size())),
                     count(selection.leftOut.size()), selection.summaryOfLeftOut())
-        << '\n'
-        << L("Nothing was written.") << '\n';
+        << '\n';
+    if (!selection.playlists.empty())
+        out << L("Would write playlists: %1").arg(selection.playlists.size()) << '\n';
+    out << L("Nothing was written.") << '\n';
     return 0;
 }
 

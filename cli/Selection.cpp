@@ -93,7 +93,85 @@ QString Selection::listOfLeftOut() const
     return parts.join(QStringLiteral(", "));
 }
 
-Selection select(const medialibrary::MediaLibrary& library, const QString& documentsDirectory, const QStringList& filters)
+QString problemName(medialibrary::PlaylistProblem problem)
+{
+    using medialibrary::PlaylistProblem;
+    switch (problem) {
+    case PlaylistProblem::Outside: return QStringLiteral("outside the library");
+    case PlaylistProblem::Missing: return QStringLiteral("missing");
+    case PlaylistProblem::Stream: return QStringLiteral("stream");
+    case PlaylistProblem::NotASong: return QStringLiteral("not a song");
+    }
+    return {};
+}
+
+QString problemText(medialibrary::PlaylistProblem problem)
+{
+    using medialibrary::PlaylistProblem;
+    switch (problem) {
+    case PlaylistProblem::Outside: return L("outside the library");
+    case PlaylistProblem::Missing: return L("missing");
+    case PlaylistProblem::Stream: return L("stream");
+    case PlaylistProblem::NotASong: return L("not a song");
+    }
+    return {};
+}
+
+std::size_t Selection::unresolvedCount() const
+{
+    std::size_t n = 0;
+    for (const medialibrary::Playlist& playlist : playlists)
+        n += playlist.unresolved.size();
+    return n;
+}
+
+QString Selection::listOfUnresolved() const
+{
+    std::map<QString, std::size_t> counts; // by name, so the order is the same in every language
+    std::map<QString, QString> texts;
+    for (const medialibrary::Playlist& playlist : playlists) {
+        for (const medialibrary::UnresolvedEntry& entry : playlist.unresolved) {
+            ++counts[problemName(entry.problem)];
+            texts[problemName(entry.problem)] = problemText(entry.problem);
+        }
+    }
+    QStringList parts;
+    for (const auto& [name, n] : counts)
+        parts << QStringLiteral("%1 %2").arg(texts[name], QString::number(n));
+    return parts.join(QStringLiteral(", "));
+}
+
+void Selection::add(const medialibrary::MediaItem& item,
+                    const std::function<bool(const medialibrary::MediaItem&)>& isEarlierOutput)
+{
+    if (added_.contains(item.persistentID()))
+        return; // a song a playlist lists twice, or two playlists list
+    added_.insert(item.persistentID());
+    listed.push_back(item);
+    std::optional<LeftOut> reason = leftOutReason(item);
+    if (!reason && isEarlierOutput(item))
+        reason = LeftOut::EarlierOutput;
+    if (!reason) {
+        toConvert.setObject(item, item.assetURL());
+        return;
+    }
+    leftOut.emplace_back(item, *reason);
+    reasons_.insert(item.persistentID(), *reason);
+    ++counts_[*reason];
+}
+
+std::vector<medialibrary::Playlist> playlistsMatching(const medialibrary::MediaLibrary& library, const QStringList& filters)
+{
+    std::vector<medialibrary::Playlist> out;
+    for (const medialibrary::Playlist& playlist : library.playlists())
+        if (std::all_of(filters.cbegin(), filters.cend(),
+                        [&](const QString& f) { return playlist.name.contains(f, Qt::CaseInsensitive); }))
+            out.push_back(playlist);
+    return out;
+}
+
+std::optional<Selection> select(const medialibrary::MediaLibrary& library, const QString& documentsDirectory,
+                                const QStringList& filters, const QStringList& playlists, QString* error)
 {
     // A library inside the documents folder holds the files of earlier runs:
     // they are no songs to convert again.
@@ -102,22 +180,40 @@ Selection select(const medialibrary::MediaLibrary& library, const QString& docum
     const auto isEarlierOutput = [&](const medialibrary::MediaItem& item) {
         return item.filePath().startsWith(inDocuments) && record.contains(item.filePath().mid(inDocuments.size()));
     };
+    const auto matches = [&filters](const medialibrary::MediaItem& item) {
+        return matchesFilters(item.artist(), item.albumTitle(), item.displayTitle(), filters);
+    };
 
     Selection selection;
-    for (const auto& item : library.items()) {
-        if (!matchesFilters(item.artist(), item.albumTitle(), item.displayTitle(), filters))
-            continue;
-        selection.listed.push_back(item);
-        std::optional<LeftOut> reason = leftOutReason(item);
-        if (!reason && isEarlierOutput(item))
-            reason = LeftOut::EarlierOutput;
-        if (!reason) {
-            selection.toConvert.setObject(item, item.assetURL());
-            continue;
+    if (playlists.isEmpty()) {
+        for (const auto& item : library.items())
+            if (matches(item))
+                selection.add(item, isEarlierOutput);
+        return selection;
+    }
+    // The playlists asked for, by name (case ignored) or by place; all those
+    // of one name.
+    const std::vector<medialibrary::Playlist> all = library.playlists();
+    for (const QString& asked : playlists) {
+        bool found = false;
+        for (const medialibrary::Playlist& playlist : all) {
+            if (playlist.name.compare(asked, Qt::CaseInsensitive) != 0 && playlist.place != asked)
+                continue;
+            const bool twice = std::any_of(selection.playlists.cbegin(), selection.playlists.cend(),
+                                           [&](const medialibrary::Playlist& p) { return p.place == playlist.place && p.name == playlist.name; });
+            found = true;
+            if (twice)
+                continue;
+            selection.playlists.push_back(playlist);
+            for (const auto& item : playlist.items)
+                if (matches(item))
+                    selection.add(item, isEarlierOutput);
         }
-        selection.leftOut.emplace_back(item, *reason);
-        selection.reasons_.insert(item.persistentID(), *reason);
-        ++selection.counts_[*reason];
+        if (!found) {
+            if (error)
+                *error = L("the music library has no playlist %1 (ripwell-cli --list --playlists lists them)").arg(printable(asked));
+            return std::nullopt;
+        }
     }
     return selection;
 }

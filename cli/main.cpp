@@ -26,6 +26,7 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
@@ -111,8 +112,10 @@ void sayWhenNothingMatches(const QString& root, const medialibrary::MediaLibrary
 {
     if (library.items().empty())
         fail(L("no songs in the music library %1").arg(root));
-    else if (selection.listed.empty())
+    else if (selection.listed.empty() && !options.filters.isEmpty())
         fail(L("no song matches %1").arg(cli::printable(options.filters.join(u' '))));
+    else if (selection.listed.empty() && !selection.playlists.empty())
+        fail(L("the playlists asked for hold no song of the music library"));
 }
 
 // The song's place in the library: tells apart two songs that read alike
@@ -149,6 +152,42 @@ void printList(const medialibrary::MediaLibrary& library, const cli::Selection& 
                      .arg(QString::number(selection.leftOut.size()), QString::number(selection.listed.size()),
                           selection.listOfLeftOut()) +
                  u'\n');
+}
+
+// --list --playlists: one playlist a line, tab-separated: its name, the
+// songs of it that would be converted, its entries that would be left out
+// (songs that are not converted, and entries that are no songs), its place.
+void printPlaylists(const medialibrary::MediaLibrary& library, const cli::Options& options)
+{
+    QTextStream out(stdout);
+    const std::vector<medialibrary::Playlist> playlists = cli::playlistsMatching(library, options.filters);
+    for (const medialibrary::Playlist& playlist : playlists) {
+        const auto converts = std::count_if(playlist.items.cbegin(), playlist.items.cend(),
+                                            [](const medialibrary::MediaItem& item) { return !item.assetURL().isEmpty(); });
+        const std::size_t leftOut = playlist.items.size() - std::size_t(converts) + playlist.unresolved.size();
+        out << cli::printable(playlist.name) << '\t' << converts << '\t' << leftOut << '\t'
+            << cli::printable(path::displayed(playlist.place)) << '\n';
+    }
+    out.flush();
+    if (playlists.empty())
+        fail(L("no playlists in the music library %1").arg(library.root()));
+}
+
+// The entries of the playlists asked for that are no songs of the library:
+// each with --verbose, else how many of each kind.
+void sayUnresolvedEntries(const cli::Selection& selection, bool verbose)
+{
+    if (verbose) {
+        for (const medialibrary::Playlist& playlist : selection.playlists)
+            for (const medialibrary::UnresolvedEntry& entry : playlist.unresolved)
+                printErr(L("left out of %1 (%2): %3")
+                             .arg(cli::printable(playlist.name), cli::problemText(entry.problem), cli::printable(entry.location)) +
+                         u'\n');
+    } else if (const std::size_t n = selection.unresolvedCount()) {
+        printErr(L("%1 playlist entries are no songs of the music library: %2")
+                     .arg(QString::number(n), selection.listOfUnresolved()) +
+                 u'\n');
+    }
 }
 
 // How many songs the run would convert: those whose files are not up to
@@ -234,6 +273,7 @@ int convert(const std::shared_ptr<const medialibrary::MediaLibrary>& library, co
     ConversionRun run(library, &display);
     run.setDocumentsDirectory(documents, lock); // held here too, for --prune after the run
     run.setSkipsUpToDate(!options.all);
+    run.setPlaylists(selection.playlists);
     display.attach(&run);
     QSocketNotifier interrupts(cli::interruptDescriptor(), QSocketNotifier::Read);
     QObject::connect(&interrupts, &QSocketNotifier::activated, &run, [&run] {
@@ -285,7 +325,25 @@ int convert(const std::shared_ptr<const medialibrary::MediaLibrary>& library, co
         out << L("Interrupted: the song under way was not converted, and no further song was started.") << '\n';
         return kInterruptedStatus;
     }
-    return run.failedItemCount() > 0 || !pruneFailures.isEmpty() ? 1 : 0;
+    bool playlistFailed = false;
+    if (!selection.playlists.empty()) {
+        std::size_t written = 0, leftOut = 0, failed = 0;
+        for (const WrittenPlaylist& playlist : run.writtenPlaylists()) {
+            leftOut += playlist.leftOut;
+            failed += playlist.failed;
+            if (!playlist.output.isEmpty()) {
+                ++written;
+            } else {
+                playlistFailed = true;
+                fail(L("the playlist %1 could not be written: %2").arg(cli::printable(playlist.name), playlist.error));
+            }
+        }
+        out << L("Playlists written: %1 (in %2), entries left out: %3, failed: %4")
+                   .arg(count(written), path::appendingComponent(documents, playlistsFolderName()), count(leftOut),
+                        count(failed))
+            << '\n';
+    }
+    return run.failedItemCount() > 0 || !pruneFailures.isEmpty() || playlistFailed ? 1 : 0;
 }
 
 } // namespace
@@ -323,13 +381,25 @@ int main(int argc, char** argv)
     const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents},
                                                           medialibrary::LibraryIndex::defaultPath(folders->library),
                                                           !options.rescan);
-    const cli::Selection selection = cli::select(*library, folders->documents, options.filters);
+    if (options.listPlaylists) {
+        printPlaylists(*library, options);
+        return 0;
+    }
+    QString unknownPlaylist;
+    const std::optional<cli::Selection> selected =
+        cli::select(*library, folders->documents, options.filters, options.playlists, &unknownPlaylist);
+    if (!selected) {
+        fail(unknownPlaylist);
+        return 2;
+    }
+    const cli::Selection& selection = *selected;
     if (options.verbose && !options.list) {
         const QDir root(library->root());
         for (const auto& [item, reason] : selection.leftOut)
             printErr(L("left out (%1): %2").arg(cli::leftOutText(reason), placeOf(root, item)) + u'\n');
     }
     sayWhenNothingMatches(folders->library, *library, selection, options);
+    sayUnresolvedEntries(selection, options.verbose);
     if (options.list) {
         printList(*library, selection);
         return 0;

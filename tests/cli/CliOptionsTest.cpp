@@ -17,9 +17,14 @@ TEST(CliOptions, ParsesOptionsAndFilters)
     EXPECT_TRUE(o.yes);
     EXPECT_TRUE(o.list);
     EXPECT_EQ(o.filters, (QStringList{"Okafor", "--tide"}));
+    ASSERT_TRUE(cli::parseOptions({"--playlist", "Car", "--playlist=-Party-", "--list", "--playlists"}, &o, &error));
+    EXPECT_EQ(o.playlists, (QStringList{"Car", "-Party-"}));
+    EXPECT_TRUE(o.listPlaylists && o.list);
+    EXPECT_TRUE(o.filters.isEmpty());
 
     for (const QStringList& bad : {QStringList{"--frobnicate"}, QStringList{"--library"}, QStringList{"--documents", ""},
-                                   QStringList{"--library="}}) {
+                                   QStringList{"--library="}, QStringList{"--playlist"}, QStringList{"--playlist="},
+                                   QStringList{"--playlists"}}) {
         EXPECT_FALSE(cli::parseOptions(bad, &o, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
     }
