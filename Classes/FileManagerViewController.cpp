@@ -8,6 +8,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/PathString.h"
+#include "platform/library/PlaylistFile.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Image.h"
@@ -145,7 +146,10 @@ ui::TableViewCell* FileManagerViewController::cellForRowAtIndexPath(ui::TableVie
         cell->setImage(QImage());
     } else {
         cell->textLabel()->setText(path::deletingExtension(name));
-        cell->setImage(ui::imageNamed(folder ? QStringLiteral("folder.png") : QStringLiteral("file.png")));
+        const bool playlist = !folder && medialibrary::playlistfile::isPlaylistFileName(name);
+        cell->setImage(ui::imageNamed(folder     ? QStringLiteral("folder.png")
+                                      : playlist ? QStringLiteral("playlist.png")
+                                                 : QStringLiteral("file.png")));
     }
 
     // Every file row carries the mail button. The row's kind decides, not

@@ -1,8 +1,9 @@
 #pragma once
 // The stored-files browser: lists the documents directory as a one-column
 // table, walks down into its folders and back up, plays a stored file through
-// the preview player, mails one through the mail composer and, in editing
-// mode, deletes files and whole folders.
+// the preview player (a playlist file plays the songs it lists), mails one
+// through the mail composer and, in editing mode, deletes files and whole
+// folders.
 //
 // Rows: in the documents directory row i shows entry i of files(); in any
 // folder below it row 0 is the parent row ("..") and row i shows entry i - 1

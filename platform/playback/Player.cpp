@@ -2,11 +2,13 @@
 
 #include "platform/foundation/PathString.h"
 #include "platform/library/Library.h"
+#include "platform/library/PlaylistFile.h"
 #include "platform/playback/GStreamerCheck.h"
 
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QUrl>
 
@@ -83,10 +85,29 @@ bool backendAvailable()
     return available;
 }
 
+namespace {
+
+// The files the playlist file at `path` lists that are there, in its order.
+QStringList playlistQueue(const QString& path)
+{
+    const QString folder = path::deletingLastComponent(QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path));
+    QStringList queue;
+    for (const QString& location : medialibrary::playlistfile::readEntries(medialibrary::playlistfile::readFile(path), path)) {
+        const QString file = medialibrary::playlistfile::filePathOf(location, folder);
+        if (!file.isEmpty() && QFileInfo(file).isFile())
+            queue.append(file);
+    }
+    return queue;
+}
+
+} // namespace
+
 Player::Player(const Url& url, const medialibrary::Library* library, QObject* parent) : QObject(parent), url_(url)
 {
     setupAudioSession();
     filePath_ = medialibrary::fileForURL(url, library);
+    if (medialibrary::playlistfile::isPlaylistFileName(filePath_))
+        queue_ = playlistQueue(filePath_);
     if (!backendAvailable())
         return;
     g_players.push_back(this);
@@ -97,9 +118,27 @@ Player::Player(const Url& url, const medialibrary::Library* library, QObject* pa
     player_ = new QMediaPlayer(this);
     output_ = new QAudioOutput(this);
     player_->setAudioOutput(output_);
-    // An empty source for a URL that resolves to nothing: silence, no error.
-    if (!filePath_.isEmpty())
+    if (!queue_.isEmpty()) {
+        connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+            // A file that ends, or that cannot be played, gives way to the next.
+            if ((status == QMediaPlayer::EndOfMedia || status == QMediaPlayer::InvalidMedia) &&
+                queuePosition_ + 1 < queue_.size())
+                playQueueFrom(queuePosition_ + 1);
+        });
+        player_->setSource(localFileUrl(queue_.front()));
+        return;
+    }
+    // An empty source for a URL that resolves to nothing, or a playlist that
+    // lists nothing that is there: silence, no error.
+    if (!filePath_.isEmpty() && !medialibrary::playlistfile::isPlaylistFileName(filePath_))
         player_->setSource(localFileUrl(QDir::isAbsolutePath(filePath_) ? filePath_ : QDir::current().absoluteFilePath(filePath_)));
+}
+
+void Player::playQueueFrom(int position)
+{
+    queuePosition_ = position;
+    player_->setSource(localFileUrl(queue_.at(position)));
+    player_->play();
 }
 
 Player::~Player()

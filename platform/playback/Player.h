@@ -1,7 +1,9 @@
 #pragma once
 // The platform player: one QMediaPlayer with its QAudioOutput for one URL, on
 // Qt Multimedia's GStreamer backend. File URLs play as they are; a library's
-// asset URLs are resolved to the song's file by that library first.
+// asset URLs are resolved to the song's file by that library first. A
+// playlist file (".m3u8", ".m3u", ".pls", ".xspf") plays the files it lists,
+// in its order, one after another.
 //
 // A player loads its media in the background and never reports a failure: a
 // URL that resolves to nothing, a missing file or one that holds no audio
@@ -20,6 +22,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QAudioOutput;
 class QMediaPlayer;
@@ -55,6 +58,12 @@ public:
     Url url() const { return url_; }
     // The file the URL resolved to, empty when it resolved to nothing.
     QString filePath() const { return filePath_; }
+    // For a playlist file: the files it lists that are there (links
+    // followed), in its order, each as an absolute path; what it plays.
+    // Empty for anything else.
+    const QStringList& queue() const { return queue_; }
+    // The position in queue() of the file playing or next to play.
+    int queuePosition() const { return queuePosition_; }
 
     // Whether the player has been told to play and has not been paused.
     bool isPlaying() const;
@@ -70,8 +79,13 @@ private:
     // Releases every player that exists; run as the application ends.
     static void releaseAll();
 
+    // Plays queue() from `position` on; the end of each file starts the next.
+    void playQueueFrom(int position);
+
     Url url_;
     QString filePath_;
+    QStringList queue_;
+    int queuePosition_ = 0;
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* output_ = nullptr;
 };

@@ -297,6 +297,28 @@ TEST_F(Browser, SelectingAFileHandsItToThePlayerAndKeepsTheRowHighlighted)
     EXPECT_FALSE(cell(row)->isSelected());
 }
 
+// The playlists a run wrote: listed in their folder by name with a
+// playlist's image; a tap plays the songs the playlist lists.
+TEST_F(Browser, APlaylistIsListedAsOneAndATapPlaysItsSongs)
+{
+    folder("Band/Album");
+    folder("Playlists");
+    file("Band/Album/One.mp3");
+    file("Band/Album/Two.mp3");
+    ASSERT_TRUE(testsupport::writeFile(doc("Playlists/Party Mix.m3u8"),
+                                       "#EXTM3U\n#EXTINF:3,Band - Two\n../Band/Album/Two.mp3\n"
+                                       "#EXTINF:3,Band - One\n../Band/Album/One.mp3\n"));
+    open();
+    tap(rowOf("Playlists"));
+    ASSERT_EQ(texts(), QStringList({"..", "Party Mix"}));
+    EXPECT_EQ(cell(1)->imageView()->image(), ui::imageNamed("playlist.png"));
+    EXPECT_NE(mailButton(1), nullptr);
+    tap(1);
+    ASSERT_NE(player(), nullptr);
+    EXPECT_EQ(player()->url(), Url::fileURLWithPath(doc("Playlists/Party Mix.m3u8")));
+    EXPECT_EQ(player()->queue(), QStringList({doc("Band/Album/Two.mp3"), doc("Band/Album/One.mp3")}));
+}
+
 TEST_F(Browser, ThePlayingRowFollowsDeletionsAboveAtAndBelowIt)
 {
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"})

@@ -1,6 +1,7 @@
 // player-probe FILE: plays FILE through playback::Player until its position
 // has advanced (at most 20 s; half a second for a player without backend) and
-// prints "available=0|1 playing=0|1 position=MS". The player tests run it in
+// prints "available=0|1 playing=0|1 position=MS". For a playlist file: until
+// its last file plays, then " queue=N at=I" after that. The player tests run it in
 // environments that a test process cannot change for itself once Qt
 // Multimedia is loaded (no GStreamer plugins, no backend plugin).
 //
@@ -59,14 +60,19 @@ int main(int argc, char** argv)
     clock.start();
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        const bool advanced = player.isPlaying() && player.position() > 0;
+        // A playlist: until its last file plays.
+        const bool last = player.queuePosition() + 1 >= player.queue().size();
+        const bool advanced = last && player.isPlaying() && player.position() > 0;
         const bool silentLongEnough = !player.mediaPlayer() && clock.elapsed() > 500;
         if (advanced || silentLongEnough || clock.elapsed() > 20000)
             app.quit();
     });
     poll.start(20);
     app.exec();
-    std::printf("available=%d playing=%d position=%lld\n", playback::backendAvailable() ? 1 : 0,
+    std::printf("available=%d playing=%d position=%lld", playback::backendAvailable() ? 1 : 0,
                 player.isPlaying() ? 1 : 0, static_cast<long long>(player.position()));
+    if (!player.queue().isEmpty())
+        std::printf(" queue=%lld at=%d", static_cast<long long>(player.queue().size()), player.queuePosition());
+    std::printf("\n");
     return 0;
 }

@@ -2,7 +2,9 @@
 #include "tests/support/TestSupport.h"
 #include "tools/make_library/SongGenerator.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using testsupport::TempDir;
@@ -44,6 +46,19 @@ TEST_F(PlayerBackend, PlaysWithTheInstalledPlugins)
     const QString out = probe(song_, {});
     EXPECT_TRUE(out.startsWith("available=1 playing=1 position=")) << out.toStdString();
     EXPECT_GT(out.section('=', -1).toLongLong(), 0) << out.toStdString();
+}
+
+// A playlist plays the files it lists that are there, one after another:
+// the end of the first starts the next.
+TEST_F(PlayerBackend, APlaylistPlaysItsFilesOneAfterAnother)
+{
+    QDir().mkpath(dir_.file("Lists"));
+    ASSERT_TRUE(testsupport::writeFile(dir_.file("Lists/Two.m3u8"),
+                                       "#EXTM3U\n#EXTINF:2,A - Song\n../Song.mp3\nhttp://radio.example/live\n"
+                                       "../Gone.mp3\n" + QUrl::fromLocalFile(song_).toEncoded() + "\n"));
+    const QString out = probe(dir_.file("Lists/Two.m3u8"), {});
+    EXPECT_TRUE(out.startsWith("available=1 playing=1 position=")) << out.toStdString();
+    EXPECT_TRUE(out.endsWith(" queue=2 at=1")) << out.toStdString();
 }
 
 // A player that outlives the application (the shared one does) must not leave

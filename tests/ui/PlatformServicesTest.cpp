@@ -9,9 +9,10 @@
 
 namespace {
 
-TEST(ImageTest, TheApplicationsSixImagesAreInItsResourcesAtOneAndTwoPixelsAPoint)
+TEST(ImageTest, TheApplicationsImagesAreInItsResourcesAtOneAndTwoPixelsAPoint)
 {
-    for (const char* name : {"noArtwork.png", "successful.png", "failed.png", "folder.png", "file.png", "mail.png"}) {
+    for (const char* name :
+         {"noArtwork.png", "successful.png", "failed.png", "folder.png", "file.png", "mail.png", "playlist.png"}) {
         SCOPED_TRACE(name);
         const QImage image = ui::imageNamed(QString::fromLatin1(name));
         ASSERT_FALSE(image.isNull());

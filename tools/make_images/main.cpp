@@ -1,4 +1,4 @@
-// ripwell-make-images DIR: draws the application's six images into DIR, each
+// ripwell-make-images DIR: draws the application's seven images into DIR, each
 // at one and at two pixels a point ("folder.png" and "folder@2x.png").
 // The PNGs in resources/images were made with it; run it again after changing a drawing.
 
@@ -146,6 +146,26 @@ QImage file(int scale)
     return img;
 }
 
+// A sheet with a list on it: a playlist file.
+QImage playlist(int scale)
+{
+    QImage img = file(scale);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(QRectF(10, 13, 21, 22.5), QColor(30, 34, 40)); // the note goes
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (int row = 0; row < 4; ++row) {
+        const double y = 16 + row * 5.5;
+        p.setPen(Qt::NoPen);
+        p.setBrush(kAccent);
+        p.drawEllipse(QPointF(13.5, y), 1.6, 1.6);
+        p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(17.5, y), QPointF(row == 3 ? 24 : 29, y));
+    }
+    return img;
+}
+
 QImage mail(int scale)
 {
     const int n = 32;
@@ -176,6 +196,7 @@ int main(int argc, char** argv)
         const std::pair<const char*, QImage> images[] = {
             {"noArtwork", noArtwork(scale)}, {"successful", mark(true, scale)}, {"failed", mark(false, scale)},
             {"folder", folder(scale)},       {"file", file(scale)},             {"mail", mail(scale)},
+            {"playlist", playlist(scale)},
         };
         for (const auto& [name, image] : images) {
             const QString fileName = QString::fromLatin1(name) + suffix;
