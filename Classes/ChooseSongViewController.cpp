@@ -159,9 +159,10 @@ void ChooseSongViewController::selectMedia(QObject*)
     presentModalViewController(picker, true);
 }
 
-void ChooseSongViewController::mediaPicker(medialibrary::MediaPickerController*,
+void ChooseSongViewController::mediaPicker(medialibrary::MediaPickerController* mediaPicker,
                                            const medialibrary::MediaItemCollection& didPickMediaItems)
 {
+    playlists_ = mediaPicker ? mediaPicker->checkedPlaylists() : std::vector<medialibrary::Playlist>();
     dismissModalViewControllerAnimated(true);
     AudioPlayerHelper::sharedInstance()->stopPlayback();
 
@@ -252,6 +253,8 @@ void ChooseSongViewController::alertView(ui::AlertView*, int clickedButtonAtInde
     if (modalViewController() != conversion)
         return; // another screen is still on its way out: nothing is handed over
     // The run starts once the presentation is under way, with the screen's own map.
+    conversion->setPlaylists(std::move(playlists_));
+    playlists_.clear();
     conversion->exportMedia(*mediaItems_);
     // The presentation holds the conversion screen from here on.
     hideAllViews();

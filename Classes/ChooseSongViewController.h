@@ -114,6 +114,7 @@ private:
     std::unique_ptr<Ui::ChooseSongViewController> form_;
     const std::shared_ptr<medialibrary::MusicFolder> library_;
     std::unique_ptr<SelectionMap> mediaItems_;
+    std::vector<medialibrary::Playlist> playlists_; // ticked in the picker: the run writes their files
     QPointer<timing::Timer> timer_;
     quint32 msgNbr_ = 1;
     qint8 hideTrigger_ = 0;

@@ -6,12 +6,14 @@
 #include "platform/library/MediaLibrary.h"
 #include "platform/library/MusicFolder.h"
 #include "platform/library/PickerModel.h"
+#include "platform/library/PickerPlaylists.h"
 #include "platform/library/PickerRowDelegate.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Style.h"
 #include "platform/ui/Theme.h"
 #include "platform/ui/Window.h"
 
+#include <QButtonGroup>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,7 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
 {
     if (mediaTypes_ & MediaTypeMusic)
         setItems(library_->items());
+    takePlaylists();
 }
 
 MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<MusicFolder> folder, QObject* parent)
@@ -45,6 +48,7 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
     folder_->notifyWhenChanged(this, [this] { takeNewLibrary(); });
     if (mediaTypes_ & MediaTypeMusic)
         setItems(library_->items());
+    takePlaylists();
 }
 
 void MediaPickerController::takeNewLibrary()
@@ -68,6 +72,7 @@ void MediaPickerController::takeNewLibrary()
     checked_.erase(std::remove_if(checked_.begin(), checked_.end(),
                                   [this](quint64 id) { return library_->itemWithPersistentID(id).isNull(); }),
                    checked_.end());
+    takePlaylists();
     if (model_) {
         model_->setFilter(search_->text());
         if (const int row = topId != 0 ? model_->rowOf(topId) : -1; row >= 0) {
@@ -150,6 +155,7 @@ void MediaPickerController::fillIn()
         scan_.reset();
         if (mediaTypes_ & MediaTypeMusic)
             setItems(library_->items()); // the same songs, in the library's order
+        takePlaylists();
     } else if (!fresh.empty() && (mediaTypes_ & MediaTypeMusic)) {
         // Merge the new songs, sorted, into the sorted list, keys alongside.
         std::sort(fresh.begin(), fresh.end(), MediaLibrary::inLibraryOrder);
@@ -235,12 +241,32 @@ void MediaPickerController::loadView()
     search_->setClearButtonEnabled(true);
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
         model_->setFilter(text);
+        playlistModel_->setFilter(text);
         updateEmptyHint();
     });
 
+    // The two views, side by side as tabs under the search.
+    songsTab_ = new QPushButton(L("Songs"), root);
+    songsTab_->setObjectName(QStringLiteral("songsTab"));
+    playlistsTab_ = new QPushButton(L("Playlists"), root);
+    playlistsTab_->setObjectName(QStringLiteral("playlistsTab"));
+    auto* tabs = new QButtonGroup(root);
+    for (QPushButton* tab : {songsTab_, playlistsTab_}) {
+        tab->setCheckable(true);
+        tab->setStyleSheet(QStringLiteral("QPushButton { color: white; padding: 1px 4px; }"
+                                          " QPushButton:checked { color: black; background: rgb(90, 190, 252); }"));
+        tabs->addButton(tab);
+    }
+    songsTab_->setGeometry(10, 110, (w - 20) / 2, 28);
+    playlistsTab_->setGeometry(10 + (w - 20) / 2, 110, (w - 20) / 2, 28);
+    songsTab_->setChecked(true);
+    connect(songsTab_, &QPushButton::clicked, this, [this] { showPlaylists(false); });
+    connect(playlistsTab_, &QPushButton::clicked, this, [this] { showPlaylists(true); });
+
+    constexpr int listTop = 144;
     model_ = new PickerModel(this);
     list_ = new QListView(root);
-    list_->setGeometry(0, 112, w, root->height() - 112);
+    list_->setGeometry(0, listTop, w, root->height() - listTop);
     list_->setModel(model_);
     list_->setItemDelegate(new PickerRowDelegate(this, model_));
     list_->setUniformItemSizes(true);
@@ -265,9 +291,25 @@ void MediaPickerController::loadView()
     // Rows scrolled past before their turn are dropped from the queue.
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { artwork_->pump(); });
 
+    playlistModel_ = new PickerPlaylistModel(this);
+    playlistList_ = new QListView(root);
+    playlistList_->setObjectName(QStringLiteral("playlistList"));
+    playlistList_->setGeometry(list_->geometry());
+    playlistList_->setModel(playlistModel_);
+    playlistList_->setItemDelegate(new PickerPlaylistDelegate(this, playlistModel_));
+    playlistList_->setUniformItemSizes(true);
+    playlistList_->setSelectionMode(QAbstractItemView::NoSelection);
+    playlistList_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    playlistList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    playlistList_->setFocusPolicy(Qt::TabFocus);
+    playlistList_->installEventFilter(this);
+    playlistList_->setHidden(!showsPlaylists_);
+    list_->setHidden(showsPlaylists_);
+    connect(playlistList_, &QListView::clicked, this, [this](const QModelIndex& index) { tapPlaylistRow(index.row()); });
+
     emptyHint_ = new QLabel(root);
     emptyHint_->setObjectName(QStringLiteral("emptyHint"));
-    emptyHint_->setGeometry(20, 150, w - 40, 200);
+    emptyHint_->setGeometry(20, 180, w - 40, 200);
     emptyHint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     emptyHint_->setWordWrap(true);
     emptyHint_->setTextFormat(Qt::PlainText);
@@ -283,10 +325,14 @@ void MediaPickerController::loadView()
 // songs (and where they are looked for), or the search matches none.
 QString MediaPickerController::emptyListReason() const
 {
-    if (model_->rowCount() > 0)
+    if ((showsPlaylists_ ? playlistModel_->rowCount() : model_->rowCount()) > 0)
         return {};
     if (scan_)
         return L("Reading the music library…");
+    if (showsPlaylists_)
+        return !playlists_.empty() ? L("No playlist matches the search.")
+                                   : L("No playlists in the music library.") + QStringLiteral("\n\n") +
+                                         L("Playlists are the .m3u, .m3u8, .pls and .xspf files in it.");
     if (!all_.empty())
         return L("No song matches the search.");
     QString reason = L("No songs in the music library.");
@@ -309,11 +355,12 @@ void MediaPickerController::updateEmptyHint()
 
 bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
+    if ((watched == list_ || watched == playlistList_) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (list_->currentIndex().isValid())
-                tapRow(list_->currentIndex().row());
+            auto* view = static_cast<QListView*>(watched);
+            if (view->currentIndex().isValid())
+                (view == list_ ? tapRow(view->currentIndex().row()) : tapPlaylistRow(view->currentIndex().row()));
             return true;
         }
     }

@@ -16,7 +16,14 @@
 //
 // Artwork is loaded lazily, on a background thread, only for rows that are on
 // screen when their turn comes, and kept in a small cache.
+//
+// Beside the songs, a Playlists view lists the library's playlists: ticking
+// one ticks the songs of it that are converted, in its order, after those
+// ticked before; unticking it unticks them again (but for those another
+// ticked playlist holds). Whoever asked reads the ticked playlists with
+// checkedPlaylists() in the delegate call, to write their files.
 
+#include "platform/library/Library.h"
 #include "platform/library/MediaItem.h"
 #include "platform/ui/ViewController.h"
 
@@ -36,6 +43,7 @@ class MediaLibrary;
 class MediaPickerController;
 class MusicFolder;
 class PickerModel;
+class PickerPlaylistModel;
 class PickerTickSelection;
 
 // Media types of the picker, as bit flags.
@@ -104,6 +112,16 @@ public:
 
     QListView* listView() const { return list_; }
 
+    // The Playlists view: shown in place of the songs, or not.
+    void showPlaylists(bool shown);
+    bool showsPlaylists() const { return showsPlaylists_; }
+    int numberOfPlaylistRows() const; // playlists shown under the current search
+    Playlist playlistAtRow(int row) const;
+    void tapPlaylistRow(int row); // ticks or unticks the playlist and its songs
+    bool isPlaylistRowChecked(int row) const;
+    std::vector<Playlist> checkedPlaylists() const; // in the order ticked
+    QListView* playlistView() const { return playlistList_; }
+
 protected:
     void loadView() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,6 +129,7 @@ protected:
 private:
     friend class PickerModel;
     friend class PickerRowDelegate;
+    friend class PickerPlaylistModel;
     std::unique_ptr<ArtworkLoader> makeArtworkLoader();
     QImage thumbnailFor(const MediaItem& item); // null while loading
     bool isRowVisible(quint64 id) const;
@@ -122,6 +141,9 @@ private:
     QString emptyListReason() const; // empty while there are rows
     void updateEmptyHint();
     MediaItem itemWithPersistentID(quint64 id) const;
+    void takePlaylists(); // from library_, keeping the ticks of those still there
+    void showTicksAnew();
+    static QString playlistKey(const Playlist& playlist);
 
     unsigned mediaTypes_;
     std::shared_ptr<MusicFolder> folder_;         // when it lists a music folder
@@ -134,6 +156,9 @@ private:
     bool allowsMultiple_ = false;
     QString prompt_;
     std::vector<quint64> checked_; // ids, in the order checked
+    std::vector<Playlist> playlists_;
+    std::vector<QString> checkedPlaylists_; // playlistKey()s, in the order ticked
+    bool showsPlaylists_ = false;
 
     PickerModel* model_ = nullptr;
     PickerTickSelection* ticks_ = nullptr;
@@ -142,6 +167,10 @@ private:
     QLabel* promptLabel_ = nullptr;
     QLabel* countLabel_ = nullptr;
     QLabel* emptyHint_ = nullptr; // over the list while it has no rows: why
+    PickerPlaylistModel* playlistModel_ = nullptr;
+    QListView* playlistList_ = nullptr;
+    QPushButton* songsTab_ = nullptr;
+    QPushButton* playlistsTab_ = nullptr;
 
     std::unique_ptr<ArtworkLoader> artwork_;
     bool finished_ = false;

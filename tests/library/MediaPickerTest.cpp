@@ -8,7 +8,10 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QListView>
+#include <QDir>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using medialibrary::MediaItem;
@@ -233,6 +236,88 @@ TEST_F(MediaPickerTest, AnEmptyListSaysWhy)
     EXPECT_TRUE(hint(picker)->isVisible());
     EXPECT_TRUE(hint(picker)->text().startsWith("No songs in the music library.")) << hint(picker)->text().toStdString();
     EXPECT_TRUE(hint(picker)->text().remove(QChar(0x200B)).contains(empty.path())) << "where the songs are looked for";
+}
+
+// The Playlists view, clicked as a user does: ticking a playlist ticks the
+// songs of it that are converted, in its order, after those ticked before;
+// unticking it unticks them but for those another ticked playlist holds.
+TEST(MediaPickerPlaylists, TickingAPlaylistTicksItsConvertedSongsInItsOrder)
+{
+    testsupport::TempDir dir;
+    songgen::Options options;
+    options.songs = 9;
+    options.seconds = 0.2;
+    options.formats = {songgen::Format::Mp3Cbr, songgen::Format::Aac, songgen::Format::Protected};
+    QString error;
+    songgen::makeLibrary(dir.path(), options, &error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    std::vector<MediaItem> songs = MediaLibrary::scan(dir.path())->items();
+    const auto locked = std::find_if(songs.begin(), songs.end(), [](const MediaItem& i) { return i.isProtected(); });
+    ASSERT_NE(locked, songs.end());
+    const QString lockedPath = QDir(dir.path()).relativeFilePath(locked->filePath());
+    std::erase_if(songs, [](const MediaItem& i) { return i.isProtected(); });
+    const auto path = [&](std::size_t i) { return QDir(dir.path()).relativeFilePath(songs[i].filePath()).toUtf8(); };
+    // Of the songs that are converted: "Road" lists 4, 1, a protected one,
+    // 4 again and a missing one; "Car" lists 1 and 5.
+    ASSERT_TRUE(testsupport::writeFile(dir.file("Road.m3u8"), path(4) + "\n" + path(1) + "\n" + lockedPath.toUtf8() + "\n" +
+                                                                 path(4) + "\nGone.mp3\n"));
+    ASSERT_TRUE(testsupport::writeFile(dir.file("Car.m3u"), path(1) + "\n" + path(5) + "\n"));
+    const auto library = MediaLibrary::scan(dir.path());
+    songs = library->items();
+    std::erase_if(songs, [](const MediaItem& i) { return i.isProtected(); });
+
+    MediaPickerController picker(medialibrary::MediaTypeAnyAudio, library);
+    PickRecorder recorder;
+    picker.setDelegate(&recorder);
+    picker.setAllowsPickingMultipleItems(true);
+    ui::Window window;
+    window.addSubview(picker.view());
+    window.makeKeyAndVisible();
+    picker.tapRow(picker.listView()->model()->index(0, 0).row()); // a song ticked first
+
+    auto* tab = picker.view()->findChild<QPushButton*>("playlistsTab");
+    ASSERT_NE(tab, nullptr);
+    QTest::mouseClick(tab, Qt::LeftButton);
+    QListView* list = picker.playlistView();
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_FALSE(picker.listView()->isVisible());
+    ASSERT_EQ(picker.numberOfPlaylistRows(), 2);
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "Car");
+    EXPECT_EQ(list->model()->index(1, 0).data(Qt::AccessibleDescriptionRole).toString(), "3 songs · 2 left out");
+    const auto click = [&](int row) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+    };
+    const auto checked = [&] { return picker.checkedItems(); };
+    const MediaItem first = picker.checkedItems().at(0);
+    click(1); // Road
+    EXPECT_TRUE(picker.isPlaylistRowChecked(1));
+    EXPECT_EQ(checked(), std::vector<MediaItem>({first, songs[4], songs[1]}));
+    click(0); // Car
+    EXPECT_EQ(checked(), std::vector<MediaItem>({first, songs[4], songs[1], songs[5]}));
+    click(1); // Road off: song 1 stays, Car holds it
+    EXPECT_FALSE(picker.isPlaylistRowChecked(1));
+    EXPECT_EQ(checked(), std::vector<MediaItem>({first, songs[1], songs[5]}));
+    click(1);
+    window.grab().save(qEnvironmentVariable("RIPWELL_SHOT_DIR", QDir::tempPath()) + "/picker-playlists.png");
+
+    // The songs' view shows the ticks; Done hands them over, and the playlists.
+    QTest::mouseClick(picker.view()->findChild<QPushButton*>("songsTab"), Qt::LeftButton);
+    EXPECT_TRUE(picker.listView()->isVisible());
+    int ticked = 0;
+    for (int row = 0; row < picker.numberOfRows(); ++row)
+        ticked += picker.isRowChecked(row) ? 1 : 0;
+    EXPECT_EQ(ticked, 4);
+    picker.setSearchText("no such playlist");
+    QTest::mouseClick(tab, Qt::LeftButton);
+    EXPECT_EQ(picker.numberOfPlaylistRows(), 0);
+    EXPECT_EQ(picker.view()->findChild<QLabel*>("emptyHint")->text(), "No playlist matches the search.");
+    QTest::mouseClick(picker.view()->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
+    ASSERT_EQ(recorder.picks.size(), 1u);
+    EXPECT_EQ(recorder.picks[0], std::vector<MediaItem>({first, songs[1], songs[5], songs[4]}));
+    std::vector<QString> names;
+    for (const medialibrary::Playlist& p : picker.checkedPlaylists())
+        names.push_back(p.name);
+    EXPECT_EQ(names, std::vector<QString>({"Car", "Road"}));
 }
 
 } // namespace
