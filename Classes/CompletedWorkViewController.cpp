@@ -32,6 +32,25 @@ QString filesFolder(const ConversionRun& run)
 
 } // namespace
 
+QString CompletedWorkViewController::playlistsText(const std::vector<WrittenPlaylist>& playlists)
+{
+    if (playlists.empty())
+        return {};
+    std::size_t written = 0, leftOut = 0, failed = 0;
+    QStringList notWritten;
+    for (const WrittenPlaylist& playlist : playlists) {
+        leftOut += playlist.leftOut;
+        failed += playlist.failed;
+        if (playlist.output.isEmpty())
+            notWritten << L("The playlist %1 could not be written: %2").arg(playlist.name, playlist.error);
+        else
+            ++written;
+    }
+    notWritten.prepend(L("Playlists written: %1, entries left out: %2, failed: %3")
+                           .arg(QString::number(written), QString::number(leftOut), QString::number(failed)));
+    return notWritten.join(u'\n');
+}
+
 QString CompletedWorkViewController::instructionsText(const QString& folder)
 {
     return L("The converted media files are in %1 on this computer. To take them to a phone, a player or another "
@@ -185,7 +204,12 @@ void CompletedWorkViewController::runRefused(const QString& reason)
 
 void CompletedWorkViewController::completionOffered(std::uint32_t failedItemCount)
 {
+    // The playlists written, and their entries not listed, under the menu's title or the alert's text.
+    const QString playlists = playlistsText(run_.writtenPlaylists());
     if (failedItemCount == 0) {
+        const QString title = L("Conversion completed");
+        for (ui::ActionSheet* sheet : {actionSheetSingle_, actionSheetMulti_})
+            sheet->setTitle(playlists.isEmpty() ? title : title + u'\n' + playlists);
         showActionSheet(false);
         return;
     }
@@ -193,7 +217,8 @@ void CompletedWorkViewController::completionOffered(std::uint32_t failedItemCoun
     // written, that instead.
     alertConversionFailed_->setMessage(conversionFailedText(failedItemCount, mediaItems().count(),
                                                             run_.protectedFailureCount(), filesFolder(run_),
-                                                            run_.errorLogError()));
+                                                            run_.errorLogError()) +
+                                      (playlists.isEmpty() ? QString() : QStringLiteral("\n\n") + playlists));
     alertConversionFailed_->show();
 }
 

@@ -42,6 +42,8 @@ public:
 
     // Starts the run over `map`; once per screen, after the screen has been presented.
     void exportMedia(const SelectionMap& map);
+    // The playlists whose files the run writes; before exportMedia().
+    void setPlaylists(std::vector<medialibrary::Playlist> playlists) { run_.setPlaylists(std::move(playlists)); }
 
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
@@ -113,6 +115,11 @@ public:
     // sentence when protected songs are among them.
     static QString conversionFailedText(std::uint32_t failed, qsizetype songs, std::uint32_t protectedSongs,
                                         const QString& folder, const QString& errorLogProblem);
+
+    // What became of the run's playlists, for the end of its summary: how
+    // many were written and how many of their entries are not listed; a line
+    // for each that could not be written. Empty for a run without playlists.
+    static QString playlistsText(const std::vector<WrittenPlaylist>& playlists);
 
     // The address "WWW" opens: the help page, copied where a browser can read it.
     static QUrl helpPageURL();

@@ -43,6 +43,8 @@ public:
     ~ActionSheet() override;
 
     QString title() const { return title_; }
+    // A new title shows the next time the menu is shown.
+    void setTitle(const QString& title) { title_ = title; }
     ActionSheetDelegate* delegate() const { return delegate_; }
     void setDelegate(ActionSheetDelegate* delegate) { delegate_ = delegate; }
 

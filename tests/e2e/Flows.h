@@ -263,12 +263,11 @@ protected:
 
     // ---- What the user does -----------------------------------------------
 
-    // Opens the picker, taps the rows showing these titles, then Done.
-    bool pick(const QStringList& titles)
+    // Opens the picker and waits until it shows the library read whole.
+    bool openPicker()
     {
         if (!press(t().selectSongs))
             return false;
-        // Up, and the library read whole.
         if (!processEventsUntil([&] {
                 QListView* list = pickerList();
                 return list && list->window() == window() && list->parentWidget()->geometry() == window()->contentRect()
@@ -276,6 +275,14 @@ protected:
             }))
             return false;
         processEventsUntil([] { return false; }, 2 * 200 * 0.02 + 20); // the picker's last fill-in tick
+        return true;
+    }
+
+    // Opens the picker, taps the rows showing these titles, then Done.
+    bool pick(const QStringList& titles)
+    {
+        if (!openPicker())
+            return false;
         QListView* list = pickerList();
         for (const QString& title : titles) {
             int found = -1;

@@ -5,6 +5,8 @@
 
 #include "tests/e2e/Flows.h"
 
+#include <QProcess>
+
 using e2e::Flows;
 using e2e::click;
 using e2e::textsFor;
@@ -202,6 +204,65 @@ TEST_P(Flows, FailuresLeaveAnErrorLogToReadAndMail)
     EXPECT_FALSE(outputOf(good).isEmpty());
     EXPECT_EQ(testsupport::readFile(documents() + "/error.log"), log);
 }
+
+// A library with a playlist: ticked in the picker's Playlists view, it
+// converts its songs, and the run writes its list, which finds them in the
+// playlist's order; the end of the run counts the entries left out.
+class PlaylistFlows : public Flows {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(QProcess::execute("cp", {"-a", library_->path() + "/.", lib_.path()}), 0);
+        const QDir root(library_->path());
+        ASSERT_EQ(song(2).format, songgen::Format::Protected);
+        QByteArray list = "#EXTM3U\n";
+        for (int i : {4, 1, 2})
+            list += "../" + root.relativeFilePath(song(i).path).toUtf8() + "\n";
+        list += "../Nobody/Gone.mp3\n";
+        QDir().mkpath(lib_.file("Lists"));
+        ASSERT_TRUE(testsupport::writeFile(lib_.file("Lists/Party Mix.m3u8"), list));
+        Flows::SetUp();
+    }
+    QString libraryRoot() const override { return lib_.path(); }
+    testsupport::TempDir lib_;
+};
+
+TEST_P(PlaylistFlows, APlaylistTickedInThePickerIsConvertedAndWritten)
+{
+    ASSERT_TRUE(openPicker());
+    ASSERT_TRUE(press(L("Playlists")));
+    QListView* list = pickerList();
+    ASSERT_TRUE(list && processEventsUntil([&] { return list->model()->rowCount() == 1; }));
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "Party Mix");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+    shoot("picker-playlists");
+    ASSERT_TRUE(press(t().done));
+    ASSERT_TRUE(processEventsUntil([&] { return mainScreenShows(); }));
+    EXPECT_EQ(delegate_->ctrl()->bottomLabel()->text(), t().selectedItems + ": 2") << "the protected song is not ticked";
+
+    ASSERT_TRUE(press(t().convert));
+    ASSERT_TRUE(runEnds());
+    const QString summary = L("Playlists written: %1, entries left out: %2, failed: %3").arg("1", "2", "0");
+    EXPECT_TRUE(processEventsUntil([&] {
+        for (QLabel* label : window()->findChildren<QLabel*>())
+            if (label->isVisible() && label->text().endsWith(summary))
+                return true;
+        return false;
+    })) << "the menu's title counts the entries left out";
+    processEventsUntil([&] { return still(); });
+    shoot("playlist-completion");
+
+    // Each line of the written list leads to its song's file, in the playlist's order.
+    QStringList lines = QString::fromUtf8(testsupport::readFile(documents() + "/Playlists/Party Mix.m3u8")).split(u'\n');
+    ASSERT_EQ(lines.size(), 6) << lines.join(u'|').toStdString();
+    EXPECT_EQ(lines[0], "#EXTM3U");
+    EXPECT_EQ(QDir::cleanPath(documents() + "/Playlists/" + lines[2]), documents() + "/" + outputOf(song(4)));
+    EXPECT_EQ(QDir::cleanPath(documents() + "/Playlists/" + lines[4]), documents() + "/" + outputOf(song(1)));
+    EXPECT_TRUE(lines[1].startsWith("#EXTINF:") && lines[1].endsWith(song(4).artist + " - " + song(4).title));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, PlaylistFlows, ::testing::Values("en", "de"),
+                         [](const ::testing::TestParamInfo<std::string>& param) { return param.param; });
 
 INSTANTIATE_TEST_SUITE_P(Languages, Flows, ::testing::Values("en", "de"),
                          [](const ::testing::TestParamInfo<std::string>& param) { return param.param; });
