@@ -313,6 +313,12 @@ AIFF, FLAC, Ogg Vorbis, Opus oder WavPack, je nach dem eigenen Format des Titels
                    your documents folder plus Ripwell)
   --list           print the selection (artist, album, title, format or why it is
                    left out, and the file&apos;s path in the library) and exit
+  --playlist NAME  select the songs of the library&apos;s playlist NAME (its name, or its
+                   file&apos;s path in the library), in its order, and write
+                   DOCUMENTS/Playlists/NAME.m3u8 listing their files; may be given
+                   more than once
+  --list --playlists  print the library&apos;s playlists (name, songs it converts,
+                   entries left out, the file&apos;s path in the library) and exit
   --yes            do not ask before converting 26 or more songs (needed for that
                    many when standard input is not a terminal)
   --all            convert every selected song again, also those whose file is
@@ -339,6 +345,13 @@ AIFF, FLAC, Ogg Vorbis, Opus oder WavPack, je nach dem eigenen Format des Titels
   --list              zeigt die Auswahl (Interpret, Album, Titel, Format oder der
                       Grund, warum der Titel ausgelassen wird, und den Pfad der
                       Datei in der Bibliothek) und beendet sich
+  --playlist NAME     wählt die Titel der Playlist NAME der Bibliothek (ihr Name
+                      oder der Pfad ihrer Datei in der Bibliothek) in ihrer
+                      Reihenfolge und schreibt DOKUMENTE/Playlists/NAME.m3u8 mit
+                      ihren Dateien; darf mehrmals angegeben werden
+  --list --playlists  zeigt die Playlists der Bibliothek (Name, Titel, die
+                      konvertiert werden, ausgelassene Einträge, der Pfad der Datei
+                      in der Bibliothek) und beendet sich
   --yes               fragt nicht nach, bevor 26 oder mehr Titel konvertiert werden
                       (für so viele nötig, wenn die Standardeingabe kein Terminal ist)
   --all               konvertiert jeden gewählten Titel neu, auch die, deren Datei
@@ -681,6 +694,127 @@ und eine Datei, die Ripwell nicht gemacht hat, wird nie ersetzt.
     <message>
         <source>Message</source>
         <translation>Nachricht</translation>
+    </message>
+    <message>
+        <source>       ripwell-cli [OPTION…] --playlist NAME [--playlist NAME…] [FILTER…]
+       ripwell-cli [--library DIR] --list --playlists
+</source>
+        <translation>        ripwell-cli [OPTION…] --playlist NAME [--playlist NAME…] [FILTER…]
+        ripwell-cli [--library ORDNER] --list --playlists
+</translation>
+    </message>
+    <message>
+        <source>%1 could not be written</source>
+        <translation>%1 konnte nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>%1 left out</source>
+        <translation>%1 ausgelassen</translation>
+    </message>
+    <message>
+        <source>%1 needs a name</source>
+        <translation>%1 braucht einen Namen</translation>
+    </message>
+    <message>
+        <source>%1 playlist entries are no songs of the music library: %2</source>
+        <translation>%1 Playlist-Einträge sind keine Titel der Musikbibliothek: %2</translation>
+    </message>
+    <message>
+        <source>%1 songs</source>
+        <translation>%1 Titel</translation>
+    </message>
+    <message>
+        <source>1 song</source>
+        <translation>1 Titel</translation>
+    </message>
+    <message>
+        <source>--playlists goes with --list</source>
+        <translation>--playlists gehört zu --list</translation>
+    </message>
+    <message>
+        <source>Playlists</source>
+        <translation>Playlists</translation>
+    </message>
+    <message>
+        <source>No playlist matches the search.</source>
+        <translation>Keine Playlist passt zur Suche.</translation>
+    </message>
+    <message>
+        <source>No playlists in the music library.</source>
+        <translation>Keine Playlists in der Musikbibliothek.</translation>
+    </message>
+    <message>
+        <source>Playlists are the .m3u, .m3u8, .pls and .xspf files in it.</source>
+        <translation>Playlists sind die .m3u-, .m3u8-, .pls- und .xspf-Dateien darin.</translation>
+    </message>
+    <message>
+        <source>Playlists are the library&apos;s .m3u, .m3u8, .pls and .xspf files. A written playlist lists
+its songs&apos; files by paths relative to itself, so it plays wherever the documents folder
+is copied; entries that are no song of the library (missing, outside it, streams) and
+songs that are left out or fail are not listed, and counted.
+</source>
+        <translation>Playlists sind die .m3u-, .m3u8-, .pls- und .xspf-Dateien der Bibliothek. Eine
+geschriebene Playlist nennt die Dateien ihrer Titel mit Pfaden relativ zu sich selbst und
+spielt daher überall, wohin der Dokumentenordner kopiert wird; Einträge, die kein Titel der
+Bibliothek sind (fehlend, außerhalb, Streams), und ausgelassene oder fehlgeschlagene Titel
+stehen nicht darin und werden gezählt.
+</translation>
+    </message>
+    <message>
+        <source>Playlists written: %1 (in %2), entries left out: %3, failed: %4</source>
+        <translation>Playlists geschrieben: %1 (in %2), Einträge ausgelassen: %3, fehlgeschlagen: %4</translation>
+    </message>
+    <message>
+        <source>Playlists written: %1, entries left out: %2, failed: %3</source>
+        <translation>Playlists geschrieben: %1, Einträge ausgelassen: %2, fehlgeschlagen: %3</translation>
+    </message>
+    <message>
+        <source>The playlist %1 could not be written: %2</source>
+        <translation>Die Playlist %1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>Would write playlists: %1</source>
+        <translation>Würde Playlists schreiben: %1</translation>
+    </message>
+    <message>
+        <source>a file appeared at its name while it was written, and is kept</source>
+        <translation>unter ihrem Namen ist beim Schreiben eine Datei aufgetaucht; sie bleibt erhalten</translation>
+    </message>
+    <message>
+        <source>left out of %1 (%2): %3</source>
+        <translation>ausgelassen aus %1 (%2): %3</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>fehlt</translation>
+    </message>
+    <message>
+        <source>no playlists in the music library %1</source>
+        <translation>keine Playlists in der Musikbibliothek %1</translation>
+    </message>
+    <message>
+        <source>not a song</source>
+        <translation>kein Titel</translation>
+    </message>
+    <message>
+        <source>outside the library</source>
+        <translation>außerhalb der Bibliothek</translation>
+    </message>
+    <message>
+        <source>stream</source>
+        <translation>Stream</translation>
+    </message>
+    <message>
+        <source>the music library has no playlist %1 (ripwell-cli --list --playlists lists them)</source>
+        <translation>die Musikbibliothek hat keine Playlist %1 (ripwell-cli --list --playlists zeigt sie)</translation>
+    </message>
+    <message>
+        <source>the playlist %1 could not be written: %2</source>
+        <translation>die Playlist %1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>the playlists asked for hold no song of the music library</source>
+        <translation>die angegebenen Playlists enthalten keinen Titel der Musikbibliothek</translation>
     </message>
 </context>
 </TS>
