@@ -67,6 +67,7 @@ class CliPlaylists : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        testsupport::silencePlatformMessages(); // the player's, without a sound server
         songgen::Options o;
         o.seconds = 2.0;
         o.songs = 6;
@@ -74,7 +75,11 @@ protected:
         library = new testsupport::GeneratedLibrary(o);
         ASSERT_TRUE(library->error().isEmpty());
     }
-    static void TearDownTestSuite() { delete library; }
+    static void TearDownTestSuite()
+    {
+        delete library;
+        testsupport::restorePlatformMessages();
+    }
     void SetUp() override
     {
         // A library of its own for each test: the tests change it.
