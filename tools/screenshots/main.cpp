@@ -371,6 +371,21 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ripwell-screenshots: %s\n", qPrintable(error));
         return 1;
     }
+    // Two playlists, for the picker's Playlists view: one with a stream and a song that is gone.
+    QDir().mkpath(library + QStringLiteral("/Playlists"));
+    {
+        QFile road(library + QStringLiteral("/Playlists/Road Trip.m3u8"));
+        QFile party(library + QStringLiteral("/Party.pls"));
+        if (road.open(QIODevice::WriteOnly) && party.open(QIODevice::WriteOnly)) {
+            road.write("#EXTM3U\n");
+            for (int i : {7, 2, 11, 5})
+                road.write(wholeSongs.value(i).toUtf8() + "\n");
+            road.write("http://radio.example/live\n../Gone/Missing.mp3\n");
+            party.write("[playlist]\n");
+            for (int i = 0; i < 12; ++i)
+                party.write("File" + QByteArray::number(i + 1) + '=' + wholeSongs.value(i * 2).toUtf8() + '\n');
+        }
+    }
     auto delegate = std::make_unique<RipwellAppDelegate>(
         medialibrary::MusicFolder::holding(medialibrary::MediaLibrary::scan(library)));
     ui::Application::sharedApplication()->setDelegate(delegate.get());
@@ -403,6 +418,11 @@ int main(int argc, char** argv)
     picker->setSearchText(QStringLiteral("no such song"));
     settle(300);
     shoot(window, "picker-no-match");
+    picker->setSearchText(QString());
+    picker->showPlaylists(true);
+    picker->tapPlaylistRow(1);
+    settle(300);
+    shoot(window, "picker-playlists");
     picker->cancel();
     settle(300);
 
