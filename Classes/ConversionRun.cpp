@@ -92,6 +92,15 @@ void ConversionRun::exportMedia(const SelectionMap& map)
 
     if (documentsDirectory_.isEmpty())
         documentsDirectory_ = documents::documentsDirectory();
+    mediaItems_ = map;
+    if (!destinationGone().isEmpty()) {
+        // The volume went before the run began: nothing of the folder is
+        // touched, every item fails with the reason.
+        if (display_)
+            display_->runStarted();
+        conversionLoop();
+        return;
+    }
     QString holder, why;
     if (documentsDirectory_.isEmpty())
         why = documents::locationProblem();
@@ -118,7 +127,6 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     if (!record_.isCompact() && !record_.compact(&recordProblem))
         applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
 
-    mediaItems_ = map;
     prevItemIndex_ = kNoItem;
     currentItemIndex_ = 0;
     failedItemCount_ = 0;
@@ -158,6 +166,15 @@ bool ConversionRun::startItem()
     context.title = context.item.title();
     context.index = currentItemIndex_;
     context.documentsDirectory = documentsDirectory_;
+    if (const QString gone = destinationGone(); !gone.isEmpty()) {
+        applog::error(kLoopOp, QStringLiteral("Import has failed: %1: %2").arg(titleForLog(context.title), gone));
+        failedMediaItems_.push_back(context.item);
+        failureReasons_.push_back(gone);
+        ++failedItemCount_;
+        if (display_)
+            display_->itemEnded(context.index, {ItemResult::Failed, nullptr, gone});
+        return false;
+    }
 
     // The name it had in an earlier run, else one that no other song's output
     // and no file of the user's holds.
@@ -295,11 +312,18 @@ void ConversionRun::endRun()
     if (failedItemCount_ > 0)
         writeErrorLog();
     QString recordProblem;
-    if (lock_ && !record_.compact(&recordProblem))
+    if (lock_ && destinationGone().isEmpty() && !record_.compact(&recordProblem))
         applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
     lock_.reset();
     if (display_)
         display_->completionOffered(failedItemCount_);
+}
+
+QString ConversionRun::destinationGone()
+{
+    if (destinationGone_.isEmpty() && destinationCheck_)
+        destinationGone_ = destinationCheck_();
+    return destinationGone_;
 }
 
 void ConversionRun::writeErrorLog()
@@ -323,7 +347,12 @@ void ConversionRun::writeErrorLog()
     }
     // Written whole or not at all: when it cannot be written, the earlier
     // error.log stays and the display is told why.
-    QString why;
+    QString why = destinationGone();
+    if (!why.isEmpty()) {
+        errorLogError_ = L("error.log could not be written: %1.").arg(why);
+        applog::error(kLoopOp, errorLogError_);
+        return;
+    }
     if (!tempfiles::writeFileAtomically(path::appendingComponent(documentsDirectory_, QStringLiteral("error.log")), text, &why)) {
         errorLogError_ = L("error.log could not be written: %1.").arg(why);
         applog::error(kLoopOp, errorLogError_);

@@ -23,6 +23,7 @@
 #include <QString>
 #include <QSet>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -105,6 +106,14 @@ public:
         lock_ = std::move(lock);
     }
 
+    // A look at the destination, for a folder on a volume that may be
+    // unplugged: it answers empty while the folder can be written, else why
+    // not. Asked before the run takes the folder, before each item, and
+    // before error.log and the record are written; once it has answered, the
+    // folder is not touched again: every item from there on fails with that
+    // reason. Before exportMedia().
+    void setDestinationCheck(std::function<QString()> check) { destinationCheck_ = std::move(check); }
+
     // Whether an item whose output holds it, unchanged since it was made, is
     // left as it is (ItemResult::UpToDate) instead of converted again. Off by
     // default: what the user picks is converted. Before exportMedia().
@@ -156,6 +165,8 @@ private:
                        std::shared_ptr<const ExportError> error);
     void endRun();
     void writeErrorLog();
+    // Why the destination can no longer be written, or empty (setDestinationCheck()).
+    QString destinationGone();
 
     ConversionDisplay* display_;
     // Lets completions that arrive after the run is gone find nothing to call.
@@ -177,6 +188,8 @@ private:
     bool skipsUpToDate_ = false;
     QString documentsDirectory_; // as given, or looked up when the run started
     std::shared_ptr<DocumentsLock> lock_;
+    std::function<QString()> destinationCheck_;
+    QString destinationGone_; // once the check has answered
     OutputRecord record_; // which song each output of the folder was made from
 
     std::shared_ptr<MediaImport> currentImport_; // the run's own reference to the item's worker

@@ -17,6 +17,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 
@@ -60,7 +61,12 @@ void MediaPickerController::takeNewLibrary()
     library_ = library;
     setItems(mediaTypes_ & MediaTypeMusic ? library_->items() : std::vector<MediaItem>());
     checked_.erase(std::remove_if(checked_.begin(), checked_.end(),
-                                  [this](quint64 id) { return library_->itemWithPersistentID(id).isNull(); }),
+                                  [this](quint64 id) {
+                                      if (!library_->itemWithPersistentID(id).isNull())
+                                          return false;
+                                      checkedSet_.remove(id);
+                                      return true;
+                                  }),
                    checked_.end());
     if (model_) {
         model_->setFilter(search_->text());
@@ -195,46 +201,70 @@ MediaPickerController::~MediaPickerController()
 void MediaPickerController::loadView()
 {
     auto* root = new QWidget;
-    root->resize(ui::Window::kWidth, ui::Window::kHeight - ui::Window::kStatusBarHeight);
+    root->resize(ui::Window::kWidth, ui::Window::kHeight);
     ui::setBackgroundColor(root, Qt::black);
-    const int w = root->width();
+    setTitle(L("Songs"));
 
     promptLabel_ = new QLabel(prompt_, root);
-    promptLabel_->setGeometry(10, 4, w - 20, 20);
     promptLabel_->setAlignment(Qt::AlignCenter);
     promptLabel_->setFont(ui::theme::systemFont(12));
     promptLabel_->setStyleSheet(QStringLiteral("color: rgb(190, 190, 195);"));
 
-    auto* cancelButton = new QPushButton(L("Cancel"), root);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->setGeometry(10, 28, 100, 34);
-    cancelButton->setStyleSheet(QStringLiteral("color: white; padding: 2px 4px;"));
-    connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
+    cancelButton_ = new QPushButton(L("Cancel"), root);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton_->setStyleSheet(QStringLiteral("color: white; padding: 2px 4px;"));
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel(); });
 
-    auto* doneButton = new QPushButton(L("Done"), root);
-    doneButton->setObjectName(QStringLiteral("doneButton"));
-    doneButton->setGeometry(w - 110, 28, 100, 34);
-    doneButton->setStyleSheet(QStringLiteral("padding: 2px 4px;"));
-    connect(doneButton, &QPushButton::clicked, this, [this] { done(); });
+    doneButton_ = new QPushButton(L("Done"), root);
+    doneButton_->setObjectName(QStringLiteral("doneButton"));
+    doneButton_->setStyleSheet(QStringLiteral("padding: 2px 4px;"));
+    connect(doneButton_, &QPushButton::clicked, this, [this] { done(); });
 
     countLabel_ = new QLabel(L("Songs"), root);
-    countLabel_->setGeometry(112, 28, w - 224, 34);
     countLabel_->setAlignment(Qt::AlignCenter);
     countLabel_->setFont(ui::theme::systemFont(16, true));
 
     search_ = new QLineEdit(root);
     search_->setObjectName(QStringLiteral("searchField"));
-    search_->setGeometry(10, 70, w - 20, 34);
     search_->setPlaceholderText(L("Search"));
+    search_->setAccessibleName(L("Search"));
     search_->setClearButtonEnabled(true);
+    search_->installEventFilter(this); // Ctrl+A ticks, as in the list
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
         model_->setFilter(text);
         updateEmptyHint();
     });
 
+    // Many at once: every song shown, none, and how many are ticked.
+    const QString toolStyle = QStringLiteral("font-size: 13px; padding: 2px 8px; border-radius: 8px;");
+    tickAllButton_ = new QPushButton(L("Tick all"), root);
+    tickAllButton_->setObjectName(QStringLiteral("tickAllButton"));
+    tickAllButton_->setToolTip(L("Ticks every song the list shows (Ctrl+A)"));
+    tickAllButton_->setStyleSheet(toolStyle);
+    tickAllButton_->setFocusPolicy(Qt::TabFocus);
+    connect(tickAllButton_, &QPushButton::clicked, this, [this] { tickAll(); });
+    untickAllButton_ = new QPushButton(L("Untick all"), root);
+    untickAllButton_->setObjectName(QStringLiteral("untickAllButton"));
+    untickAllButton_->setToolTip(L("Unticks every song (Ctrl+Shift+A)"));
+    untickAllButton_->setStyleSheet(toolStyle + QStringLiteral(" color: white;"));
+    untickAllButton_->setFocusPolicy(Qt::TabFocus);
+    connect(untickAllButton_, &QPushButton::clicked, this, [this] { untickAll(); });
+    tickedLabel_ = new QLabel(root);
+    tickedLabel_->setObjectName(QStringLiteral("tickedLabel"));
+    tickedLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    tickedLabel_->setFont(ui::theme::systemFont(13));
+    tickedLabel_->setStyleSheet(QStringLiteral("color: rgb(190, 190, 195);"));
+    for (QWidget* tool : {static_cast<QWidget*>(tickAllButton_), static_cast<QWidget*>(untickAllButton_),
+                          static_cast<QWidget*>(tickedLabel_)})
+        tool->setVisible(allowsMultiple_);
+    auto* shortcut = new QShortcut(QKeySequence::SelectAll, root, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this] { tickAll(); });
+    auto* unshortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), root, nullptr, nullptr,
+                                     Qt::WidgetWithChildrenShortcut);
+    connect(unshortcut, &QShortcut::activated, this, [this] { untickAll(); });
+
     model_ = new PickerModel(this);
     list_ = new QListView(root);
-    list_->setGeometry(0, 112, w, root->height() - 112);
     list_->setModel(model_);
     list_->setItemDelegate(new PickerRowDelegate(this, model_));
     list_->setUniformItemSizes(true);
@@ -245,23 +275,25 @@ void MediaPickerController::loadView()
     ticks_ = new PickerTickSelection(model_, [this](int row) { tapRow(row); });
     list_->setSelectionModel(ticks_);
     delete plainSelection;
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-        for (quint64 id : checked_)
-            ticks_->showTick(model_->rowOf(id), true);
-    });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { showTicks(); });
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->verticalScrollBar()->setSingleStep(MediaPickerController::kRowHeight / 2);
     // Tab reaches the list; the arrows move between rows, Space or Return ticks one.
     list_->setFocusPolicy(Qt::TabFocus);
     list_->installEventFilter(this);
-    connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { tapRow(index.row()); });
+    list_->viewport()->installEventFilter(this); // a click's Shift
+    connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) {
+        if (clickModifiers_ & Qt::ShiftModifier)
+            tickRange(index.row());
+        else
+            tapRow(index.row());
+    });
     // Rows scrolled past before their turn are dropped from the queue.
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { artwork_->pump(); });
 
     emptyHint_ = new QLabel(root);
     emptyHint_->setObjectName(QStringLiteral("emptyHint"));
-    emptyHint_->setGeometry(20, 150, w - 40, 200);
     emptyHint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     emptyHint_->setWordWrap(true);
     emptyHint_->setTextFormat(Qt::PlainText);
@@ -271,6 +303,36 @@ void MediaPickerController::loadView()
 
     setView(root);
     updateEmptyHint();
+    updateTickControls();
+}
+
+// The prompt, the bar with Cancel, the title and Done, the search field and
+// the row of tick controls along the top; the list below, to the bottom. On a
+// wide window all of it stands in a centred column.
+void MediaPickerController::viewDidLayoutSubviews()
+{
+    if (!list_)
+        return;
+    const int w = view()->width(), h = view()->height();
+    const int column = std::min(w, 900);
+    const int x = (w - column) / 2;
+    promptLabel_->setGeometry(x + 10, 4, column - 20, 20);
+    cancelButton_->setGeometry(x + 10, 28, 100, 34);
+    doneButton_->setGeometry(x + column - 110, 28, 100, 34);
+    countLabel_->setGeometry(x + 112, 28, column - 224, 34);
+    search_->setGeometry(x + 10, 70, column - 20, 34);
+    int listTop = 112;
+    if (allowsMultiple_) {
+        const int tickAllWidth = tickAllButton_->sizeHint().width();
+        const int untickAllWidth = untickAllButton_->sizeHint().width();
+        tickAllButton_->setGeometry(x + 10, 110, tickAllWidth, 28);
+        untickAllButton_->setGeometry(x + 18 + tickAllWidth, 110, untickAllWidth, 28);
+        const int labelLeft = x + 26 + tickAllWidth + untickAllWidth;
+        tickedLabel_->setGeometry(labelLeft, 110, std::max(0, x + column - 12 - labelLeft), 28);
+        listTop = 144;
+    }
+    list_->setGeometry(x, listTop, column, std::max(0, h - listTop));
+    emptyHint_->setGeometry(x + 20, listTop + 38, column - 40, std::max(0, h - listTop - 38));
 }
 
 // An empty list says why: the library is still being read, it holds no
@@ -301,19 +363,6 @@ void MediaPickerController::updateEmptyHint()
     emptyHint_->setVisible(!reason.isEmpty());
 }
 
-bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (list_->currentIndex().isValid())
-                tapRow(list_->currentIndex().row());
-            return true;
-        }
-    }
-    return ui::ViewController::eventFilter(watched, event);
-}
-
 void MediaPickerController::setPrompt(const QString& prompt)
 {
     prompt_ = prompt;
@@ -339,42 +388,6 @@ MediaItem MediaPickerController::itemAtRow(int row) const
     return model_ ? model_->item(row) : all_[static_cast<std::size_t>(row)];
 }
 
-bool MediaPickerController::isRowChecked(int row) const
-{
-    const MediaItem item = itemAtRow(row);
-    return !item.isNull() && std::find(checked_.begin(), checked_.end(), item.persistentID()) != checked_.end();
-}
-
-void MediaPickerController::tapRow(int row)
-{
-    const MediaItem item = itemAtRow(row);
-    if (item.isNull() || finished_ || !isPickable(item))
-        return;
-    if (!allowsMultiple_) {
-        finished_ = true;
-        if (delegate_)
-            delegate_->mediaPicker(this, MediaItemCollection({item}));
-        return;
-    }
-    auto it = std::find(checked_.begin(), checked_.end(), item.persistentID());
-    const bool ticks = it == checked_.end();
-    if (ticks)
-        checked_.push_back(item.persistentID());
-    else
-        checked_.erase(it);
-    if (model_) {
-        model_->refresh(item.persistentID());
-        ticks_->showTick(row, ticks);
-    }
-}
-
-bool MediaPickerController::isPickable(const MediaItem& item)
-{
-    // A protected song may be picked: the screen that asked says it is left
-    // out. A song that is no song Ripwell can read or convert stays unticked.
-    return item.leftOutReason() == LeftOutReason::None || item.leftOutReason() == LeftOutReason::Protected;
-}
-
 QString MediaPickerController::leftOutText(const MediaItem& item)
 {
     switch (item.leftOutReason()) {
@@ -395,18 +408,6 @@ QString MediaPickerController::leftOutText(const MediaItem& item)
         return L("Not a song file");
     }
     return {};
-}
-
-std::vector<MediaItem> MediaPickerController::checkedItems() const
-{
-    std::vector<MediaItem> items;
-    items.reserve(checked_.size());
-    for (quint64 id : checked_) {
-        const MediaItem item = itemWithPersistentID(id);
-        if (!item.isNull())
-            items.push_back(item);
-    }
-    return items;
 }
 
 void MediaPickerController::done()

@@ -16,16 +16,32 @@
 //
 // Artwork is loaded lazily, on a background thread, only for rows that are on
 // screen when their turn comes, and kept in a small cache.
+//
+// Many songs at once: "Tick all" (and Ctrl+A) ticks every song the list shows
+// (after a search, the search's songs) that can be converted; "Untick all"
+// (Ctrl+Shift+A) unticks every song; Shift+click ticks or unticks the rows
+// from the last row tapped to the one clicked, as that last row is now; Space
+// ticks the focused row, Shift+Space the rows from the last one tapped to it,
+// and Shift with the arrow, page and Home/End keys carries that row's state
+// along as the focus moves. Songs that are left out (copy-protected ones,
+// ones that cannot be read or converted) are never ticked by any of these;
+// a protected song can be ticked on its own, by a tap. The number of ticked
+// songs shows while picking.
+//
+// The screen lays itself out for the window's size: more rows on a taller
+// one, its controls across a wide one no wider than a comfortable line.
 
 #include "platform/library/MediaItem.h"
 #include "platform/ui/ViewController.h"
 
+#include <QSet>
 #include <memory>
 #include <vector>
 
 class QLabel;
 class QLineEdit;
 class QListView;
+class QKeyEvent;
 class QPushButton;
 
 namespace medialibrary {
@@ -70,7 +86,7 @@ public:
     MediaPickerControllerDelegate* delegate() const { return delegate_; }
     void setDelegate(MediaPickerControllerDelegate* delegate) { delegate_ = delegate; }
     bool allowsPickingMultipleItems() const { return allowsMultiple_; }
-    void setAllowsPickingMultipleItems(bool allows) { allowsMultiple_ = allows; }
+    void setAllowsPickingMultipleItems(bool allows);
     QString prompt() const { return prompt_; }
     void setPrompt(const QString& prompt);
 
@@ -80,6 +96,13 @@ public:
     MediaItem itemAtRow(int row) const;
     void tapRow(int row);              // checks or unchecks; picks at once without multiple selection
     bool isRowChecked(int row) const;
+    // Ticks every convertible song shown; unticks every song.
+    void tickAll();
+    void untickAll();
+    // Gives the rows from the last row tapped (the anchor) to `row` the
+    // anchor's state: ticks the convertible songs among them, or unticks them all.
+    void tickRange(int row);
+    int numberOfCheckedItems() const { return int(checked_.size()); }
     std::vector<MediaItem> checkedItems() const; // in the order checked
     void done();
     void cancel();
@@ -88,6 +111,8 @@ public:
     // Ripwell can read or convert (a protected one can be, and is left out by
     // whoever asked).
     static bool isPickable(const MediaItem& item);
+    // Whether `item` is a song Ripwell converts: what tickAll() and ranges tick.
+    static bool isConvertible(const MediaItem& item);
     // Why the song is left out, for people ("Cannot be read"); empty for one
     // that is handed over.
     static QString leftOutText(const MediaItem& item);
@@ -101,6 +126,12 @@ public:
     bool isLoadingArtwork() const;
 
     QListView* listView() const { return list_; }
+    QLineEdit* searchField() const { return search_; }
+    QPushButton* tickAllButton() const { return tickAllButton_; }
+    QPushButton* untickAllButton() const { return untickAllButton_; }
+    QLabel* tickedLabel() const { return tickedLabel_; }
+
+    void viewDidLayoutSubviews() override;
 
 protected:
     void loadView() override;
@@ -120,6 +151,13 @@ private:
     QString emptyListReason() const; // empty while there are rows
     void updateEmptyHint();
     MediaItem itemWithPersistentID(quint64 id) const;
+    // Ticks or unticks one song; false when nothing changed.
+    bool setChecked(const MediaItem& item, bool checked);
+    // Shows the ticks of the rows listed now: in the list's selection, the
+    // count and the controls.
+    void showTicks();
+    void updateTickControls();
+    bool handleListKey(QKeyEvent* event);
 
     unsigned mediaTypes_;
     std::shared_ptr<const MediaLibrary> library_; // nullptr while filling in
@@ -131,6 +169,9 @@ private:
     bool allowsMultiple_ = false;
     QString prompt_;
     std::vector<quint64> checked_; // ids, in the order checked
+    QSet<quint64> checkedSet_;     // the same, to look up
+    quint64 anchorId_ = 0;         // the row last tapped, where ranges start
+    Qt::KeyboardModifiers clickModifiers_; // of the mouse click the list reports
 
     PickerModel* model_ = nullptr;
     PickerTickSelection* ticks_ = nullptr;
@@ -139,6 +180,11 @@ private:
     QLabel* promptLabel_ = nullptr;
     QLabel* countLabel_ = nullptr;
     QLabel* emptyHint_ = nullptr; // over the list while it has no rows: why
+    QPushButton* cancelButton_ = nullptr;
+    QPushButton* doneButton_ = nullptr;
+    QPushButton* tickAllButton_ = nullptr;
+    QPushButton* untickAllButton_ = nullptr;
+    QLabel* tickedLabel_ = nullptr;
 
     std::unique_ptr<ArtworkLoader> artwork_;
     bool finished_ = false;

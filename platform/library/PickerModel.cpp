@@ -113,6 +113,13 @@ void PickerTickSelection::select(const QItemSelection& selection, SelectionFlags
         QItemSelectionModel::select(selection, command);
 }
 
+void PickerTickSelection::showTicks(const QItemSelection& ticked)
+{
+    showing_ = true;
+    QItemSelectionModel::select(ticked, ClearAndSelect);
+    showing_ = false;
+}
+
 void PickerTickSelection::showTick(int row, bool ticked)
 {
     const QModelIndex index = model()->index(row, 0);

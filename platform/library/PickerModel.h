@@ -49,6 +49,8 @@ public:
     void select(const QItemSelection& selection, SelectionFlags command) override;
     // Makes the row's selection its tick.
     void showTick(int row, bool ticked);
+    // Makes `ticked` the whole selection: every row's tick at once.
+    void showTicks(const QItemSelection& ticked);
 
 private:
     std::function<void(int)> tap_;
