@@ -38,15 +38,54 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
         // finds comes in while the picker is open.
         MediaLibrary::notifyWhenDefaultChanges(this, [this] { takeNewLibrary(); });
     }
-    if (mediaTypes_ & MediaTypeMusic)
-        setItems(library_->items());
+    listLibrary();
+}
+
+const std::vector<MediaItem>& MediaPickerController::songs() const
+{
+    return fromLibrary_ ? library_->items() : all_;
+}
+
+void MediaPickerController::listLibrary()
+{
+    // Every song of the library is music: any media type with music lists them all.
+    fromLibrary_ = library_ && (mediaTypes_ & MediaTypeMusic);
+    all_.clear();
+    keys_.setKeys(songs());
+    retick();
+    if (model_)
+        model_->songsChanged();
 }
 
 void MediaPickerController::takeNewLibrary()
 {
     const std::shared_ptr<const MediaLibrary> library = MediaLibrary::loadedDefaultMediaLibrary();
-    if (!library || library == library_ || finished_)
+    if (!library || library == library_ || library == incoming_ || finished_)
         return;
+    incoming_ = library;
+    // What the search needs of a hundred thousand songs takes a while to
+    // work out: a thread of the pool does it, and the list changes over once
+    // it is there. Meanwhile the list stays as it is.
+    const std::weak_ptr<MediaPickerController*> self = self_;
+    const bool music = mediaTypes_ & MediaTypeMusic;
+    if (preparing_.joinable())
+        preparing_.join(); // the one before has long been done
+    preparing_ = std::thread([self, library, music] {
+        auto keys = std::make_shared<PickerSearch>();
+        if (music)
+            keys->setKeys(library->items());
+        timing::onMainThread(nullptr, [self, library, keys] {
+            if (const auto picker = self.lock(); picker && *picker)
+                (*picker)->showNewLibrary(library, std::move(*keys));
+        });
+    });
+}
+
+void MediaPickerController::showNewLibrary(const std::shared_ptr<const MediaLibrary>& library, PickerSearch keys)
+{
+    if (library != incoming_ || finished_)
+        return;
+    incoming_.reset();
     // What the user sees stays: the song at the top of the list and its
     // place, the search, the songs ticked (those still there).
     quint64 topId = 0;
@@ -58,17 +97,13 @@ void MediaPickerController::takeNewLibrary()
             topOffset = list_->visualRect(top).top();
         }
     }
-    library_ = library;
-    setItems(mediaTypes_ & MediaTypeMusic ? library_->items() : std::vector<MediaItem>());
-    checked_.erase(std::remove_if(checked_.begin(), checked_.end(),
-                                  [this](quint64 id) {
-                                      if (!library_->itemWithPersistentID(id).isNull())
-                                          return false;
-                                      checkedSet_.remove(id);
-                                      return true;
-                                  }),
-                   checked_.end());
+    std::shared_ptr<const MediaLibrary> old = std::exchange(library_, library);
+    fromLibrary_ = mediaTypes_ & MediaTypeMusic;
+    all_.clear();
+    keys_ = std::move(keys);
+    retick(); // the songs ticked that are still there stay ticked
     if (model_) {
+        model_->songsChanged();
         model_->setFilter(search_->text());
         if (const int row = topId != 0 ? model_->rowOf(topId) : -1; row >= 0) {
             list_->scrollTo(model_->index(row), QAbstractItemView::PositionAtTop);
@@ -76,22 +111,10 @@ void MediaPickerController::takeNewLibrary()
         }
     }
     updateEmptyHint();
-}
-
-QString MediaPickerController::searchKey(const MediaItem& item)
-{
-    // Title, artist and album in one folded text; a search word never holds
-    // the separator, so it matches within one of them only.
-    return (item.displayTitle() + u'\n' + item.artist() + u'\n' + item.albumTitle()).toCaseFolded();
-}
-
-void MediaPickerController::setItems(std::vector<MediaItem> items)
-{
-    all_ = std::move(items);
-    searchKeys_.clear();
-    searchKeys_.reserve(all_.size());
-    for (const MediaItem& item : all_)
-        searchKeys_.push_back(searchKey(item));
+    // The songs of the library before are let go on a thread of the pool as
+    // well: freeing a hundred thousand of them would hold up the screen.
+    if (old)
+        std::thread([old = std::move(old)]() mutable { old.reset(); }).detach();
 }
 
 MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent)
@@ -107,7 +130,7 @@ std::unique_ptr<ArtworkLoader> MediaPickerController::makeArtworkLoader()
         [this] { return list_ ? list_->devicePixelRatioF() : 1.0; },
         [this](quint64 id) {
             if (model_)
-                model_->refresh(id);
+                model_->refreshRow(shownRowOf(id));
         });
 }
 
@@ -144,37 +167,40 @@ void MediaPickerController::fillIn()
     const bool finished = scan_->isFinished(); // before taking, so nothing read is missed
     std::vector<MediaItem> fresh = scan_->itemsFrom(taken_);
     taken_ += fresh.size();
-    const std::size_t before = all_.size();
+    const std::size_t before = songs().size();
     if (finished && scan_->library()) {
         library_ = scan_->library();
         scan_.reset();
-        if (mediaTypes_ & MediaTypeMusic)
-            setItems(library_->items()); // the same songs, in the library's order
+        listLibrary(); // the same songs, in the library's order
     } else if (!fresh.empty() && (mediaTypes_ & MediaTypeMusic)) {
         // Merge the new songs, sorted, into the sorted list, keys alongside.
         std::sort(fresh.begin(), fresh.end(), MediaLibrary::inLibraryOrder);
         std::vector<MediaItem> items;
-        std::vector<QString> keys;
+        std::vector<PickerSearch::Key> keys;
+        std::vector<PickerSearch::Key>& known = keys_.keys();
         items.reserve(all_.size() + fresh.size());
         keys.reserve(all_.size() + fresh.size());
         std::size_t a = 0, b = 0;
         while (a < all_.size() || b < fresh.size()) {
             if (b == fresh.size() || (a < all_.size() && !MediaLibrary::inLibraryOrder(fresh[b], all_[a]))) {
                 items.push_back(std::move(all_[a]));
-                keys.push_back(std::move(searchKeys_[a]));
+                keys.push_back(std::move(known[a]));
                 ++a;
             } else {
-                keys.push_back(searchKey(fresh[b]));
+                keys.push_back(keys_.keyOf(fresh[b]));
                 items.push_back(std::move(fresh[b]));
                 ++b;
             }
         }
         all_ = std::move(items);
-        searchKeys_ = std::move(keys);
+        known = std::move(keys);
+        retick();
+        if (model_)
+            model_->songsChanged();
     }
     if (finished && scan_)
         scan_.reset(); // cancelled: keep what was read
-    if (model_ && (all_.size() != before || !fresh.empty() || library_)) {
+    if (model_ && (songs().size() != before || !fresh.empty() || library_)) {
         // Keep the place in the list while rows come in.
         const int scrolled = list_->verticalScrollBar()->value();
         model_->setFilter(search_->text());
@@ -187,7 +213,7 @@ MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
 {
     if (library_)
         return library_->itemWithPersistentID(id);
-    for (const MediaItem& item : all_)
+    for (const MediaItem& item : songs())
         if (item.persistentID() == id)
             return item;
     return {};
@@ -195,6 +221,9 @@ MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
 
 MediaPickerController::~MediaPickerController()
 {
+    *self_ = nullptr; // a library still being prepared finds no picker
+    if (preparing_.joinable())
+        preparing_.join();
     artwork_.reset(); // no load may report back to a picker that is going away
 }
 
@@ -343,7 +372,7 @@ QString MediaPickerController::emptyListReason() const
         return {};
     if (scan_)
         return L("Reading the music library…");
-    if (!all_.empty())
+    if (!songs().empty())
         return L("No song matches the search.");
     QString reason = L("No songs in the music library.");
     if (library_ && !library_->root().isEmpty()) {
@@ -378,14 +407,14 @@ void MediaPickerController::setSearchText(const QString& text)
 
 int MediaPickerController::numberOfRows() const
 {
-    return model_ ? model_->rowCount() : static_cast<int>(all_.size());
+    return model_ ? model_->rowCount() : static_cast<int>(songs().size());
 }
 
 MediaItem MediaPickerController::itemAtRow(int row) const
 {
     if (row < 0 || row >= numberOfRows())
         return {};
-    return model_ ? model_->item(row) : all_[static_cast<std::size_t>(row)];
+    return model_ ? model_->item(row) : songs()[static_cast<std::size_t>(row)];
 }
 
 QString MediaPickerController::leftOutText(const MediaItem& item)
@@ -433,14 +462,24 @@ QImage MediaPickerController::thumbnailFor(const MediaItem& item)
     return artwork_->thumbnailFor(item);
 }
 
+int MediaPickerController::shownRowOf(quint64 id) const
+{
+    if (!list_ || !model_ || model_->rowCount() == 0)
+        return -1;
+    // Only the rows on screen are looked at: a few, however long the list.
+    const QModelIndex first = list_->indexAt(QPoint(1, 0));
+    const QModelIndex last = list_->indexAt(QPoint(1, list_->viewport()->height() - 1));
+    const int from = first.isValid() ? first.row() : 0;
+    const int to = last.isValid() ? last.row() : model_->rowCount() - 1;
+    for (int row = from; row <= to && row - from < 200; ++row)
+        if (model_->item(row).persistentID() == id)
+            return row;
+    return -1;
+}
+
 bool MediaPickerController::isRowVisible(quint64 id) const
 {
-    if (!list_ || !model_)
-        return false;
-    const int row = model_->rowOf(id);
-    if (row < 0)
-        return false;
-    return list_->visualRect(model_->index(row)).intersects(list_->viewport()->rect());
+    return shownRowOf(id) >= 0;
 }
 
 } // namespace medialibrary

@@ -32,10 +32,11 @@
 // one, its controls across a wide one no wider than a comfortable line.
 
 #include "platform/library/MediaItem.h"
+#include "platform/library/PickerSearch.h"
 #include "platform/ui/ViewController.h"
 
-#include <QSet>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class QLabel;
@@ -144,15 +145,24 @@ private:
     QImage thumbnailFor(const MediaItem& item); // null while loading
     bool isRowVisible(quint64 id) const;
     void startFillingIn(std::shared_ptr<LibraryScan> scan);
-    void setItems(std::vector<MediaItem> items);
+    // The songs listed: the library's own, or those a scan has read so far.
+    const std::vector<MediaItem>& songs() const;
+    void listLibrary(); // the songs of library_ from now on
     void takeNewLibrary(); // the default library's rescan has finished
-    static QString searchKey(const MediaItem& item);
+    void showNewLibrary(const std::shared_ptr<const MediaLibrary>& library, PickerSearch keys);
+    // The row shown on screen that lists the song with `id`, or -1.
+    int shownRowOf(quint64 id) const;
     void fillIn();
     QString emptyListReason() const; // empty while there are rows
     void updateEmptyHint();
     MediaItem itemWithPersistentID(quint64 id) const;
-    // Ticks or unticks one song; false when nothing changed.
-    bool setChecked(const MediaItem& item, bool checked);
+    // The song's position in songs() of a row, or -1.
+    qsizetype positionOfRow(int row) const;
+    // Ticks or unticks the song at `position` of songs(); false when nothing changed.
+    bool setChecked(qsizetype position, bool checked);
+    // The ticks of the songs listed now, from checked_ (songs that are gone
+    // drop out of it).
+    void retick();
     // Shows the ticks of the rows listed now: in the list's selection, the
     // count and the controls.
     void showTicks();
@@ -161,15 +171,19 @@ private:
 
     unsigned mediaTypes_;
     std::shared_ptr<const MediaLibrary> library_; // nullptr while filling in
+    std::shared_ptr<const MediaLibrary> incoming_; // the rescan's, while its keys are worked out
+    std::shared_ptr<MediaPickerController*> self_ = std::make_shared<MediaPickerController*>(this);
+    std::thread preparing_; // works out the keys of incoming_
     std::shared_ptr<LibraryScan> scan_;           // while filling in
     std::size_t taken_ = 0;                       // songs of the scan taken so far
-    std::vector<MediaItem> all_;
-    std::vector<QString> searchKeys_; // per song of all_: what the search looks in
+    std::vector<MediaItem> all_; // the songs read so far while filling in
+    bool fromLibrary_ = false;   // songs() are library_'s
+    PickerSearch keys_;          // what the search looks in, per song of songs()
     MediaPickerControllerDelegate* delegate_ = nullptr;
     bool allowsMultiple_ = false;
     QString prompt_;
     std::vector<quint64> checked_; // ids, in the order checked
-    QSet<quint64> checkedSet_;     // the same, to look up
+    std::vector<char> tickedAt_;   // by position in songs(): whether that song is ticked
     quint64 anchorId_ = 0;         // the row last tapped, where ranges start
     Qt::KeyboardModifiers clickModifiers_; // of the mouse click the list reports
 

@@ -5,6 +5,7 @@
 #include "platform/foundation/Localization.h"
 #include "platform/library/PickerModel.h"
 
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,10 +40,17 @@ bool MediaPickerController::isConvertible(const MediaItem& item)
     return item.leftOutReason() == LeftOutReason::None;
 }
 
+qsizetype MediaPickerController::positionOfRow(int row) const
+{
+    if (row < 0 || row >= numberOfRows())
+        return -1;
+    return model_ ? qsizetype(model_->songAt(row)) : row;
+}
+
 bool MediaPickerController::isRowChecked(int row) const
 {
-    const MediaItem item = itemAtRow(row);
-    return !item.isNull() && checkedSet_.contains(item.persistentID());
+    const qsizetype position = positionOfRow(row);
+    return position >= 0 && tickedAt_[std::size_t(position)];
 }
 
 std::vector<MediaItem> MediaPickerController::checkedItems() const
@@ -57,19 +65,41 @@ std::vector<MediaItem> MediaPickerController::checkedItems() const
     return items;
 }
 
-bool MediaPickerController::setChecked(const MediaItem& item, bool checked)
+bool MediaPickerController::setChecked(qsizetype position, bool checked)
 {
-    const quint64 id = item.persistentID();
-    if (checkedSet_.contains(id) == checked)
+    char& ticked = tickedAt_[std::size_t(position)];
+    if (bool(ticked) == checked)
         return false;
-    if (checked) {
-        checkedSet_.insert(id);
+    ticked = checked;
+    const quint64 id = songs()[std::size_t(position)].persistentID();
+    if (checked)
         checked_.push_back(id);
-    } else {
-        checkedSet_.remove(id);
+    else
         checked_.erase(std::find(checked_.begin(), checked_.end(), id));
-    }
     return true;
+}
+
+void MediaPickerController::retick()
+{
+    const std::vector<MediaItem>& listed = songs();
+    tickedAt_.assign(listed.size(), 0);
+    if (checked_.empty())
+        return;
+    QHash<quint64, qsizetype> order;
+    order.reserve(qsizetype(checked_.size()));
+    for (std::size_t i = 0; i < checked_.size(); ++i)
+        order.insert(checked_[i], qsizetype(i));
+    std::vector<char> still(checked_.size(), 0);
+    for (std::size_t p = 0; p < listed.size(); ++p)
+        if (const auto found = order.constFind(listed[p].persistentID()); found != order.cend()) {
+            tickedAt_[p] = 1;
+            still[std::size_t(*found)] = 1;
+        }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < checked_.size(); ++i)
+        if (still[i])
+            checked_[kept++] = checked_[i];
+    checked_.resize(kept);
 }
 
 void MediaPickerController::tapRow(int row)
@@ -83,11 +113,12 @@ void MediaPickerController::tapRow(int row)
             delegate_->mediaPicker(this, MediaItemCollection({item}));
         return;
     }
-    const bool ticks = !checkedSet_.contains(item.persistentID());
-    setChecked(item, ticks);
+    const qsizetype position = positionOfRow(row);
+    const bool ticks = !tickedAt_[std::size_t(position)];
+    setChecked(position, ticks);
     anchorId_ = item.persistentID();
     if (model_) {
-        model_->refresh(item.persistentID());
+        model_->refreshRow(row);
         ticks_->showTick(row, ticks);
         updateTickControls();
     }
@@ -98,15 +129,14 @@ void MediaPickerController::tickAll()
     if (finished_ || !allowsMultiple_)
         return;
     view();
-    // In the order listed: that is the order in which they were ticked.
+    // In the order listed: that is the order in which they are ticked.
     const int rows = model_->rowCount();
     checked_.reserve(checked_.size() + std::size_t(rows));
     bool changed = false;
-    for (int row = 0; row < rows; ++row) {
-        const MediaItem& item = model_->item(row);
-        if (isConvertible(item))
-            changed = setChecked(item, true) || changed;
-    }
+    const std::vector<PickerSearch::Key>& keys = keys_.keys();
+    for (int row = 0; row < rows; ++row)
+        if (const quint32 song = model_->songAt(row); keys[song].convertible)
+            changed = setChecked(song, true) || changed;
     if (changed)
         showTicks();
 }
@@ -116,7 +146,7 @@ void MediaPickerController::untickAll()
     if (finished_ || checked_.empty())
         return;
     checked_.clear();
-    checkedSet_.clear();
+    tickedAt_.assign(tickedAt_.size(), 0);
     if (model_)
         showTicks();
 }
@@ -131,14 +161,13 @@ void MediaPickerController::tickRange(int row)
         tapRow(row); // no row to start from: the row alone
         return;
     }
-    const bool ticks = checkedSet_.contains(anchorId_);
+    const bool ticks = tickedAt_[model_->songAt(anchor)];
     bool changed = false;
-    // Unticked in the order listed, ticked in the order from the anchor.
+    // Ticked in the order from the anchor to the row.
     const int step = row >= anchor ? 1 : -1;
     for (int r = anchor;; r += step) {
-        const MediaItem& item = model_->item(r);
-        if (!ticks || isConvertible(item))
-            changed = setChecked(item, ticks) || changed;
+        if (const quint32 song = model_->songAt(r); !ticks || keys_.keys()[song].convertible)
+            changed = setChecked(song, ticks) || changed;
         if (r == row)
             break;
     }
@@ -153,14 +182,14 @@ void MediaPickerController::showTicks()
     // Rows ticked, in runs: one selection for a whole run of rows.
     QItemSelection selection;
     const int rows = model_->rowCount();
-    if (!checkedSet_.isEmpty()) {
+    if (!checked_.empty()) {
         for (int row = 0; row < rows;) {
-            if (!checkedSet_.contains(model_->item(row).persistentID())) {
+            if (!tickedAt_[model_->songAt(row)]) {
                 ++row;
                 continue;
             }
             const int first = row;
-            while (row < rows && checkedSet_.contains(model_->item(row).persistentID()))
+            while (row < rows && tickedAt_[model_->songAt(row)])
                 ++row;
             selection.append(QItemSelectionRange(model_->index(first), model_->index(row - 1)));
         }
@@ -179,7 +208,7 @@ void MediaPickerController::updateTickControls()
     untickAllButton_->setEnabled(!checked_.empty());
     bool anyConvertible = false;
     for (int row = 0, rows = model_->rowCount(); row < rows && !anyConvertible; ++row)
-        anyConvertible = isConvertible(model_->item(row));
+        anyConvertible = keys_.keys()[model_->songAt(row)].convertible;
     tickAllButton_->setEnabled(anyConvertible);
 }
 

@@ -1,4 +1,4 @@
-// ripwell-bench-picker LIBRARY SONGS: the window app's picker over a large
+// ripwell-bench-picker LIBRARY SONGS [--without-picker]: the window app's picker over a large
 // library, as a user with a large library meets it, in a 1280×800 window: the
 // app starts with the library's index (written first when missing), Select
 // opens the picker, the user types a few search words letter by letter and
@@ -124,8 +124,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: ripwell-bench-picker LIBRARY SONGS\n");
+    const bool withoutPicker = args.size() == 4 && args[3] == QStringLiteral("--without-picker");
+    if (args.size() != 3 && !withoutPicker) {
+        std::fprintf(stderr, "usage: ripwell-bench-picker LIBRARY SONGS [--without-picker]\n");
         return 2;
     }
     const QString library = args[1];
@@ -149,6 +150,22 @@ int main(int argc, char** argv)
     ui::Window* window = delegate->window();
     window->resize(1280, 800);
     spin(300); // the window on screen, the welcome message in
+    const bool debug = qEnvironmentVariableIsSet("BENCH_DEBUG");
+    if (debug)
+        std::fprintf(stderr, "memory after the start: %.0f MB\n", peakMegabytes());
+
+    if (withoutPicker) {
+        QElapsedTimer rescan;
+        rescan.start();
+        while (medialibrary::MediaLibrary::isRescanningDefault() && rescan.elapsed() < 120000)
+            spin(20);
+        spin(500);
+        std::printf("memory without the picker: peak %.0f MB (the start over the index and its rescan)\n",
+                    peakMegabytes());
+        ui::Application::sharedApplication()->setDelegate(nullptr);
+        delegate.reset();
+        return 0;
+    }
 
     // Select: the picker, until its list is painted with every song.
     QElapsedTimer open;
@@ -159,9 +176,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ripwell-bench-picker: the picker did not open\n");
         return 1;
     }
+    const double clickMs = ms(open);
     while (picker->numberOfRows() < songs && open.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double listedMs = ms(open);
     picker->view()->repaint();
+    if (debug)
+        std::fprintf(stderr, "open: click %.1f ms, listed %.1f ms, painted %.1f ms; memory %.0f MB\n", clickMs, listedMs,
+                     ms(open), peakMegabytes());
     const double openMs = ms(open);
     const int listed = picker->numberOfRows();
 
@@ -174,6 +196,8 @@ int main(int argc, char** argv)
         spin(20);
     spin(200);
     const double rescanLate = probe.stop();
+    if (debug)
+        std::fprintf(stderr, "memory after the rescan: %.0f MB\n", peakMegabytes());
     spin(1200); // the slide-in long over, the first pictures loaded
 
     // Typing: each word letter by letter, then deleted, a key every 120 ms.
@@ -197,8 +221,12 @@ int main(int argc, char** argv)
             QElapsedTimer t;
             t.start();
             press(search, key.isEmpty() ? Qt::Key_Backspace : Qt::Key_unknown, key);
+            const double filtered = ms(t);
             window->repaint();
             keystrokes.push_back(ms(t));
+            if (debug)
+                std::fprintf(stderr, "key \"%s\" -> \"%s\": %d rows, filtered %.1f ms, painted %.1f ms\n",
+                             qPrintable(key), qPrintable(search->text()), picker->numberOfRows(), filtered, ms(t));
             fewest = std::min(fewest, picker->numberOfRows());
             return true;
         });
