@@ -86,9 +86,16 @@ void CompletedWorkViewController::viewDidLayoutSubviews()
     const int w = size.width(), h = size.height();
     const int column = std::min(w - 28, 600);
     const int x = (w - column) / 2;
-    const int side = std::max(60, std::min({h - 190, column * 7 / 10, 440}));
+    int side = std::max(60, std::min({h - 190, column * 7 / 10, 440}));
     const int block = side + 142;
-    const int top = std::max(14, (h - block) / 2 - 60);
+    int top = std::max(14, (h - block) / 2 - 60);
+    // Where the window has the height, the artwork and captions stay clear of
+    // the completion menu that comes up from the bottom (five buttons, some
+    // 300 points); on a phone's height the menu covers the captions.
+    if (const int clear = h - 300 - 80; clear - 14 >= 240) {
+        side = std::min(side, clear - 14);
+        top = std::min(top, clear - side);
+    }
     const bool resized = artworkView()->size() != QSize(side, side);
     artworkView()->setGeometry((w - side) / 2, top, side, side);
     imageView()->setGeometry(0, 0, side, side);

@@ -396,6 +396,13 @@ int main(int argc, char** argv)
     shoot(window, "main");
     timing::setScale(0.05);
 
+    // Where the files go: the documents folder and the sticks mounted now.
+    ctrl->chooseDestination(nullptr);
+    shoot(window, "main-destination");
+    if (ui::ActionSheet* where = ctrl->destinationSheet())
+        where->dismissWithClickedButtonIndex(where->cancelButtonIndex(), false);
+    settle();
+
     // The picker, a few songs checked.
     ctrl->selectMedia(nullptr);
     auto* picker = qobject_cast<medialibrary::MediaPickerController*>(ctrl->modalViewController());
@@ -406,6 +413,7 @@ int main(int argc, char** argv)
     shoot(window, "picker");
 
     picker->setSearchText(QStringLiteral("mira"));
+    picker->tickAll(); // the songs found, the left-out ones not
     settle(600);
     shoot(window, "picker-search");
     picker->setSearchText(QStringLiteral("no such song"));
