@@ -59,7 +59,10 @@ public:
         timer_.setTimerType(Qt::PreciseTimer);
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            worst_ = std::max(worst_, ms(sinceLast_) - 10.0);
+            const double late = ms(sinceLast_) - 10.0;
+            if (late > 40 && qEnvironmentVariableIsSet("BENCH_DEBUG"))
+                std::fprintf(stderr, "probe %.1f ms late\n", late);
+            worst_ = std::max(worst_, late);
             sinceLast_.restart();
         });
     }
