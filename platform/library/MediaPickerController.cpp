@@ -311,7 +311,8 @@ void MediaPickerController::loadView()
     // Tab reaches the list; the arrows move between rows, Space or Return ticks one.
     list_->setFocusPolicy(Qt::TabFocus);
     list_->installEventFilter(this);
-    list_->viewport()->installEventFilter(this); // a click's Shift
+    listViewport_ = list_->viewport();
+    listViewport_->installEventFilter(this); // a click's Shift
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) {
         if (clickModifiers_ & Qt::ShiftModifier)
             tickRange(index.row());

@@ -190,6 +190,7 @@ private:
     PickerModel* model_ = nullptr;
     PickerTickSelection* ticks_ = nullptr;
     QListView* list_ = nullptr;
+    QObject* listViewport_ = nullptr;
     QLineEdit* search_ = nullptr;
     QLabel* promptLabel_ = nullptr;
     QLabel* countLabel_ = nullptr;

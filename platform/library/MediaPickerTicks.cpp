@@ -214,8 +214,10 @@ void MediaPickerController::updateTickControls()
 
 bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (list_ && watched == list_->viewport() &&
-        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease))
+    // The list's own viewport, noted when it was made: events come while the
+    // list is being taken down too, when it can no longer be asked.
+    if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+        watched == listViewport_)
         clickModifiers_ = static_cast<QMouseEvent*>(event)->modifiers();
     if (watched == list_ && event->type() == QEvent::KeyPress)
         return handleListKey(static_cast<QKeyEvent*>(event)) || ui::ViewController::eventFilter(watched, event);
