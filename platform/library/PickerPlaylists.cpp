@@ -16,6 +16,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 
@@ -191,6 +192,9 @@ void MediaPickerController::showPlaylists(bool shown)
     countLabel_->setText(shown ? L("Playlists") : L("Songs"));
     list_->setHidden(shown);
     playlistList_->setHidden(!shown);
+    // Tick all and Untick all act on the songs shown: not in this view.
+    tickAllButton_->setVisible(allowsMultiple_ && !shown);
+    untickAllButton_->setVisible(allowsMultiple_ && !shown);
     updateEmptyHint();
 }
 
@@ -221,35 +225,35 @@ void MediaPickerController::tapPlaylistRow(int row)
     const Playlist playlist = playlistAtRow(row);
     const QString key = playlistKey(playlist);
     const auto it = std::find(checkedPlaylists_.begin(), checkedPlaylists_.end(), key);
-    if (it == checkedPlaylists_.end()) {
+    const bool ticks = it == checkedPlaylists_.end();
+    if (ticks)
         checkedPlaylists_.push_back(key);
-        for (const MediaItem& item : PickerPlaylistModel::convertedSongs(playlist))
-            if (std::find(checked_.begin(), checked_.end(), item.persistentID()) == checked_.end())
-                checked_.push_back(item.persistentID());
-    } else {
+    else
         checkedPlaylists_.erase(it);
+    // The songs' positions in the list, by id.
+    const std::vector<MediaItem>& listed = songs();
+    QHash<quint64, qsizetype> positions;
+    positions.reserve(qsizetype(listed.size()));
+    for (std::size_t p = 0; p < listed.size(); ++p)
+        positions.insert(listed[p].persistentID(), qsizetype(p));
+    if (ticks) {
+        for (const MediaItem& item : PickerPlaylistModel::convertedSongs(playlist))
+            if (const auto found = positions.constFind(item.persistentID()); found != positions.cend())
+                setChecked(*found, true);
+    } else {
         // Its songs go, but for those that another ticked playlist holds.
-        QSet<quint64> kept, mine;
+        QSet<quint64> kept;
         for (const Playlist& other : checkedPlaylists())
             for (const MediaItem& item : other.items)
                 kept.insert(item.persistentID());
         for (const MediaItem& item : playlist.items)
-            if (!kept.contains(item.persistentID()))
-                mine.insert(item.persistentID());
-        checked_.erase(std::remove_if(checked_.begin(), checked_.end(), [&](quint64 id) { return mine.contains(id); }),
-                       checked_.end());
+            if (const auto found = positions.constFind(item.persistentID());
+                found != positions.cend() && !kept.contains(item.persistentID()))
+                setChecked(*found, false);
     }
-    showTicksAnew();
-}
-
-void MediaPickerController::showTicksAnew()
-{
-    if (!model_)
-        return;
-    const int scrolled = list_->verticalScrollBar()->value();
-    model_->setFilter(search_->text()); // the reset shows the songs' ticks again
-    list_->verticalScrollBar()->setValue(scrolled);
-    playlistModel_->refreshAll();
+    showTicks();
+    if (playlistModel_)
+        playlistModel_->refreshAll();
 }
 
 std::vector<Playlist> MediaPickerController::checkedPlaylists() const

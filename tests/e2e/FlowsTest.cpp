@@ -229,7 +229,7 @@ protected:
 
 TEST_P(PlaylistFlows, APlaylistTickedInThePickerIsConvertedAndWritten)
 {
-    ASSERT_TRUE(openPicker());
+    ASSERT_NE(openPicker(), nullptr);
     ASSERT_TRUE(press(L("Playlists")));
     QListView* list = pickerList();
     ASSERT_TRUE(list && processEventsUntil([&] { return list->model()->rowCount() == 1; }));
