@@ -4,101 +4,77 @@
 #include "platform/foundation/PathString.h"
 #include "platform/library/IpodReader.h"
 
-#include <QCryptographicHash>
+#include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace medialibrary::ipod {
 
 namespace {
 
-constexpr int kFormatVersion = 1;
+// What ripwell-read-ipod prints starts with this and its version, and ends
+// with the end mark: output cut short is never taken for a database.
+constexpr char kMagic[] = "ripwell-read-ipod";
+constexpr quint32 kFormatVersion = 1;
+constexpr quint32 kEndMark = 0x454e4421; // "END!"
+constexpr auto kStreamVersion = QDataStream::Qt_6_4;
 
-const char* const kKinds[] = {"song", "podcast", "audiobook", "memo", "video", "book"};
-const char* const kPlaylistKinds[] = {"library", "podcasts", "smart", "plain"};
-const char* const kFailures[] = {"none", "no-database", "damaged", "unreadable", "timed-out", "no-reader"};
-
-template <typename E, std::size_t N>
-QString nameOf(E value, const char* const (&names)[N])
+QDataStream& operator<<(QDataStream& out, const Track& t)
 {
-    const auto i = static_cast<std::size_t>(value);
-    return QString::fromLatin1(i < N ? names[i] : names[0]);
+    return out << t.id << t.dbid << t.title << t.artist << t.album << t.albumArtist << t.genre << t.fileType
+               << qint32(t.trackNumber) << qint32(t.trackCount) << qint32(t.discNumber) << qint32(t.discCount)
+               << qint32(t.year) << t.compilation << quint8(t.kind) << t.mediaType << t.isProtected << t.size
+               << t.lengthMs << t.ipodPath << t.filePath;
 }
 
-template <typename E, std::size_t N>
-std::optional<E> valueOf(const QJsonValue& name, const char* const (&names)[N])
+QDataStream& operator>>(QDataStream& in, Track& t)
 {
-    for (std::size_t i = 0; i < N; ++i)
-        if (name.toString() == QLatin1String(names[i]))
-            return static_cast<E>(i);
-    return std::nullopt;
+    qint32 trackNumber, trackCount, discNumber, discCount, year;
+    quint8 kind;
+    in >> t.id >> t.dbid >> t.title >> t.artist >> t.album >> t.albumArtist >> t.genre >> t.fileType >> trackNumber >>
+        trackCount >> discNumber >> discCount >> year >> t.compilation >> kind >> t.mediaType >> t.isProtected >>
+        t.size >> t.lengthMs >> t.ipodPath >> t.filePath;
+    t.trackNumber = trackNumber;
+    t.trackCount = trackCount;
+    t.discNumber = discNumber;
+    t.discCount = discCount;
+    t.year = year;
+    if (kind > quint8(MediaKind::Book))
+        in.setStatus(QDataStream::ReadCorruptData);
+    t.kind = MediaKind(kind);
+    return in;
 }
 
-// Texts keep the difference between absent (null) and empty.
-QJsonValue text(const QString& s)
+QDataStream& operator<<(QDataStream& out, const Playlist& p)
 {
-    return s.isNull() ? QJsonValue() : QJsonValue(s);
-}
-QString text(const QJsonValue& v)
-{
-    return v.isString() ? v.toString() : QString();
+    out << p.name << quint8(p.kind) << p.id << quint32(p.trackIds.size());
+    for (quint32 id : p.trackIds)
+        out << id;
+    return out;
 }
 
-// 64-bit numbers as decimal text: a JSON number holds only 53 bits exactly.
-QJsonValue big(quint64 n)
+QDataStream& operator>>(QDataStream& in, Playlist& p)
 {
-    return QString::number(n);
-}
-quint64 big(const QJsonValue& v)
-{
-    return v.toString().toULongLong();
-}
-
-QJsonObject trackObject(const Track& t)
-{
-    return {{"id", qint64(t.id)},         {"dbid", big(t.dbid)},           {"title", text(t.title)},
-            {"artist", text(t.artist)},   {"album", text(t.album)},        {"albumArtist", text(t.albumArtist)},
-            {"genre", text(t.genre)},     {"fileType", text(t.fileType)},  {"track", t.trackNumber},
-            {"tracks", t.trackCount},     {"disc", t.discNumber},          {"discs", t.discCount},
-            {"year", t.year},             {"compilation", t.compilation},  {"kind", nameOf(t.kind, kKinds)},
-            {"mediaType", qint64(t.mediaType)}, {"protected", t.isProtected}, {"size", t.size},
-            {"length", t.lengthMs},       {"ipodPath", t.ipodPath},        {"file", t.filePath}};
+    quint8 kind;
+    quint32 count;
+    in >> p.name >> kind >> p.id >> count;
+    if (kind > quint8(Playlist::Kind::Plain))
+        in.setStatus(QDataStream::ReadCorruptData);
+    p.kind = Playlist::Kind(kind);
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i)
+        in >> p.trackIds.emplace_back();
+    return in;
 }
 
-std::optional<Track> trackFrom(const QJsonObject& o)
+void begin(QDataStream& out)
 {
-    const std::optional<MediaKind> kind = valueOf<MediaKind>(o["kind"], kKinds);
-    if (!kind || !o["file"].isString())
-        return std::nullopt;
-    Track t;
-    t.id = static_cast<quint32>(o["id"].toInteger());
-    t.dbid = big(o["dbid"]);
-    t.title = text(o["title"]);
-    t.artist = text(o["artist"]);
-    t.album = text(o["album"]);
-    t.albumArtist = text(o["albumArtist"]);
-    t.genre = text(o["genre"]);
-    t.fileType = text(o["fileType"]);
-    t.trackNumber = o["track"].toInt();
-    t.trackCount = o["tracks"].toInt();
-    t.discNumber = o["disc"].toInt();
-    t.discCount = o["discs"].toInt();
-    t.year = o["year"].toInt();
-    t.compilation = o["compilation"].toBool();
-    t.kind = *kind;
-    t.mediaType = static_cast<quint32>(o["mediaType"].toInteger());
-    t.isProtected = o["protected"].toBool();
-    t.size = o["size"].toInteger();
-    t.lengthMs = o["length"].toInteger();
-    t.ipodPath = o["ipodPath"].toString();
-    t.filePath = o["file"].toString();
-    return t;
+    out.setVersion(kStreamVersion);
+    out.writeRawData(kMagic, sizeof kMagic);
+    out << kFormatVersion;
 }
 
 } // namespace
@@ -118,97 +94,76 @@ QString databaseFile(const QString& folder)
 std::optional<Stamp> readStamp(const QString& folder)
 {
     const QString file = databaseFile(folder);
-    QFile f(file);
-    if (file.isEmpty() || !f.open(QIODevice::ReadOnly))
+    struct stat st {};
+    if (file.isEmpty() || ::stat(path::native(file).constData(), &st) != 0)
         return std::nullopt;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&f))
-        return std::nullopt;
-    Stamp stamp;
-    stamp.fileName = QFileInfo(file).fileName();
-    stamp.size = f.size();
-    stamp.digest = hash.result();
-    return stamp;
+    return Stamp{path::lastComponent(file), st.st_size, qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 QByteArray serialize(const Database& database)
 {
-    QJsonArray tracks;
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    begin(out);
+    out << quint8(ReadFailure::None) << database.folder << database.stamp.fileName << database.stamp.size
+        << database.stamp.modified << database.id << database.model << quint32(database.tracks.size());
     for (const Track& t : database.tracks)
-        tracks.append(trackObject(t));
-    QJsonArray playlists;
-    for (const Playlist& p : database.playlists) {
-        QJsonArray members;
-        for (quint32 id : p.trackIds)
-            members.append(qint64(id));
-        playlists.append(QJsonObject{{"name", text(p.name)}, {"kind", nameOf(p.kind, kPlaylistKinds)},
-                                     {"id", big(p.id)}, {"tracks", members}});
-    }
-    const QJsonObject stamp{{"file", database.stamp.fileName},
-                            {"size", database.stamp.size},
-                            {"sha256", QString::fromLatin1(database.stamp.digest.toHex())}};
-    const QJsonObject root{{"version", kFormatVersion}, {"folder", database.folder}, {"id", big(database.id)},
-                           {"model", database.model},   {"stamp", stamp},           {"tracks", tracks},
-                           {"playlists", playlists}};
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+        out << t;
+    out << quint32(database.playlists.size());
+    for (const Playlist& p : database.playlists)
+        out << p;
+    out << kEndMark;
+    return bytes;
 }
 
 QByteArray serialize(const ReadError& error)
 {
-    const QJsonObject root{{"version", kFormatVersion},
-                           {"error", nameOf(error.failure, kFailures)},
-                           {"file", error.file},
-                           {"detail", error.detail}};
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    begin(out);
+    out << quint8(error.failure) << error.file << error.detail << kEndMark;
+    return bytes;
 }
 
-std::optional<Database> deserialize(const QByteArray& text, ReadError* error)
+std::optional<Database> deserialize(const QByteArray& bytes, ReadError* error)
 {
-    const QJsonObject root = QJsonDocument::fromJson(text).object();
-    const auto damaged = [&]() -> std::optional<Database> {
-        *error = {ReadFailure::Damaged, {}, {}};
-        return std::nullopt;
+    QDataStream in(bytes);
+    in.setVersion(kStreamVersion);
+    char magic[sizeof kMagic] = {};
+    quint32 version = 0, end = 0;
+    quint8 failure = 0;
+    in.readRawData(magic, sizeof magic);
+    in >> version >> failure;
+    const auto whole = [&] {
+        in >> end;
+        return in.status() == QDataStream::Ok && end == kEndMark && in.atEnd();
     };
-    if (root["version"].toInt() != kFormatVersion)
-        return damaged();
-    if (root.contains("error")) {
-        const std::optional<ReadFailure> failure = valueOf<ReadFailure>(root["error"], kFailures);
-        if (!failure || *failure == ReadFailure::None)
-            return damaged();
-        *error = {*failure, root["file"].toString(), root["detail"].toString()};
+    *error = {ReadFailure::Damaged, {}, {}};
+    if (std::memcmp(magic, kMagic, sizeof magic) != 0 || version != kFormatVersion ||
+        failure > quint8(ReadFailure::NoReader))
+        return std::nullopt;
+    if (failure != quint8(ReadFailure::None)) {
+        ReadError told{ReadFailure(failure), {}, {}};
+        in >> told.file >> told.detail;
+        if (whole())
+            *error = told;
         return std::nullopt;
     }
     Database database;
-    database.folder = root["folder"].toString();
-    database.id = big(root["id"]);
-    database.model = root["model"].toString();
-    const QJsonObject stamp = root["stamp"].toObject();
-    database.stamp.fileName = stamp["file"].toString();
-    database.stamp.size = stamp["size"].toInteger();
-    database.stamp.digest = QByteArray::fromHex(stamp["sha256"].toString().toLatin1());
-    if (database.stamp.digest.size() != 32 || !root["tracks"].isArray() || !root["playlists"].isArray())
-        return damaged();
-    const QJsonArray tracks = root["tracks"].toArray();
-    database.tracks.reserve(static_cast<std::size_t>(tracks.size()));
-    for (const QJsonValue& t : tracks) {
-        std::optional<Track> track = trackFrom(t.toObject());
-        if (!track)
-            return damaged();
-        database.tracks.push_back(std::move(*track));
-    }
-    for (const QJsonValue& value : root["playlists"].toArray()) {
-        const QJsonObject p = value.toObject();
-        const std::optional<Playlist::Kind> kind = valueOf<Playlist::Kind>(p["kind"], kPlaylistKinds);
-        if (!kind)
-            return damaged();
-        Playlist playlist;
-        playlist.name = ipod::text(p["name"]);
-        playlist.kind = *kind;
-        playlist.id = big(p["id"]);
-        for (const QJsonValue& id : p["tracks"].toArray())
-            playlist.trackIds.push_back(static_cast<quint32>(id.toInteger()));
-        database.playlists.push_back(std::move(playlist));
-    }
+    quint32 count = 0;
+    in >> database.folder >> database.stamp.fileName >> database.stamp.size >> database.stamp.modified >> database.id >>
+        database.model >> count;
+    // Never more tracks than the bytes can hold: a count read from damaged
+    // output must not make a vector of billions.
+    database.tracks.reserve(std::min<std::size_t>(count, std::size_t(bytes.size()) / 64));
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i)
+        in >> database.tracks.emplace_back();
+    in >> count;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i)
+        in >> database.playlists.emplace_back();
+    if (!whole())
+        return std::nullopt;
+    *error = {};
     return database;
 }
 

@@ -11,7 +11,6 @@
 // process of its own, so that a database libgpod cannot cope with costs an
 // error message, never the program: see readDatabase().
 
-#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
@@ -60,19 +59,21 @@ struct Playlist {
     std::vector<quint32> trackIds; // Track::id, in the playlist's order
 };
 
-// Says whether the database file has changed: equal stamps, same database.
-// Independent of where the iPod is mounted.
+// The state of the database file: equal stamps, the same database, wherever
+// the iPod is mounted. Whatever writes the database (iTunes, libgpod) writes
+// the whole file anew, so a changed database has a new time. An index of the
+// database is kept under its stamp.
 struct Stamp {
     QString fileName;   // "iTunesDB", or "iTunesCDB" for the compressed database of later nanos
     qint64 size = 0;
-    QByteArray digest;  // SHA-256 of the file's bytes
+    qint64 modified = 0; // nanoseconds since the epoch
     friend bool operator==(const Stamp&, const Stamp&) = default;
 };
 
 struct Database {
     QString folder;     // the iPod's folder, absolute, as given
     Stamp stamp;
-    quint64 id = 0;     // the database's own id, as the database says it
+    quint64 id = 0;     // the database's own id: the same for every copy of it, and after libgpod writes it
     QString model;      // the iPod's generation as libgpod names it ("iPod Video (1st Gen.)"), empty when unknown
     std::vector<Track> tracks;       // in the database's order
     std::vector<Playlist> playlists; // in the database's order: the library playlist first
@@ -84,9 +85,8 @@ struct Database {
 QString databaseFile(const QString& folder);
 inline bool holdsDatabase(const QString& folder) { return !databaseFile(folder).isEmpty(); }
 
-// The stamp of the database in `folder`, read from its file without libgpod
-// (for an index of the database to know whether it is still current);
-// nothing when there is no database or it cannot be read.
+// The stamp of the database in `folder`, from its file's size and time (no
+// byte of it read, no libgpod); nothing when there is none.
 std::optional<Stamp> readStamp(const QString& folder);
 
 // Why a database could not be read.

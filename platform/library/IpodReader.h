@@ -6,6 +6,8 @@
 
 #include "platform/library/IpodDatabase.h"
 
+#include <QByteArray>
+
 namespace medialibrary::ipod {
 
 // What went wrong, in a form the program words for people in its own language.
@@ -19,11 +21,11 @@ struct ReadError {
 // reading only. On failure returns nothing and fills `error`.
 std::optional<Database> readWithLibgpod(const QString& folder, ReadError* error);
 
-// What ripwell-read-ipod prints: the database, or the error (JSON).
+// What ripwell-read-ipod prints: the database, or the error (QDataStream).
 QByteArray serialize(const Database& database);
 QByteArray serialize(const ReadError& error);
-// Its reading: the database, or else the error; text that is not whole is Damaged.
-std::optional<Database> deserialize(const QByteArray& text, ReadError* error);
+// Its reading: the database, or else the error; anything that is not whole is Damaged.
+std::optional<Database> deserialize(const QByteArray& bytes, ReadError* error);
 
 // The error in words, in the language of the program.
 QString describe(const ReadError& error);

@@ -2,7 +2,6 @@
 
 #include "platform/foundation/PathString.h"
 #include "platform/library/AssetURL.h"
-#include "platform/library/TagReading.h"
 
 #include <sys/stat.h>
 
@@ -46,7 +45,10 @@ TrackFile examineTrack(const Track& track)
         file.leftOut = LeftOut::Protected;
         return file;
     }
-    file.format = tagreading::recogniseFile(track.filePath);
+    // By the name the database gives the file, as iTunes names them: on an
+    // iPod with a disk, opening each of thousands of files to look inside
+    // would cost a seek each. What is inside shows when the song is converted.
+    file.format = formatForFileName(track.filePath);
     if (!file.format)
         file.leftOut = LeftOut::NotAudio;
     else if (!formatInfo(*file.format).converted)

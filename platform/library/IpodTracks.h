@@ -14,18 +14,19 @@ enum class LeftOut : quint8 {
     Protected,   // store-protected (".m4p", an Audible book, or the database says so)
     Missing,     // its file is not on the disk
     Video,       // the database lists it as a video
-    NotAudio,    // an e-book, or a file that is none of the audio formats Ripwell reads
+    NotAudio,    // an e-book, or a file whose name is none of the audio formats Ripwell reads
     UnsupportedFormat, // audio of a format Ripwell does not convert
 };
 
 // What a look at a track's file finds, read only.
 struct TrackFile {
     LeftOut leftOut = LeftOut::None;
-    std::optional<AudioFormat> format; // by the file's first bytes
+    std::optional<AudioFormat> format; // by the file's name (its extension)
     qint64 size = 0;                   // of the file on the disk
 };
 
-// Looks at `track`'s file, read only, and says whether and why it is left out.
+// Looks at `track`'s file (its name and its state on the disk; none of its
+// bytes) and says whether and why it is left out.
 TrackFile examineTrack(const Track& track);
 
 // The media item a track is: the database's fields, the file, and the reason

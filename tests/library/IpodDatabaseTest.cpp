@@ -5,6 +5,7 @@
 
 #include "platform/foundation/PathString.h"
 #include "platform/library/IpodDatabase.h"
+#include "platform/library/IpodReader.h"
 #include "platform/library/IpodTracks.h"
 #include "tests/support/TestSupport.h"
 #include "tools/make_ipod/IpodMaker.h"
@@ -16,6 +17,7 @@
 #include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <map>
@@ -68,6 +70,7 @@ TEST_P(IpodDatabaseTest, ReadsEveryTrackAndPlaylistAsTheDatabaseSaysThem)
     EXPECT_EQ(db.stamp.fileName, GetParam() ? "iTunesCDB" : "iTunesDB");
     EXPECT_EQ(std::optional(db.stamp), readStamp(made.path())) << "the stamp is that of the file itself";
     EXPECT_EQ(db.stamp.size, QFileInfo(databaseFile(made.path())).size());
+    EXPECT_NE(db.id, 0u);
 
     ASSERT_EQ(db.tracks.size(), made.options.tracks.size());
     QHash<quint32, int> position; // a track's id, its place in the options
@@ -245,23 +248,27 @@ private:
 // no byte, no lock, no temporary; inotify sees the reads and nothing else.
 TEST(IpodReading, LeavesTheIpodAsItWasByteForByte)
 {
-    const MadeIpod& made = ipod(false);
-    ASSERT_EQ(made.made.error, QString());
-    const QStringList before = snapshot(made.path());
-    QStringList opened, changes;
-    {
-        const FolderWatch watch(made.path());
-        const ReadResult read = readDatabase(made.path());
-        ASSERT_TRUE(read.database) << read.error.toStdString();
-        for (const Track& t : read.database->tracks)
-            itemData(t, examineTrack(t), t.dbid);
-        EXPECT_TRUE(readStamp(made.path()));
-        watch.collect(&opened, &changes);
+    for (const bool compressed : {false, true}) {
+        const MadeIpod& made = ipod(compressed);
+        ASSERT_EQ(made.made.error, QString());
+        const QStringList before = snapshot(made.path());
+        QStringList opened, changes;
+        {
+            const FolderWatch watch(made.path());
+            const ReadResult read = readDatabase(made.path());
+            ASSERT_TRUE(read.database) << read.error.toStdString();
+            for (const Track& t : read.database->tracks)
+                itemData(t, examineTrack(t), t.dbid);
+            EXPECT_TRUE(readStamp(made.path()));
+            watch.collect(&opened, &changes);
+        }
+        EXPECT_EQ(changes, QStringList());
+        EXPECT_TRUE(opened.contains(compressed ? "iTunes/iTunesCDB" : "iTunes/iTunesDB"))
+            << "the watch sees libgpod's reads: " << opened.join(", ").toStdString();
+        EXPECT_TRUE(opened.contains("Device/SysInfo"));
+        EXPECT_TRUE(opened.contains("Artwork/ArtworkDB"));
+        EXPECT_EQ(snapshot(made.path()), before);
     }
-    EXPECT_EQ(changes, QStringList());
-    EXPECT_TRUE(opened.contains("iTunes/iTunesDB")) << "the watch sees libgpod's reads: " << opened.join(", ").toStdString();
-    EXPECT_TRUE(opened.contains("Device/SysInfo"));
-    EXPECT_EQ(snapshot(made.path()), before);
 }
 
 // Where a database is looked for: the compressed database before the plain
@@ -291,8 +298,6 @@ TEST(IpodReading, FindsTheDatabaseAsLibgpodDoes)
     read = readDatabase(dir.path());
     ASSERT_TRUE(read.database) << read.error.toStdString();
     EXPECT_EQ(read.database->stamp.fileName, "iTunesCDB");
-    EXPECT_EQ(read.database->stamp, readDatabase(ipod(true).path()).database->stamp)
-        << "the same database at another place has the same stamp";
 
     qputenv("RIPWELL_READ_IPOD", "/nonexistent/ripwell-read-ipod");
     read = readDatabase(dir.path());
@@ -300,6 +305,36 @@ TEST(IpodReading, FindsTheDatabaseAsLibgpodDoes)
     EXPECT_EQ(read.failure, ReadFailure::NoReader);
     EXPECT_TRUE(read.error.startsWith("iPods cannot be read: the program /nonexistent/ripwell-read-ipod cannot be started"))
         << read.error.toStdString();
+}
+
+// The same iPod at another place (mounted elsewhere): the same stamp and ids,
+// its files found at the new place.
+TEST(IpodReading, AnIpodElsewhereIsTheSameDatabase)
+{
+    const MadeIpod& made = ipod(false);
+    const ReadResult here = readDatabase(made.path());
+    ASSERT_TRUE(here.database) << here.error.toStdString();
+    std::vector<TrackFile> filesHere;
+    for (const Track& t : here.database->tracks)
+        filesHere.push_back(examineTrack(t));
+    const QString elsewhere = made.dir.file("Mounted Elsewhere");
+    ASSERT_TRUE(QDir().rename(made.path(), elsewhere));
+    const auto back = qScopeGuard([&] { QDir().rename(elsewhere, made.path()); });
+    const ReadResult there = readDatabase(elsewhere);
+    ASSERT_TRUE(there.database) << there.error.toStdString();
+    EXPECT_EQ(there.database->stamp, here.database->stamp);
+    EXPECT_EQ(there.database->id, here.database->id);
+    ASSERT_EQ(there.database->tracks.size(), here.database->tracks.size());
+    for (std::size_t i = 0; i < here.database->tracks.size(); ++i) {
+        const Track& a = here.database->tracks[i];
+        const Track& b = there.database->tracks[i];
+        EXPECT_EQ(b.dbid, a.dbid);
+        EXPECT_EQ(b.ipodPath, a.ipodPath);
+        EXPECT_EQ(b.filePath, elsewhere + u'/' + a.ipodPath);
+        const TrackFile file = examineTrack(b);
+        EXPECT_EQ(file.leftOut, filesHere[i].leftOut);
+        EXPECT_EQ(file.size, filesHere[i].size);
+    }
 }
 
 // The first record of `type` (the kind of a data record, "mhod") in a database.
@@ -376,6 +411,18 @@ TEST(IpodReading, DamagedDatabasesGiveAnErrorNeverACrashOrAHang)
             EXPECT_EQ(read.failure, d.failure);
         }
         EXPECT_TRUE(read.error.startsWith(QStringLiteral("The iPod's database %1 ").arg(file))) << read.error.toStdString();
+    }
+
+    // The reader's output, cut short anywhere (a reader stopped while it
+    // writes), is never taken for a database.
+    const ReadResult whole = readDatabase(ipod(false).path());
+    ASSERT_TRUE(whole.database);
+    const QByteArray output = serialize(*whole.database);
+    ReadError error;
+    ASSERT_TRUE(deserialize(output, &error));
+    for (qsizetype cut = 0; cut < output.size(); cut += 97) {
+        EXPECT_FALSE(deserialize(output.left(cut), &error)) << cut;
+        EXPECT_EQ(error.failure, ReadFailure::Damaged);
     }
 
     // The reader itself dies on the record that lies about its length.

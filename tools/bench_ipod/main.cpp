@@ -141,7 +141,7 @@ int main(int argc, char** argv)
                 median(read), median(examine), leftOut);
     std::printf("  libgpod's itdb_parse alone, in this process: %.3f s; the listing takes %.2fx that\n", median(bare),
                 median(total) / median(bare));
-    std::printf("  the database's stamp (SHA-256 of its %.1f MB), as an index would check it: %.3f s\n",
+    std::printf("  the database's stamp (the size and time of its %.1f MB file), as an index would check it: %.3f s\n",
                 double(QFileInfo(medialibrary::ipod::databaseFile(ipod)).size()) / 1e6, median(stamp));
     return 0;
 }
