@@ -100,9 +100,19 @@ std::optional<Database> readWithLibgpod(const QString& folder, ReadError* error)
         *error = {ReadFailure::Unreadable, file, {}};
         return std::nullopt;
     }
+    // itdb_parse reads the iPod's artwork database as well: the pictures for
+    // its own screen, which Ripwell has no use for, and on which libgpod
+    // aborts when they are damaged. The plain database is read alone, and the
+    // iPod's folder made known after (its model, its files); only the
+    // compressed one, which itdb_parse_file cannot inflate, needs itdb_parse.
     GError* failure = nullptr;
-    const std::unique_ptr<Itdb_iTunesDB, decltype(&itdb_free)> db(itdb_parse(path::native(folder).constData(), &failure),
-                                                                  itdb_free);
+    const bool compressed = path::lastComponent(file) == u"iTunesCDB";
+    const std::unique_ptr<Itdb_iTunesDB, decltype(&itdb_free)> db(
+        compressed ? itdb_parse(path::native(folder).constData(), &failure)
+                   : itdb_parse_file(path::native(file).constData(), &failure),
+        itdb_free);
+    if (db && !compressed)
+        itdb_set_mountpoint(db.get(), path::native(folder).constData());
     if (!db) {
         // libgpod says nothing at all of some damaged databases (an empty one).
         *error = {ReadFailure::Damaged, file, failure ? QString::fromUtf8(failure->message) : QString()};

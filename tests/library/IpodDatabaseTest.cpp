@@ -266,7 +266,8 @@ TEST(IpodReading, LeavesTheIpodAsItWasByteForByte)
         EXPECT_TRUE(opened.contains(compressed ? "iTunes/iTunesCDB" : "iTunes/iTunesDB"))
             << "the watch sees libgpod's reads: " << opened.join(", ").toStdString();
         EXPECT_TRUE(opened.contains("Device/SysInfo"));
-        EXPECT_TRUE(opened.contains("Artwork/ArtworkDB"));
+        EXPECT_EQ(opened.contains("Artwork/ArtworkDB"), compressed) << "the pictures for the iPod's screen are read "
+                                                                       "only where libgpod cannot do without";
         EXPECT_EQ(snapshot(made.path()), before);
     }
 }
@@ -411,6 +412,27 @@ TEST(IpodReading, DamagedDatabasesGiveAnErrorNeverACrashOrAHang)
             EXPECT_EQ(read.failure, d.failure);
         }
         EXPECT_TRUE(read.error.startsWith(QStringLiteral("The iPod's database %1 ").arg(file))) << read.error.toStdString();
+    }
+
+    // A damaged artwork database (pictures for the iPod's own screen, cut
+    // short) beside a good database: libgpod aborts on it where it reads it,
+    // with the compressed database, and the songs are read all the same
+    // beside the plain one.
+    for (const bool withCompressed : {false, true}) {
+        TempDir dir;
+        ASSERT_TRUE(QDir().mkpath(dir.file("iPod_Control/iTunes")));
+        ASSERT_TRUE(QDir().mkpath(dir.file("iPod_Control/Artwork")));
+        ASSERT_TRUE(QDir().mkpath(dir.file("iPod_Control/Device")));
+        // The database, and the model (one that shows pictures) in SysInfo.
+        const QString source = ipod(withCompressed).path();
+        const QString db = databaseFile(source);
+        ASSERT_TRUE(QFile::copy(db, dir.file("iPod_Control/iTunes/" + path::lastComponent(db))));
+        ASSERT_TRUE(QFile::copy(source + "/iPod_Control/Device/SysInfo", dir.file("iPod_Control/Device/SysInfo")));
+        ASSERT_TRUE(testsupport::writeFile(dir.file("iPod_Control/Artwork/ArtworkDB"),
+                                           testsupport::readFile(source + "/iPod_Control/Artwork/ArtworkDB").left(116)));
+        const ReadResult read = readDatabase(dir.path(), allowed);
+        EXPECT_EQ(read.failure, withCompressed ? ReadFailure::Damaged : ReadFailure::None) << read.error.toStdString();
+        EXPECT_EQ(read.database.has_value(), !withCompressed);
     }
 
     // The reader's output, cut short anywhere (a reader stopped while it
