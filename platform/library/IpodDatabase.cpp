@@ -231,8 +231,10 @@ ReadResult readDatabase(const QString& folder, std::chrono::milliseconds timeout
     if (!reader.waitForStarted(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1000))))
         return failed({ReadFailure::NoReader, reader.program(), reader.errorString()});
     if (!reader.waitForFinished(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) {
+        // A reader held up in a read from a disk that went away ends later:
+        // the wait is bounded all the same.
         reader.kill();
-        reader.waitForFinished(-1);
+        reader.waitForFinished(5000);
         return failed({ReadFailure::TimedOut, file, {}});
     }
     if (reader.exitStatus() != QProcess::NormalExit)

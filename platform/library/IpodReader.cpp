@@ -96,7 +96,10 @@ std::optional<Database> readWithLibgpod(const QString& folder, ReadError* error)
         *error = {ReadFailure::NoDatabase, folder, {}};
         return std::nullopt;
     }
-    if (!QFileInfo(file).isReadable()) {
+    // The stamp before the reading: a database written anew meanwhile then
+    // has a stamp other than the one given with what was read.
+    const std::optional<Stamp> stamp = readStamp(folder);
+    if (!stamp || !QFileInfo(file).isReadable()) {
         *error = {ReadFailure::Unreadable, file, {}};
         return std::nullopt;
     }
@@ -124,12 +127,6 @@ std::optional<Database> readWithLibgpod(const QString& folder, ReadError* error)
     Database database;
     database.folder = folder;
     database.id = db->id;
-    // The same file libgpod has read: the compressed database where there is one.
-    const std::optional<Stamp> stamp = readStamp(folder);
-    if (!stamp) {
-        *error = {ReadFailure::Unreadable, file, {}};
-        return std::nullopt;
-    }
     database.stamp = *stamp;
     if (const Itdb_IpodInfo* info = db->device ? itdb_device_get_ipod_info(db->device) : nullptr;
         info && info->ipod_model != ITDB_IPOD_MODEL_INVALID && info->ipod_model != ITDB_IPOD_MODEL_UNKNOWN) {
