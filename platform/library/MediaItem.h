@@ -58,6 +58,13 @@ public:
         QString artist;
         QString albumTitle;
         int albumTrackNumber = 0; // 0 when absent
+        // Known where the library's own catalogue says them (an iPod's
+        // database); absent (null, 0, false) for songs read from a folder.
+        QString albumArtist;
+        QString genre;
+        int discNumber = 0; // 0 when absent
+        int year = 0;       // 0 when absent
+        bool isCompilation = false;
         Url assetURL;       // empty when the library does not hand the song over
         PictureSource pictureSource = PictureSource::None;
         bool isProtected = false; // encrypted MP4 sample entry
@@ -84,6 +91,11 @@ public:
     quint64 persistentID() const;
     const QString& filePath() const;
     int albumTrackNumber() const;
+    const QString& albumArtist() const; // null when absent
+    const QString& genre() const;       // null when absent
+    int discNumber() const;             // 0 when absent
+    int year() const;                   // 0 when absent
+    bool isCompilation() const;
     bool isProtected() const;
     bool isReadable() const;
     // The song's format by its content; nothing when it is not known.

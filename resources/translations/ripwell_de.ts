@@ -682,5 +682,29 @@ und eine Datei, die Ripwell nicht gemacht hat, wird nie ersetzt.
         <source>Message</source>
         <translation>Nachricht</translation>
     </message>
+    <message>
+        <source>%1 holds no iPod database (iPod_Control/iTunes/iTunesDB).</source>
+        <translation>%1 enthält keine iPod-Datenbank (iPod_Control/iTunes/iTunesDB).</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 is damaged and cannot be read.</source>
+        <translation>Die Datenbank des iPods, %1, ist beschädigt und kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 is damaged and cannot be read (%2).</source>
+        <translation>Die Datenbank des iPods, %1, ist beschädigt und kann nicht gelesen werden (%2).</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 cannot be opened.</source>
+        <translation>Die Datenbank des iPods, %1, kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 could not be read in the time allowed; it may be damaged.</source>
+        <translation>Die Datenbank des iPods, %1, konnte in der vorgesehenen Zeit nicht gelesen werden; sie ist vielleicht beschädigt.</translation>
+    </message>
+    <message>
+        <source>iPods cannot be read: the program %1 cannot be started (%2).</source>
+        <translation>iPods können nicht gelesen werden: Das Programm %1 kann nicht gestartet werden (%2).</translation>
+    </message>
 </context>
 </TS>
