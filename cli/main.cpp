@@ -17,6 +17,7 @@
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/Timing.h"
 #include "platform/library/AudioFormat.h"
+#include "platform/library/IpodLibrary.h"
 #include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
 
@@ -97,11 +98,35 @@ std::optional<Folders> foldersFor(const cli::Options& options)
                  .arg(folders.library));
         return std::nullopt;
     }
+    // Nothing is ever written to an iPod.
+    if (medialibrary::IpodLibrary::isIpod(folders.library) &&
+        documents::libraryIsInsideDocuments(folders.documents, folders.library)) {
+        fail(L("the documents folder %1 lies on the iPod %2, and nothing is ever written to an iPod: choose "
+               "another documents folder with --documents")
+                 .arg(folders.documents, folders.library));
+        return std::nullopt;
+    }
     if (documents::libraryIsInsideDocuments(folders.library, folders.documents))
         fail(L("the music library %1 lies inside the documents folder %2; converted files are written among the "
                "songs, and a song that would be overwritten fails instead")
                  .arg(folders.library, folders.documents));
     return folders;
+}
+
+// The library in `folders.library`: the iPod's songs as its database lists
+// them when the folder holds one, else the folder's songs. The index says
+// what it knows (--rescan: nothing). Nothing after saying why an iPod's
+// database cannot be read.
+std::shared_ptr<const medialibrary::MediaLibrary> openLibrary(const Folders& folders, const cli::Options& options)
+{
+    const QString index = medialibrary::LibraryIndex::defaultPath(folders.library);
+    if (medialibrary::IpodLibrary::isIpod(folders.library)) {
+        const medialibrary::IpodLibrary::Opened ipod = medialibrary::IpodLibrary::open(folders.library, index, !options.rescan);
+        if (!ipod.library)
+            fail(ipod.error);
+        return ipod.library;
+    }
+    return medialibrary::MediaLibrary::scan(folders.library, {folders.documents}, index, !options.rescan);
 }
 
 // Says when there is nothing to do: the wrong folder or a filter with a typo
@@ -318,11 +343,9 @@ int main(int argc, char** argv)
     });
     applog::setStderrEnabled(false);
 
-    // The index says what it knows of the songs unchanged since (--rescan:
-    // nothing), the folder the rest.
-    const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents},
-                                                          medialibrary::LibraryIndex::defaultPath(folders->library),
-                                                          !options.rescan);
+    const std::shared_ptr<const medialibrary::MediaLibrary> library = openLibrary(*folders, options);
+    if (!library)
+        return 2;
     const cli::Selection selection = cli::select(*library, folders->documents, options.filters);
     if (options.verbose && !options.list) {
         const QDir root(library->root());

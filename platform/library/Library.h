@@ -14,9 +14,22 @@
 #include "platform/library/MediaItem.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace medialibrary {
+
+// What an output is tagged with where the library, not the song's file, says
+// what the song is: an iPod's songs as its database names them. Texts are
+// null and numbers 0 where the library says nothing; the file's own tag
+// stands there.
+struct OutputTags {
+    QString title, artist, album, albumArtist, genre;
+    int track = 0, disc = 0, year = 0;
+    bool compilation = false;
+
+    static OutputTags of(const MediaItem& item);
+};
 
 // A playlist a library holds: its name and its songs, in the playlist's order.
 struct Playlist {
@@ -42,6 +55,17 @@ public:
     // A song's place, its path below it, is the same wherever the library is
     // mounted: the documents folder's record knows songs by it.
     virtual QString root() const = 0;
+
+    // The tags an output of the song at `url` carries in place of those of
+    // its file; nothing where the song's file says what it is (a folder's).
+    virtual std::optional<OutputTags> outputTags(const Url& url) const
+    {
+        (void)url;
+        return std::nullopt;
+    }
+    // Whether its songs can still be reached: false once the disk it lies on
+    // has gone (an iPod unplugged, a stick pulled out).
+    virtual bool isAvailable() const;
 };
 
 // The file that `url` stands for: a file URL's own path, a library asset

@@ -27,6 +27,10 @@ enum class LeftOutReason : quint8 {
     BrokenLink,  // a symbolic link that leads to nothing
     LinkLoop,    // a symbolic link that leads to itself, around a loop
     NotAFile,    // a FIFO, device or socket behind a song's name
+    // Where the library's own catalogue lists the song (an iPod's database):
+    Missing,     // its file is not on the disk
+    Video,       // the catalogue lists it as a video
+    NotAudio,    // an e-book or a document
 };
 
 // The front cover of a song. The picture stays in the song file and is read

@@ -120,7 +120,7 @@ int main(int argc, char** argv)
         leftOut = 0;
         for (const medialibrary::ipod::Track& t : result.database->tracks) {
             const medialibrary::ipod::TrackFile file = medialibrary::ipod::examineTrack(t);
-            leftOut += file.leftOut != medialibrary::ipod::LeftOut::None;
+            leftOut += file.leftOut != medialibrary::LeftOutReason::None;
             items.emplace_back(medialibrary::ipod::itemData(t, file, t.dbid));
         }
         examine.push_back(seconds(look));

@@ -45,6 +45,7 @@ const char* fileTypeOf(songgen::Format format)
     case songgen::Format::Protected: return "Protected AAC audio file";
     case songgen::Format::OggVorbis: return "Ogg Vorbis audio file";
     case songgen::Format::Opus: return "Opus audio file";
+    case songgen::Format::WavPack: return "WavPack audio file";
     }
     return "";
 }
@@ -193,7 +194,8 @@ Options standardIpod()
 {
     Options o;
     using F = songgen::Format;
-    const F formats[] = {F::Mp3Cbr, F::Mp3Vbr, F::Aac, F::Alac, F::WavInfo, F::WavId3, F::Aiff, F::Flac, F::OggVorbis, F::Opus};
+    const F formats[] = {F::Mp3Cbr, F::Mp3Vbr, F::Aac, F::Alac, F::WavInfo, F::WavId3, F::Aiff, F::Flac, F::OggVorbis, F::Opus,
+                         F::WavPack};
     int i = 0;
     for (F format : formats) {
         Track t;
@@ -231,7 +233,7 @@ Options standardIpod()
     extra(F::Protected, Kind::Song, "Bought in the Store");
     extra(F::Mp3Cbr, Kind::Song, "Gone Missing", true);
     extra(F::Aac, Kind::Video, "Live at the Harbour (Video)");
-    o.playlists = {{QStringLiteral("Road Trip"), {4, 0, 13, 7}}, {QString::fromUtf8("Für später"), {11, 2}}};
+    o.playlists = {{QStringLiteral("Road Trip"), {4, 0, 14, 7}}, {QString::fromUtf8("Für später"), {12, 2}}};
     return o;
 }
 
