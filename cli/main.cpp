@@ -84,6 +84,14 @@ std::optional<Folders> foldersFor(const cli::Options& options)
         return std::nullopt;
     }
     folders.documents = documentsGiven ? documents::absolutePath(options.documents) : documents::documentsDirectory();
+    // Nothing is ever written to an iPod, not even the documents folder.
+    if (medialibrary::IpodLibrary::isIpod(folders.library) &&
+        documents::libraryIsInsideDocuments(folders.documents, folders.library)) {
+        fail(L("the documents folder %1 lies on the iPod %2, and nothing is ever written to an iPod: choose "
+               "another documents folder with --documents")
+                 .arg(folders.documents, folders.library));
+        return std::nullopt;
+    }
     // A dry run makes nothing, not even the folder.
     if (!options.dryRun)
         QDir().mkpath(folders.documents);
@@ -96,14 +104,6 @@ std::optional<Folders> foldersFor(const cli::Options& options)
         fail(L("the music library %1 is the documents folder itself; converted files would be written among the "
                "songs: choose another documents folder with --documents")
                  .arg(folders.library));
-        return std::nullopt;
-    }
-    // Nothing is ever written to an iPod.
-    if (medialibrary::IpodLibrary::isIpod(folders.library) &&
-        documents::libraryIsInsideDocuments(folders.documents, folders.library)) {
-        fail(L("the documents folder %1 lies on the iPod %2, and nothing is ever written to an iPod: choose "
-               "another documents folder with --documents")
-                 .arg(folders.documents, folders.library));
         return std::nullopt;
     }
     if (documents::libraryIsInsideDocuments(folders.library, folders.documents))

@@ -21,8 +21,8 @@ namespace medialibrary {
 
 // What an output is tagged with where the library, not the song's file, says
 // what the song is: an iPod's songs as its database names them. Texts are
-// null and numbers 0 where the library says nothing; the file's own tag
-// stands there.
+// empty and numbers 0 where the library holds none: the output has none
+// either (but for the title, where the file's own stands).
 struct OutputTags {
     QString title, artist, album, albumArtist, genre;
     int track = 0, disc = 0, year = 0;
