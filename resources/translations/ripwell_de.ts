@@ -706,5 +706,50 @@ und eine Datei, die Ripwell nicht gemacht hat, wird nie ersetzt.
         <source>iPods cannot be read: the program %1 cannot be started (%2).</source>
         <translation>iPods können nicht gelesen werden: Das Programm %1 kann nicht gestartet werden (%2).</translation>
     </message>
+    <message>
+        <source>A video</source>
+        <translation>Ein Video</translation>
+    </message>
+    <message>
+        <source>Its file is missing from the disk</source>
+        <translation>Seine Datei fehlt auf dem Laufwerk</translation>
+    </message>
+    <message>
+        <source>Not a song</source>
+        <translation>Kein Musiktitel</translation>
+    </message>
+    <message>
+        <source>file missing</source>
+        <translation>Datei fehlt</translation>
+    </message>
+    <message>
+        <source>not audio</source>
+        <translation>kein Audio</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>the documents folder %1 lies on the iPod %2, and nothing is ever written to an iPod: choose another documents folder with --documents</source>
+        <translation>der Dokumentenordner %1 liegt auf dem iPod %2, und auf einen iPod wird nie etwas geschrieben: Wählen Sie mit --documents einen anderen Dokumentenordner</translation>
+    </message>
+    <message>
+        <source>the iPod or disk that holds the music library is no longer there</source>
+        <translation>der iPod oder das Laufwerk mit der Musikbibliothek ist nicht mehr da</translation>
+    </message>
+    <message>
+        <source>An iPod mounted as a disk is a library of its own: --library names its folder, the one
+that holds iPod_Control. Its songs are named and tagged as its database says, whatever
+their files say; its videos, books, copy-protected songs and songs whose file is missing
+are left out and counted. Nothing is ever written to the iPod.
+</source>
+        <translation>Ein als Laufwerk eingebundener iPod ist eine Musikbibliothek für sich: --library nennt
+seinen Ordner, den mit iPod_Control. Seine Titel werden benannt und getaggt, wie seine
+Datenbank es sagt, gleich was ihre Dateien sagen; Videos, Bücher, kopiergeschützte Titel
+und Titel, deren Datei fehlt, werden ausgelassen und gezählt. Auf den iPod wird nie
+etwas geschrieben.
+</translation>
+    </message>
 </context>
 </TS>
