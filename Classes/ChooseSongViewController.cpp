@@ -4,13 +4,19 @@
 #include "Classes/CompletedWorkViewController.h"
 #include "Classes/FileManagerViewController.h"
 #include "Classes/SlidingMessageViewController.h"
+#include "platform/foundation/Documents.h"
 #include "platform/foundation/Localization.h"
+#include "platform/foundation/PathString.h"
 #include "platform/foundation/Timing.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Style.h"
 
 #include "ui_ChooseSongViewController.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
 
 ChooseSongViewController::ChooseSongViewController(std::shared_ptr<medialibrary::MusicFolder> library, QObject* parent)
     : ui::ViewController(parent), form_(std::make_unique<Ui::ChooseSongViewController>()), library_(std::move(library))
@@ -27,7 +33,52 @@ void ChooseSongViewController::loadView()
     connect(form_->convButton, &QPushButton::clicked, this, [this] { doConversion(form_->convButton); });
     connect(form_->fileManagerButton, &QPushButton::clicked, this,
             [this] { showFileManager(form_->fileManagerButton); });
+    connect(form_->destinationButton, &QPushButton::clicked, this,
+            [this] { chooseDestination(form_->destinationButton); });
     setView(v);
+}
+
+// Bottom up: the destination control, the convert and select controls and
+// the info box, in a centred column; the artwork fills what is left above
+// them, below the header. At 320×480 this is the phone's screen.
+void ChooseSongViewController::viewDidLayoutSubviews()
+{
+    const QSize size = view()->size();
+    const int w = size.width(), h = size.height();
+    const int column = std::min(w - 28, 480);
+    const int x = (w - column) / 2;
+    form_->headerLabel->setGeometry(14, 4, std::max(0, w - 90), 40);
+    fileManagerButton()->setGeometry(w - 62, 7, 48, 34);
+    destinationButton()->setGeometry(x, h - 36, column, 28);
+    convButton()->setGeometry(x, h - 86, column, 44);
+    selectButton()->setGeometry(x, h - 138, column, 44);
+    infoView()->setGeometry(x, h - 218, column, 70);
+    topLabel()->setGeometry(10, 8, column - 20, 24);
+    bottomLabel()->setGeometry(10, 34, column - 20, 28);
+
+    // The artwork: one large picture, or three in a fan (the middle one
+    // raised), the fan as on the phone scaled to the space.
+    const int top = 52, bottom = h - 230, room = std::max(0, bottom - top);
+    const int single = std::min({room, column, 440});
+    const auto place = [&](QWidget* slot, QWidget* image, const QRect& frame) {
+        const bool resized = slot->size() != frame.size();
+        slot->setGeometry(frame);
+        image->setGeometry(0, 0, frame.width(), frame.height());
+        return resized;
+    };
+    std::array<bool, 4> resized{};
+    resized[0] = place(artworkView0(), imageView0(), QRect((w - single) / 2, top + (room - single) / 2, single, single));
+    const double k = std::min({double(column) / 292.0, double(room) / 166.0, 2.2});
+    const int side = int(std::lround(130 * k)), fan = int(std::lround(292 * k)), raise = int(std::lround(36 * k));
+    const int fanTop = top + (room - side - raise) / 2, fanLeft = (w - fan) / 2;
+    resized[1] = place(artworkView1(), imageView1(), QRect(fanLeft, fanTop + raise, side, side));
+    resized[2] = place(artworkView2(), imageView2(), QRect((w - side) / 2, fanTop, side, side));
+    resized[3] = place(artworkView3(), imageView3(), QRect(fanLeft + fan - side, fanTop + raise, side, side));
+    // A picture shown at another size is drawn again for its new one.
+    const std::array<QWidget*, 4> slotViews{artworkView0(), artworkView1(), artworkView2(), artworkView3()};
+    for (std::size_t i = 0; i < slotViews.size(); ++i)
+        if (resized[i] && !slotViews[i]->isHidden() && !slotItems_[i].isNull())
+            setupImage(slotItems_[i], slotViews[i]);
 }
 
 namespace {
@@ -56,6 +107,7 @@ void ChooseSongViewController::viewDidLoad()
         setupArtworkView(slot);
     ui::setBackgroundColor(infoView(), Qt::black);
     ui::setAlpha(infoView(), 0.8);
+    updateDestinationControl();
 }
 
 void ChooseSongViewController::viewDidAppear(bool animated)
@@ -140,6 +192,9 @@ bool ChooseSongViewController::setupImage(const medialibrary::MediaItem& item, Q
     if (imageView)
         imageView->setImage(image);
     artworkView->setHidden(false);
+    const std::array<QWidget*, 4> slotViews{artworkView0(), artworkView1(), artworkView2(), artworkView3()};
+    if (const auto at = std::find(slotViews.begin(), slotViews.end(), artworkView); at != slotViews.end())
+        slotItems_[std::size_t(at - slotViews.begin())] = item;
     return own;
 }
 
@@ -248,6 +303,8 @@ void ChooseSongViewController::alertView(ui::AlertView*, int clickedButtonAtInde
     AudioPlayerHelper::sharedInstance()->stopPlayback();
     hideTrigger_ = 1;
     QPointer<CompletedWorkViewController> conversion = new CompletedWorkViewController(library_);
+    if (!destination_.isNull())
+        conversion->setDestination(destination_);
     presentModalViewController(conversion, true);
     if (modalViewController() != conversion)
         return; // another screen is still on its way out: nothing is handed over
@@ -263,8 +320,54 @@ void ChooseSongViewController::showFileManager(QObject*)
 {
     AudioPlayerHelper::sharedInstance()->stopPlayback();
     hideTrigger_ = 1;
-    presentModalViewController(new FileManagerViewController, true);
+    auto* browser = new FileManagerViewController;
+    if (!destination_.isNull())
+        browser->setDocumentDirectory(destination_.rootPath);
+    presentModalViewController(browser, true);
     // The selection, the display and the convert control stay as they are.
+}
+
+void ChooseSongViewController::chooseDestination(QObject*)
+{
+    offeredVolumes_ = volumes::removableVolumes(documents::musicLibraryRoot());
+    QStringList choices{L("Documents folder")};
+    for (const volumes::Volume& v : offeredVolumes_) {
+        choices << (v.bytesFree >= 0 ? L("%1 (%2 free)").arg(v.name, QLocale().formattedDataSize(v.bytesFree))
+                                     : v.name);
+    }
+    const QString title = offeredVolumes_.empty()
+                              ? L("Converted songs go into the documents folder. To convert straight onto a stick, a "
+                                  "memory card or a player, connect it first.")
+                              : L("Where should the converted songs go?");
+    delete destinationSheet_.data();
+    destinationSheet_ = new ui::ActionSheet(title, this, L("Cancel"), QString(), choices, this);
+    destinationSheet_->showInView(view()->window());
+}
+
+void ChooseSongViewController::actionSheet(ui::ActionSheet* sheet, int index)
+{
+    if (sheet != destinationSheet_ || index == sheet->cancelButtonIndex())
+        return;
+    if (index == 0)
+        setDestination({});
+    else if (index >= 1 && std::size_t(index) <= offeredVolumes_.size())
+        setDestination(offeredVolumes_[std::size_t(index - 1)]);
+}
+
+void ChooseSongViewController::setDestination(const volumes::Volume& volume)
+{
+    destination_ = volume;
+    if (isViewLoaded())
+        updateDestinationControl();
+}
+
+void ChooseSongViewController::updateDestinationControl()
+{
+    const QString where = destination_.isNull() ? L("Documents folder") : destination_.name;
+    destinationButton()->setText(L("Save to: %1").arg(where));
+    destinationButton()->setAccessibleName(destinationButton()->text());
+    destinationButton()->setToolTip(
+        path::displayed(destination_.isNull() ? documents::documentsDirectory() : destination_.rootPath));
 }
 
 QWidget* ChooseSongViewController::artworkView0() const { return form_->artworkView0; }
@@ -281,3 +384,4 @@ QLabel* ChooseSongViewController::bottomLabel() const { return form_->bottomLabe
 QPushButton* ChooseSongViewController::convButton() const { return form_->convButton; }
 QPushButton* ChooseSongViewController::selectButton() const { return form_->selectButton; }
 QPushButton* ChooseSongViewController::fileManagerButton() const { return form_->fileManagerButton; }
+QPushButton* ChooseSongViewController::destinationButton() const { return form_->destinationButton; }

@@ -15,17 +15,31 @@
 // song at once. Convert hands the selection to a new conversion screen, after
 // a question when it holds more than 25 items; a pick with nothing
 // convertible in it offers no convert control.
+//
+// Where the next conversion writes: the documents folder, unless the user
+// chose a removable volume (a stick, a card, a player) with the destination
+// control below the convert control. The choice lasts while the application
+// runs; the conversion, its completion menus and the file-manager control
+// then use that volume as their folder.
+//
+// The screen lays itself out for the window's size: the controls in a column
+// along the bottom, centred and no wider than a comfortable line, the artwork
+// as large as the space above them allows.
 
 #include "Classes/SelectionMap.h"
 #include "platform/foundation/Timing.h"
+#include "platform/foundation/Volumes.h"
 #include "platform/library/MediaPickerController.h"
 #include "platform/library/MusicFolder.h"
+#include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/ViewController.h"
 
 #include <QPointer>
 #include <QtGlobal>
+#include <array>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -34,7 +48,8 @@ namespace ui { class ImageView; }
 
 class ChooseSongViewController : public ui::ViewController,
                                  public medialibrary::MediaPickerControllerDelegate,
-                                 public ui::AlertViewDelegate {
+                                 public ui::AlertViewDelegate,
+                                 public ui::ActionSheetDelegate {
     Q_OBJECT
 public:
     // The main screen over `library`: its picker lists it, its conversions
@@ -45,11 +60,15 @@ public:
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
+    void viewDidLayoutSubviews() override;
 
     // Actions of the layout's controls; the sender is ignored.
     void selectMedia(QObject* sender);
     void doConversion(QObject* sender);
     void showFileManager(QObject* sender);
+    // The destination control: a menu of the documents folder and the
+    // removable volumes mounted now.
+    void chooseDestination(QObject* sender);
 
     void mediaPicker(medialibrary::MediaPickerController* mediaPicker,
                      const medialibrary::MediaItemCollection& didPickMediaItems) override;
@@ -58,6 +77,15 @@ public:
     // The large-batch confirmation's answer; index 1 hands the selection to
     // the conversion screen, any other index leaves everything as it is.
     void alertView(ui::AlertView* alertView, int clickedButtonAtIndex) override;
+    // The destination menu's answer.
+    void actionSheet(ui::ActionSheet* actionSheet, int clickedButtonAtIndex) override;
+
+    // Where the next conversion writes: a removable volume, or a null one for
+    // the documents folder.
+    const volumes::Volume& destination() const { return destination_; }
+    void setDestination(const volumes::Volume& volume);
+    // The destination menu while it is shown or was last shown, else nullptr.
+    ui::ActionSheet* destinationSheet() const { return destinationSheet_; }
 
     // Most items converted without asking first.
     static constexpr std::size_t kConfirmationThreshold = 25;
@@ -102,6 +130,7 @@ public:
     QPushButton* convButton() const;
     QPushButton* selectButton() const;
     QPushButton* fileManagerButton() const;
+    QPushButton* destinationButton() const;
 
 protected:
     void loadView() override;
@@ -110,6 +139,7 @@ private:
     void stopWelcomeTimer();
     void setConvertControlAvailable(bool available);
     void showSelection();
+    void updateDestinationControl();
 
     std::unique_ptr<Ui::ChooseSongViewController> form_;
     const std::shared_ptr<medialibrary::MusicFolder> library_;
@@ -118,4 +148,8 @@ private:
     quint32 msgNbr_ = 1;
     qint8 hideTrigger_ = 0;
     QPointer<ui::AlertView> confirmation_;
+    volumes::Volume destination_;
+    std::vector<volumes::Volume> offeredVolumes_; // in the destination menu, after the documents folder
+    QPointer<ui::ActionSheet> destinationSheet_;
+    std::array<medialibrary::MediaItem, 4> slotItems_; // what each artwork slot shows, to draw again at a new size
 };

@@ -57,10 +57,59 @@ QString CompletedWorkViewController::conversionFailedText(std::uint32_t failed, 
     return message;
 }
 
+QString CompletedWorkViewController::instructionsText(const volumes::Volume& volume)
+{
+    return L("The converted media files are on %1 (%2). Eject it in your file manager before you unplug it, so that "
+             "every file is written completely.")
+        .arg(volume.name, path::displayed(volume.rootPath));
+}
+
 CompletedWorkViewController::CompletedWorkViewController(std::shared_ptr<const medialibrary::Library> library,
                                                          QObject* parent)
     : ui::ViewController(parent), form_(std::make_unique<Ui::CompletedWorkViewController>()), run_(std::move(library), this)
 {
+    setTitle(L("Converting"));
+}
+
+void CompletedWorkViewController::setDestination(const volumes::Volume& volume)
+{
+    destination_ = volume;
+    run_.setDocumentsDirectory(volume.rootPath);
+    run_.setDestinationCheck([volume] { return volumes::goneReason(volume); });
+}
+
+// A column in the middle: the artwork with the end mark on its corner, the
+// captions below it and the progress below them, as on the phone at 320×480
+// and larger on a larger window, a little above the middle.
+void CompletedWorkViewController::viewDidLayoutSubviews()
+{
+    const QSize size = view()->size();
+    const int w = size.width(), h = size.height();
+    const int column = std::min(w - 28, 600);
+    const int x = (w - column) / 2;
+    int side = std::max(60, std::min({h - 190, column * 7 / 10, 440}));
+    const int block = side + 142;
+    int top = std::max(14, (h - block) / 2 - 60);
+    // Where the window has the height, the artwork and captions stay clear of
+    // the completion menu that comes up from the bottom (five buttons, some
+    // 300 points); on a phone's height the menu covers the captions.
+    if (const int clear = h - 300 - 80; clear - 14 >= 240) {
+        side = std::min(side, clear - 14);
+        top = std::min(top, clear - side);
+    }
+    const bool resized = artworkView()->size() != QSize(side, side);
+    artworkView()->setGeometry((w - side) / 2, top, side, side);
+    imageView()->setGeometry(0, 0, side, side);
+    statusView()->setGeometry((w + side) / 2 - 28, top - 12, 56, 56);
+    captionBox()->setGeometry(x, top + side + 10, column, 60);
+    titleLabel()->setGeometry(8, 4, column - 16, 28);
+    artistLabel()->setGeometry(8, 32, column - 16, 22);
+    activityView()->setGeometry(x, top + side + 90, column, 52);
+    spinner()->setGeometry(8, 7, 37, 37);
+    progressLabel()->setGeometry(52, 0, column - 104, 52);
+    progressBar()->setGeometry(0, 0, int(std::lround(float(column) * batchFraction_)), 52);
+    if (resized && prevItemIndex() != ConversionRun::kNoItem)
+        drawArtwork(run_.itemAtIndex(prevItemIndex()));
 }
 
 CompletedWorkViewController::~CompletedWorkViewController()
@@ -169,6 +218,7 @@ void CompletedWorkViewController::runEnded(std::uint32_t failedItemCount)
     if (count > 0)
         renderItem(count - 1);
     spinner()->stopAnimating();
+    setTitle(L("Conversion completed"));
     activityView()->setHidden(true);
     statusView()->setHidden(false);
     statusView()->setImage(ui::imageNamed(failedItemCount == 0 ? QStringLiteral("successful.png")
@@ -209,6 +259,7 @@ void CompletedWorkViewController::updateProgressInfo(float itemFraction)
     const float f = run_.batchFraction(itemFraction);
     QRect frame = ui::frame(progressBar());
     frame.setWidth(static_cast<int>(std::lround(static_cast<float>(ui::frame(activityView()).width()) * f)));
+    batchFraction_ = f;
     ui::setFrame(progressBar(), frame);
     progressLabel()->setText(percentText(f));
     ui::setAccessibleValue(activityView(), static_cast<int>(f * 100.0f));
@@ -227,6 +278,11 @@ void CompletedWorkViewController::renderItem(std::uint32_t index)
     const medialibrary::MediaItem item = run_.itemAtIndex(index);
     titleLabel()->setText(item.isNull() ? QString() : item.title());
     artistLabel()->setText(item.isNull() ? QString() : item.artist());
+    drawArtwork(item);
+}
+
+void CompletedWorkViewController::drawArtwork(const medialibrary::MediaItem& item)
+{
     QImage image;
     if (!item.isNull()) {
         if (const auto artwork = item.artwork())
@@ -241,7 +297,8 @@ void CompletedWorkViewController::renderItem(std::uint32_t index)
 
 void CompletedWorkViewController::showInstructions()
 {
-    alertInstructions_->setMessage(instructionsText(filesFolder(run_)));
+    alertInstructions_->setMessage(destination_.isNull() ? instructionsText(filesFolder(run_))
+                                                         : instructionsText(destination_));
     alertInstructions_->show();
 }
 
@@ -332,6 +389,7 @@ void CompletedWorkViewController::mailComposeController(mail::MailComposeViewCon
 void CompletedWorkViewController::showFileManager()
 {
     auto* browser = new FileManagerViewController;
+    browser->setDocumentDirectory(filesFolder(run_));
     presentModalViewController(browser, true); // the presentation owns it from here
     dismissAfterFileManager_ = true;
 }

@@ -8,10 +8,17 @@
 // The main screen presents it modally and then hands it the selection map
 // with exportMedia(). The screen is the run's display; every display point
 // reaches it on the main thread. Its layout is
-// resources/CompletedWorkViewController.ui.
+// resources/CompletedWorkViewController.ui; the screen places its views for
+// the window's size (artwork, captions and progress in a centred column) and
+// follows that size, which changes nothing of the run.
+//
+// The run writes into the documents folder, or onto the removable volume
+// given with setDestination(); the completion menus, the instructions and the
+// stored-files browser then speak of that volume.
 
 #include "Classes/ConversionRun.h"
 #include "Classes/SelectionMap.h"
+#include "platform/foundation/Volumes.h"
 #include "platform/mail/MailComposeViewController.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -42,9 +49,14 @@ public:
 
     // Starts the run over `map`; once per screen, after the screen has been presented.
     void exportMedia(const SelectionMap& map);
+    // The run writes onto `volume` instead of the documents folder, and fails
+    // the songs that come after the volume has gone. Before exportMedia().
+    void setDestination(const volumes::Volume& volume);
+    const volumes::Volume& destination() const { return destination_; }
 
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
+    void viewDidLayoutSubviews() override;
 
     void setupView(QWidget* view);
     void setupProgressBar();
@@ -108,6 +120,8 @@ public:
     static QString percentText(float batchFraction);
     // The transfer instructions, naming the folder the files are in.
     static QString instructionsText(const QString& folder);
+    // The same for files written onto a removable volume.
+    static QString instructionsText(const volumes::Volume& volume);
     // The failure alert's message: how many of the songs failed, and where
     // error.log says why (or why error.log is not there); the copy-protection
     // sentence when protected songs are among them.
@@ -122,6 +136,7 @@ protected:
 
 private:
     void renderItem(std::uint32_t index);
+    void drawArtwork(const medialibrary::MediaItem& item);
 
     std::unique_ptr<Ui::CompletedWorkViewController> form_;
     ConversionRun run_;
@@ -133,4 +148,6 @@ private:
     ui::AlertView* alertRunRefused_ = nullptr;
     bool dismissAfterFileManager_ = false;
     bool playing_ = false; // a produced file plays through the shared player
+    volumes::Volume destination_;
+    float batchFraction_ = 0; // as the bar shows it, for drawing it again at another width
 };

@@ -100,6 +100,15 @@ void ConversionRun::exportMedia(const SelectionMap& map)
 
     if (documentsDirectory_.isEmpty())
         documentsDirectory_ = documents::documentsDirectory();
+    mediaItems_ = map;
+    if (!destinationGone().isEmpty()) {
+        // The volume went before the run began: nothing of the folder is
+        // touched, every item fails with the reason.
+        if (display_)
+            display_->runStarted();
+        conversionLoop();
+        return;
+    }
     QString holder, why;
     if (documentsDirectory_.isEmpty())
         why = documents::locationProblem();
@@ -134,7 +143,6 @@ void ConversionRun::exportMedia(const SelectionMap& map)
     }
     walk_ = std::make_shared<FolderWalk>(documentsDirectory_, record_.traits().windowsNames);
 
-    mediaItems_ = map;
     prevItemIndex_ = kNoItem;
     currentItemIndex_ = 0;
     failedItemCount_ = 0;
@@ -184,6 +192,15 @@ bool ConversionRun::startItem()
     context.title = context.item.title();
     context.index = currentItemIndex_;
     context.documentsDirectory = documentsDirectory_;
+    if (const QString gone = destinationGone(); !gone.isEmpty()) {
+        applog::error(kLoopOp, QStringLiteral("Import has failed: %1: %2").arg(titleForLog(context.title), gone));
+        failedMediaItems_.push_back(context.item);
+        failureReasons_.push_back(gone);
+        ++failedItemCount_;
+        if (display_)
+            display_->itemEnded(context.index, {ItemResult::Failed, Error(Error::Kind::Other, {}, gone)});
+        return false;
+    }
 
     // The name it had in an earlier run, else one that no other song's output
     // and no file of the user's holds. Folders that are there under another
@@ -380,11 +397,24 @@ void ConversionRun::endRun()
     if (failedItemCount_ > 0)
         writeErrorLog();
     QString recordProblem;
-    if (lock_ && !record_.finishRun(&recordProblem))
+    // A folder that has gone (a stick pulled out) keeps the run's lines in
+    // their file, for the next run to fold in.
+    if (lock_ && destinationGone().isEmpty() && !record_.finishRun(&recordProblem))
         applog::error(kLoopOp, QStringLiteral("%1 could not be written: %2").arg(OutputRecord::fileName(), recordProblem));
+    // Nothing of the folder is held open once the run is over: a stick can
+    // be ejected while the screen that wrote onto it is still up.
+    record_ = OutputRecord();
+    walk_.reset();
     lock_.reset();
     if (display_)
         display_->completionOffered(failedItemCount_);
+}
+
+QString ConversionRun::destinationGone()
+{
+    if (destinationGone_.isEmpty() && destinationCheck_)
+        destinationGone_ = destinationCheck_();
+    return destinationGone_;
 }
 
 void ConversionRun::writeErrorLog()
@@ -408,7 +438,12 @@ void ConversionRun::writeErrorLog()
     }
     // Written whole or not at all: when it cannot be written, the earlier
     // error.log stays and the display is told why.
-    QString why;
+    QString why = destinationGone();
+    if (!why.isEmpty()) {
+        errorLogError_ = L("error.log could not be written: %1.").arg(why);
+        applog::error(kLoopOp, errorLogError_);
+        return;
+    }
     if (!tempfiles::writeFileAtomically(path::appendingComponent(documentsDirectory_, QStringLiteral("error.log")), text, &why)) {
         errorLogError_ = L("error.log could not be written: %1.").arg(why);
         applog::error(kLoopOp, errorLogError_);

@@ -26,6 +26,7 @@
 #include <QString>
 #include <QSet>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -111,6 +112,14 @@ public:
         lock_ = std::move(lock);
     }
 
+    // A look at the destination, for a folder on a volume that may be
+    // unplugged: it answers empty while the folder can be written, else why
+    // not. Asked before the run takes the folder, before each item, and
+    // before error.log and the record are written; once it has answered, the
+    // folder is not touched again: every item from there on fails with that
+    // reason. Before exportMedia().
+    void setDestinationCheck(std::function<QString()> check) { destinationCheck_ = std::move(check); }
+
     // Whether an item whose output holds it, unchanged since it was made, is
     // left as it is (ItemResult::UpToDate) instead of converted again. Off by
     // default: what the user picks is converted. Before exportMedia().
@@ -166,6 +175,8 @@ private:
     void refuse(const QString& reason);
     void endRun();
     void writeErrorLog();
+    // Why the destination can no longer be written, or empty (setDestinationCheck()).
+    QString destinationGone();
 
     const std::shared_ptr<const medialibrary::Library> library_;
     ConversionDisplay* display_;
@@ -190,6 +201,8 @@ private:
     QString documentsDirectory_; // as given, or looked up when the run started
     QString libraryRoot_; // the library's root(): the record knows songs by their place below it
     std::shared_ptr<DocumentsLock> lock_;
+    std::function<QString()> destinationCheck_;
+    QString destinationGone_; // once the check has answered
     OutputRecord record_; // which song each output of the folder was made from
     std::shared_ptr<FolderWalk> walk_; // the documents folder, walked without following links
 

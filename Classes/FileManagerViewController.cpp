@@ -19,6 +19,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -45,6 +46,13 @@ FileManagerViewController::FileManagerViewController(QObject* parent)
     currentPlayingIndex_ = kNoPlayingIndex;
 }
 
+void FileManagerViewController::setDocumentDirectory(const QString& folder)
+{
+    documentDirectory_ = folder;
+    rootDirectory_ = folder;
+    reloadStoredFiles();
+}
+
 FileManagerViewController::~FileManagerViewController()
 {
     AudioPlayerHelper::sharedInstance()->stopPlayback();
@@ -66,6 +74,19 @@ void FileManagerViewController::viewDidLoad()
     ui::ViewController::viewDidLoad();
     editButton()->setEnabled(!files_.isEmpty());
     ui::setBackgroundColor(tableView(), Qt::transparent);
+}
+
+// The bar along the top, the list below it across the window (no wider than
+// a comfortable line on a wide one).
+void FileManagerViewController::viewDidLayoutSubviews()
+{
+    const int w = view()->width(), h = view()->height();
+    const int column = std::min(w - 12, 800);
+    const int x = (w - column) / 2;
+    quitButton()->setGeometry(x + 2, 7, 84, 32);
+    editButton()->setGeometry(x + column - 110, 7, 108, 32);
+    form_->titleLabel->setGeometry(x + 88, 4, column - 200, 38);
+    tableView()->setGeometry(x, 48, column, h - 54);
 }
 
 bool FileManagerViewController::isDocumentDirectory() const
@@ -115,6 +136,10 @@ void FileManagerViewController::reloadStoredFiles()
     }
     if (isViewLoaded())
         editButton()->setEnabled(!files_.isEmpty());
+    const QString below = rootDirectory_.mid(documentDirectory_.size() + 1);
+    setTitle(isDocumentDirectory() || !rootDirectory_.startsWith(documentDirectory_ + u'/')
+                 ? L("Files")
+                 : QStringLiteral("%1: %2").arg(L("Files"), below));
 }
 
 int FileManagerViewController::numberOfSectionsInTableView(ui::TableView*)

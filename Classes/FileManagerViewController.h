@@ -12,6 +12,11 @@
 // (tableView), the edit button (editButton) and the quit control
 // (quitButton). A presenter shows a new browser modally for each visit; the
 // browser closes itself with its quit control. Destroying it stops playback.
+//
+// Its top folder is the documents directory, or the folder given with
+// setDocumentDirectory() (a removable volume that a conversion wrote onto).
+// The window's title names the folder shown; the screen lays itself out for
+// the window's size.
 
 #include "platform/mail/MailComposeViewController.h"
 #include "platform/foundation/Url.h"
@@ -38,6 +43,7 @@ public:
     ~FileManagerViewController() override;
 
     void viewDidLoad() override;
+    void viewDidLayoutSubviews() override;
 
     // The folder shown now; the documents directory at first.
     QString rootDirectory() const { return rootDirectory_; }
@@ -49,6 +55,8 @@ public:
     quint32 currentPlayingIndex() const { return currentPlayingIndex_; }
 
     QString documentDirectory() const { return documentDirectory_; }
+    // Makes `folder` the top folder, shown at once. Before the browser is presented.
+    void setDocumentDirectory(const QString& folder);
     bool isDocumentDirectory() const;
     int offset() const;
     // The entry name shown in a row; empty for the parent row.

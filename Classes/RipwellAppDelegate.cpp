@@ -49,6 +49,9 @@ bool RipwellAppDelegate::application(ui::Application* application, const QVarian
     library_->startScan();
 
     application->setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, true);
+    // A desktop window: as large as is comfortable on this screen, and the
+    // user's to resize or maximise from there.
+    window_->resize(ui::Window::comfortableSize());
     window_->addSubview(ctrl_->view());
     window_->makeKeyAndVisible();
 

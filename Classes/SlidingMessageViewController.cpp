@@ -5,11 +5,15 @@
 #include "platform/ui/Style.h"
 #include "platform/ui/Theme.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <algorithm>
 
 namespace {
 
 const QRect kCreatedFrame(320, 140, 260, 160);
+// The phone's screen below its status bar, which the frames above are given in.
+constexpr int kPhoneHeight = 460;
 const QRect kTitleFrame(20, 5, 220, 30);
 const QRect kMessageFrame(20, 40, 220, 80);
 
@@ -56,6 +60,7 @@ SlidingMessageViewController::SlidingMessageViewController(const QString& title,
 
     panel_ = panel;
     setView(panel);
+    panel->installEventFilter(this); // to learn which view it comes into
     // Whoever holds the view may take it down first (a closing window): the
     // panel then ends with it instead of polling a trigger that may be gone.
     panelGone_ = connect(panel, &QObject::destroyed, this, [this] { end(); });
@@ -79,8 +84,8 @@ SlidingMessageViewController* SlidingMessageViewController::showMessageWithTitle
     auto* panel = new SlidingMessageViewController(title, message, hideTrigger);
     QWidget* v = panel->view();
 
-    // Slide in to the middle of the screen, whatever the width of the view
-    // the caller puts the panel into.
+    // Slide in to the middle of a phone's screen; once the caller has put the
+    // panel into its view, the slide plays across that view instead.
     QRect frame = ui::frame(v);
     frame.moveLeft(static_cast<int>((kScreenWidth - frame.width()) * 0.5));
     ui::animate(kSlideInDuration, [&] { ui::setFrame(v, frame); });
@@ -98,6 +103,44 @@ SlidingMessageViewController* SlidingMessageViewController::showMessageWithTitle
             panel->checkTrigger();
     });
     return panel;
+}
+
+QRect SlidingMessageViewController::restingFrame(QSize host)
+{
+    // Centred across; down the free height in the proportion the phone's
+    // 140 of 300 points give.
+    const int y = std::max(0, (host.height() - kCreatedFrame.height()) * kCreatedFrame.y() /
+                                  (kPhoneHeight - kCreatedFrame.height()));
+    return QRect((host.width() - kCreatedFrame.width()) / 2, y, kCreatedFrame.width(), kCreatedFrame.height());
+}
+
+QRect SlidingMessageViewController::startingFrame(QSize host)
+{
+    QRect frame = restingFrame(host);
+    frame.moveLeft(host.width());
+    return frame;
+}
+
+bool SlidingMessageViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!ended_ && panel_ && !slidingOut_) {
+        if (watched == panel_ && event->type() == QEvent::ParentChange && panel_->parentWidget() &&
+            panel_->parentWidget() != host_) {
+            // In its view at last: the slide-in plays across that view, from
+            // its right edge to its middle.
+            if (host_)
+                host_->removeEventFilter(this);
+            host_ = panel_->parentWidget();
+            host_->installEventFilter(this);
+            QWidget* v = panel_;
+            const QSize size = host_->size();
+            ui::setFrame(v, startingFrame(size));
+            ui::animate(kSlideInDuration, [&] { ui::setFrame(v, restingFrame(size)); });
+        } else if (watched == host_ && event->type() == QEvent::Resize) {
+            ui::setFrame(panel_, restingFrame(host_->size())); // the middle of the view as it is now
+        }
+    }
+    return ui::ViewController::eventFilter(watched, event);
 }
 
 void SlidingMessageViewController::setTimer(timing::Timer* timer)
@@ -120,6 +163,7 @@ void SlidingMessageViewController::hideMsg()
 {
     if (ended_ || !panel_)
         return;
+    slidingOut_ = true;
     QWidget* v = panel_;
     QRect frame = ui::frame(v);
     frame.moveLeft(-frame.width());

@@ -1,7 +1,10 @@
 #pragma once
 // A message panel: a title and a message in a rounded box that slides in from
-// the right edge of the 320-point screen to its middle, rests, and slides out
-// past the left edge.
+// the right edge of the view it is put into to its middle, rests, and slides
+// out past the left edge. In a view of a phone's size (320×460) it slides from
+// x 320 to x 30 at y 140; in a larger one it keeps its size and comes to rest
+// in the middle, as far down the free height as there, and it follows the
+// view's size while it rests.
 //
 //   auto* panel = SlidingMessageViewController::showMessageWithTitle(title, message, 4, &hideTrigger);
 //   ui::addSubview(view(), panel->view());
@@ -51,8 +54,14 @@ public:
     timing::Timer* timer() const { return timer_; }
     void setTimer(timing::Timer* timer);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void end();
+    // Where the panel rests in a view of `host`'s size, and where it starts.
+    static QRect restingFrame(QSize host);
+    static QRect startingFrame(QSize host);
 
     QPointer<QWidget> panel_;
     QMetaObject::Connection panelGone_;
@@ -60,5 +69,7 @@ private:
     QPointer<QLabel> messageLabel_;
     QPointer<timing::Timer> timer_;
     qint8* trigger_;
+    QPointer<QWidget> host_;
+    bool slidingOut_ = false;
     bool ended_ = false;
 };

@@ -18,6 +18,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 
@@ -27,8 +28,7 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
                                              QObject* parent)
     : ui::ViewController(parent), mediaTypes_(mediaTypes), library_(std::move(library)), artwork_(makeArtworkLoader())
 {
-    if (mediaTypes_ & MediaTypeMusic)
-        setItems(library_->items());
+    listLibrary();
 }
 
 MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<MusicFolder> folder, QObject* parent)
@@ -43,15 +43,54 @@ MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_pt
     // The index's library, while a rescan looks at the folder: what it
     // finds comes in while the picker is open.
     folder_->notifyWhenChanged(this, [this] { takeNewLibrary(); });
-    if (mediaTypes_ & MediaTypeMusic)
-        setItems(library_->items());
+    listLibrary();
+}
+
+const std::vector<MediaItem>& MediaPickerController::songs() const
+{
+    return fromLibrary_ ? library_->items() : all_;
+}
+
+void MediaPickerController::listLibrary()
+{
+    // Every song of the library is music: any media type with music lists them all.
+    fromLibrary_ = library_ && (mediaTypes_ & MediaTypeMusic);
+    all_.clear();
+    keys_.setKeys(songs());
+    retick();
+    if (model_)
+        model_->songsChanged();
 }
 
 void MediaPickerController::takeNewLibrary()
 {
     const std::shared_ptr<const MediaLibrary> library = folder_ ? folder_->loadedLibrary() : nullptr;
-    if (!library || library == library_ || finished_)
+    if (!library || library == library_ || library == incoming_ || finished_)
         return;
+    incoming_ = library;
+    // What the search needs of a hundred thousand songs takes a while to
+    // work out: a thread of the pool does it, and the list changes over once
+    // it is there. Meanwhile the list stays as it is.
+    const std::weak_ptr<MediaPickerController*> self = self_;
+    const bool music = mediaTypes_ & MediaTypeMusic;
+    if (preparing_.joinable())
+        preparing_.join(); // the one before has long been done
+    preparing_ = std::thread([self, library, music] {
+        auto keys = std::make_shared<PickerSearch>();
+        if (music)
+            keys->setKeys(library->items());
+        timing::onMainThread(nullptr, [self, library, keys] {
+            if (const auto picker = self.lock(); picker && *picker)
+                (*picker)->showNewLibrary(library, std::move(*keys));
+        });
+    });
+}
+
+void MediaPickerController::showNewLibrary(const std::shared_ptr<const MediaLibrary>& library, PickerSearch keys)
+{
+    if (library != incoming_ || finished_)
+        return;
+    incoming_.reset();
     // What the user sees stays: the song at the top of the list and its
     // place, the search, the songs ticked (those still there).
     quint64 topId = 0;
@@ -63,12 +102,13 @@ void MediaPickerController::takeNewLibrary()
             topOffset = list_->visualRect(top).top();
         }
     }
-    library_ = library;
-    setItems(mediaTypes_ & MediaTypeMusic ? library_->items() : std::vector<MediaItem>());
-    checked_.erase(std::remove_if(checked_.begin(), checked_.end(),
-                                  [this](quint64 id) { return library_->itemWithPersistentID(id).isNull(); }),
-                   checked_.end());
+    std::shared_ptr<const MediaLibrary> old = std::exchange(library_, library);
+    fromLibrary_ = mediaTypes_ & MediaTypeMusic;
+    all_.clear();
+    keys_ = std::move(keys);
+    retick(); // the songs ticked that are still there stay ticked
     if (model_) {
+        model_->songsChanged();
         model_->setFilter(search_->text());
         if (const int row = topId != 0 ? model_->rowOf(topId) : -1; row >= 0) {
             list_->scrollTo(model_->index(row), QAbstractItemView::PositionAtTop);
@@ -76,22 +116,10 @@ void MediaPickerController::takeNewLibrary()
         }
     }
     updateEmptyHint();
-}
-
-QString MediaPickerController::searchKey(const MediaItem& item)
-{
-    // Title, artist and album in one folded text; a search word never holds
-    // the separator, so it matches within one of them only.
-    return (item.displayTitle() + u'\n' + item.artist() + u'\n' + item.albumTitle()).toCaseFolded();
-}
-
-void MediaPickerController::setItems(std::vector<MediaItem> items)
-{
-    all_ = std::move(items);
-    searchKeys_.clear();
-    searchKeys_.reserve(all_.size());
-    for (const MediaItem& item : all_)
-        searchKeys_.push_back(searchKey(item));
+    // The songs of the library before are let go on a thread of the pool as
+    // well: freeing a hundred thousand of them would hold up the screen.
+    if (old)
+        std::thread([old = std::move(old)]() mutable { old.reset(); }).detach();
 }
 
 MediaPickerController::MediaPickerController(unsigned mediaTypes, std::shared_ptr<LibraryScan> scan, QObject* parent)
@@ -107,7 +135,7 @@ std::unique_ptr<ArtworkLoader> MediaPickerController::makeArtworkLoader()
         [this] { return list_ ? list_->devicePixelRatioF() : 1.0; },
         [this](quint64 id) {
             if (model_)
-                model_->refresh(id);
+                model_->refreshRow(shownRowOf(id));
         });
 }
 
@@ -144,37 +172,40 @@ void MediaPickerController::fillIn()
     const bool finished = scan_->isFinished(); // before taking, so nothing read is missed
     std::vector<MediaItem> fresh = scan_->itemsFrom(taken_);
     taken_ += fresh.size();
-    const std::size_t before = all_.size();
+    const std::size_t before = songs().size();
     if (finished && scan_->library()) {
         library_ = scan_->library();
         scan_.reset();
-        if (mediaTypes_ & MediaTypeMusic)
-            setItems(library_->items()); // the same songs, in the library's order
+        listLibrary(); // the same songs, in the library's order
     } else if (!fresh.empty() && (mediaTypes_ & MediaTypeMusic)) {
         // Merge the new songs, sorted, into the sorted list, keys alongside.
         std::sort(fresh.begin(), fresh.end(), MediaLibrary::inLibraryOrder);
         std::vector<MediaItem> items;
-        std::vector<QString> keys;
+        std::vector<PickerSearch::Key> keys;
+        std::vector<PickerSearch::Key>& known = keys_.keys();
         items.reserve(all_.size() + fresh.size());
         keys.reserve(all_.size() + fresh.size());
         std::size_t a = 0, b = 0;
         while (a < all_.size() || b < fresh.size()) {
             if (b == fresh.size() || (a < all_.size() && !MediaLibrary::inLibraryOrder(fresh[b], all_[a]))) {
                 items.push_back(std::move(all_[a]));
-                keys.push_back(std::move(searchKeys_[a]));
+                keys.push_back(std::move(known[a]));
                 ++a;
             } else {
-                keys.push_back(searchKey(fresh[b]));
+                keys.push_back(keys_.keyOf(fresh[b]));
                 items.push_back(std::move(fresh[b]));
                 ++b;
             }
         }
         all_ = std::move(items);
-        searchKeys_ = std::move(keys);
+        known = std::move(keys);
+        retick();
+        if (model_)
+            model_->songsChanged();
     }
     if (finished && scan_)
         scan_.reset(); // cancelled: keep what was read
-    if (model_ && (all_.size() != before || !fresh.empty() || library_)) {
+    if (model_ && (songs().size() != before || !fresh.empty() || library_)) {
         // Keep the place in the list while rows come in.
         const int scrolled = list_->verticalScrollBar()->value();
         model_->setFilter(search_->text());
@@ -187,7 +218,7 @@ MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
 {
     if (library_)
         return library_->itemWithPersistentID(id);
-    for (const MediaItem& item : all_)
+    for (const MediaItem& item : songs())
         if (item.persistentID() == id)
             return item;
     return {};
@@ -195,52 +226,79 @@ MediaItem MediaPickerController::itemWithPersistentID(quint64 id) const
 
 MediaPickerController::~MediaPickerController()
 {
+    *self_ = nullptr; // a library still being prepared finds no picker
+    if (preparing_.joinable())
+        preparing_.join();
     artwork_.reset(); // no load may report back to a picker that is going away
 }
 
 void MediaPickerController::loadView()
 {
     auto* root = new QWidget;
-    root->resize(ui::Window::kWidth, ui::Window::kHeight - ui::Window::kStatusBarHeight);
+    root->resize(ui::Window::kWidth, ui::Window::kHeight);
     ui::setBackgroundColor(root, Qt::black);
-    const int w = root->width();
+    setTitle(L("Songs"));
 
     promptLabel_ = new QLabel(prompt_, root);
-    promptLabel_->setGeometry(10, 4, w - 20, 20);
     promptLabel_->setAlignment(Qt::AlignCenter);
     promptLabel_->setFont(ui::theme::systemFont(12));
     promptLabel_->setStyleSheet(QStringLiteral("color: rgb(190, 190, 195);"));
 
-    auto* cancelButton = new QPushButton(L("Cancel"), root);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->setGeometry(10, 28, 100, 34);
-    cancelButton->setStyleSheet(QStringLiteral("color: white; padding: 2px 4px;"));
-    connect(cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
+    cancelButton_ = new QPushButton(L("Cancel"), root);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton_->setStyleSheet(QStringLiteral("color: white; padding: 2px 4px;"));
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel(); });
 
-    auto* doneButton = new QPushButton(L("Done"), root);
-    doneButton->setObjectName(QStringLiteral("doneButton"));
-    doneButton->setGeometry(w - 110, 28, 100, 34);
-    doneButton->setStyleSheet(QStringLiteral("padding: 2px 4px;"));
-    connect(doneButton, &QPushButton::clicked, this, [this] { done(); });
+    doneButton_ = new QPushButton(L("Done"), root);
+    doneButton_->setObjectName(QStringLiteral("doneButton"));
+    doneButton_->setStyleSheet(QStringLiteral("padding: 2px 4px;"));
+    connect(doneButton_, &QPushButton::clicked, this, [this] { done(); });
 
     countLabel_ = new QLabel(L("Songs"), root);
-    countLabel_->setGeometry(112, 28, w - 224, 34);
     countLabel_->setAlignment(Qt::AlignCenter);
     countLabel_->setFont(ui::theme::systemFont(16, true));
 
     search_ = new QLineEdit(root);
     search_->setObjectName(QStringLiteral("searchField"));
-    search_->setGeometry(10, 70, w - 20, 34);
     search_->setPlaceholderText(L("Search"));
+    search_->setAccessibleName(L("Search"));
     search_->setClearButtonEnabled(true);
+    search_->installEventFilter(this); // Ctrl+A ticks, as in the list
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
         model_->setFilter(text);
         updateEmptyHint();
     });
 
+    // Many at once: every song shown, none, and how many are ticked.
+    const QString toolStyle = QStringLiteral("font-size: 13px; padding: 2px 8px; border-radius: 8px;");
+    tickAllButton_ = new QPushButton(L("Tick all"), root);
+    tickAllButton_->setObjectName(QStringLiteral("tickAllButton"));
+    tickAllButton_->setToolTip(L("Ticks every song the list shows (Ctrl+A)"));
+    tickAllButton_->setStyleSheet(toolStyle);
+    tickAllButton_->setFocusPolicy(Qt::TabFocus);
+    connect(tickAllButton_, &QPushButton::clicked, this, [this] { tickAll(); });
+    untickAllButton_ = new QPushButton(L("Untick all"), root);
+    untickAllButton_->setObjectName(QStringLiteral("untickAllButton"));
+    untickAllButton_->setToolTip(L("Unticks every song (Ctrl+Shift+A)"));
+    untickAllButton_->setStyleSheet(toolStyle + QStringLiteral(" color: white;"));
+    untickAllButton_->setFocusPolicy(Qt::TabFocus);
+    connect(untickAllButton_, &QPushButton::clicked, this, [this] { untickAll(); });
+    tickedLabel_ = new QLabel(root);
+    tickedLabel_->setObjectName(QStringLiteral("tickedLabel"));
+    tickedLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    tickedLabel_->setFont(ui::theme::systemFont(13));
+    tickedLabel_->setStyleSheet(QStringLiteral("color: rgb(190, 190, 195);"));
+    for (QWidget* tool : {static_cast<QWidget*>(tickAllButton_), static_cast<QWidget*>(untickAllButton_),
+                          static_cast<QWidget*>(tickedLabel_)})
+        tool->setVisible(allowsMultiple_);
+    auto* shortcut = new QShortcut(QKeySequence::SelectAll, root, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this] { tickAll(); });
+    auto* unshortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), root, nullptr, nullptr,
+                                     Qt::WidgetWithChildrenShortcut);
+    connect(unshortcut, &QShortcut::activated, this, [this] { untickAll(); });
+
     model_ = new PickerModel(this);
     list_ = new QListView(root);
-    list_->setGeometry(0, 112, w, root->height() - 112);
     list_->setModel(model_);
     list_->setItemDelegate(new PickerRowDelegate(this, model_));
     list_->setUniformItemSizes(true);
@@ -251,23 +309,26 @@ void MediaPickerController::loadView()
     ticks_ = new PickerTickSelection(model_, [this](int row) { tapRow(row); });
     list_->setSelectionModel(ticks_);
     delete plainSelection;
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-        for (quint64 id : checked_)
-            ticks_->showTick(model_->rowOf(id), true);
-    });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { showTicks(); });
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->verticalScrollBar()->setSingleStep(MediaPickerController::kRowHeight / 2);
     // Tab reaches the list; the arrows move between rows, Space or Return ticks one.
     list_->setFocusPolicy(Qt::TabFocus);
     list_->installEventFilter(this);
-    connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { tapRow(index.row()); });
+    listViewport_ = list_->viewport();
+    listViewport_->installEventFilter(this); // a click's Shift
+    connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) {
+        if (clickModifiers_ & Qt::ShiftModifier)
+            tickRange(index.row());
+        else
+            tapRow(index.row());
+    });
     // Rows scrolled past before their turn are dropped from the queue.
     connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { artwork_->pump(); });
 
     emptyHint_ = new QLabel(root);
     emptyHint_->setObjectName(QStringLiteral("emptyHint"));
-    emptyHint_->setGeometry(20, 150, w - 40, 200);
     emptyHint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     emptyHint_->setWordWrap(true);
     emptyHint_->setTextFormat(Qt::PlainText);
@@ -277,6 +338,36 @@ void MediaPickerController::loadView()
 
     setView(root);
     updateEmptyHint();
+    updateTickControls();
+}
+
+// The prompt, the bar with Cancel, the title and Done, the search field and
+// the row of tick controls along the top; the list below, to the bottom. On a
+// wide window all of it stands in a centred column.
+void MediaPickerController::viewDidLayoutSubviews()
+{
+    if (!list_)
+        return;
+    const int w = view()->width(), h = view()->height();
+    const int column = std::min(w, 900);
+    const int x = (w - column) / 2;
+    promptLabel_->setGeometry(x + 10, 4, column - 20, 20);
+    cancelButton_->setGeometry(x + 10, 28, 100, 34);
+    doneButton_->setGeometry(x + column - 110, 28, 100, 34);
+    countLabel_->setGeometry(x + 112, 28, column - 224, 34);
+    search_->setGeometry(x + 10, 70, column - 20, 34);
+    int listTop = 112;
+    if (allowsMultiple_) {
+        const int tickAllWidth = tickAllButton_->sizeHint().width();
+        const int untickAllWidth = untickAllButton_->sizeHint().width();
+        tickAllButton_->setGeometry(x + 10, 110, tickAllWidth, 28);
+        untickAllButton_->setGeometry(x + 18 + tickAllWidth, 110, untickAllWidth, 28);
+        const int labelLeft = x + 26 + tickAllWidth + untickAllWidth;
+        tickedLabel_->setGeometry(labelLeft, 110, std::max(0, x + column - 12 - labelLeft), 28);
+        listTop = 144;
+    }
+    list_->setGeometry(x, listTop, column, std::max(0, h - listTop));
+    emptyHint_->setGeometry(x + 20, listTop + 38, column - 40, std::max(0, h - listTop - 38));
 }
 
 // An empty list says why: the library is still being read, it holds no
@@ -287,7 +378,7 @@ QString MediaPickerController::emptyListReason() const
         return {};
     if (scan_)
         return L("Reading the music library…");
-    if (!all_.empty())
+    if (!songs().empty())
         return L("No song matches the search.");
     QString reason = L("No songs in the music library.");
     if (library_ && !library_->root().isEmpty()) {
@@ -307,19 +398,6 @@ void MediaPickerController::updateEmptyHint()
     emptyHint_->setVisible(!reason.isEmpty());
 }
 
-bool MediaPickerController::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (list_->currentIndex().isValid())
-                tapRow(list_->currentIndex().row());
-            return true;
-        }
-    }
-    return ui::ViewController::eventFilter(watched, event);
-}
-
 void MediaPickerController::setPrompt(const QString& prompt)
 {
     prompt_ = prompt;
@@ -335,50 +413,14 @@ void MediaPickerController::setSearchText(const QString& text)
 
 int MediaPickerController::numberOfRows() const
 {
-    return model_ ? model_->rowCount() : static_cast<int>(all_.size());
+    return model_ ? model_->rowCount() : static_cast<int>(songs().size());
 }
 
 MediaItem MediaPickerController::itemAtRow(int row) const
 {
     if (row < 0 || row >= numberOfRows())
         return {};
-    return model_ ? model_->item(row) : all_[static_cast<std::size_t>(row)];
-}
-
-bool MediaPickerController::isRowChecked(int row) const
-{
-    const MediaItem item = itemAtRow(row);
-    return !item.isNull() && std::find(checked_.begin(), checked_.end(), item.persistentID()) != checked_.end();
-}
-
-void MediaPickerController::tapRow(int row)
-{
-    const MediaItem item = itemAtRow(row);
-    if (item.isNull() || finished_ || !isPickable(item))
-        return;
-    if (!allowsMultiple_) {
-        finished_ = true;
-        if (delegate_)
-            delegate_->mediaPicker(this, MediaItemCollection({item}));
-        return;
-    }
-    auto it = std::find(checked_.begin(), checked_.end(), item.persistentID());
-    const bool ticks = it == checked_.end();
-    if (ticks)
-        checked_.push_back(item.persistentID());
-    else
-        checked_.erase(it);
-    if (model_) {
-        model_->refresh(item.persistentID());
-        ticks_->showTick(row, ticks);
-    }
-}
-
-bool MediaPickerController::isPickable(const MediaItem& item)
-{
-    // A protected song may be picked: the screen that asked says it is left
-    // out. A song that is no song Ripwell can read or convert stays unticked.
-    return item.leftOutReason() == LeftOutReason::None || item.leftOutReason() == LeftOutReason::Protected;
+    return model_ ? model_->item(row) : songs()[static_cast<std::size_t>(row)];
 }
 
 QString MediaPickerController::leftOutText(const MediaItem& item)
@@ -409,18 +451,6 @@ QString MediaPickerController::leftOutText(const MediaItem& item)
     return {};
 }
 
-std::vector<MediaItem> MediaPickerController::checkedItems() const
-{
-    std::vector<MediaItem> items;
-    items.reserve(checked_.size());
-    for (quint64 id : checked_) {
-        const MediaItem item = itemWithPersistentID(id);
-        if (!item.isNull())
-            items.push_back(item);
-    }
-    return items;
-}
-
 void MediaPickerController::done()
 {
     if (finished_)
@@ -444,14 +474,24 @@ QImage MediaPickerController::thumbnailFor(const MediaItem& item)
     return artwork_->thumbnailFor(item);
 }
 
+int MediaPickerController::shownRowOf(quint64 id) const
+{
+    if (!list_ || !model_ || model_->rowCount() == 0)
+        return -1;
+    // Only the rows on screen are looked at: a few, however long the list.
+    const QModelIndex first = list_->indexAt(QPoint(1, 0));
+    const QModelIndex last = list_->indexAt(QPoint(1, list_->viewport()->height() - 1));
+    const int from = first.isValid() ? first.row() : 0;
+    const int to = last.isValid() ? last.row() : model_->rowCount() - 1;
+    for (int row = from; row <= to && row - from < 200; ++row)
+        if (model_->item(row).persistentID() == id)
+            return row;
+    return -1;
+}
+
 bool MediaPickerController::isRowVisible(quint64 id) const
 {
-    if (!list_ || !model_)
-        return false;
-    const int row = model_->rowOf(id);
-    if (row < 0)
-        return false;
-    return list_->visualRect(model_->index(row)).intersects(list_->viewport()->rect());
+    return shownRowOf(id) >= 0;
 }
 
 } // namespace medialibrary

@@ -3,6 +3,7 @@
 #include "platform/library/MediaPickerController.h"
 
 #include <QPointer>
+#include <QSignalBlocker>
 
 namespace medialibrary {
 
@@ -38,47 +39,49 @@ Qt::ItemFlags PickerModel::flags(const QModelIndex& index) const
 
 const MediaItem& PickerModel::item(int row) const
 {
-    return picker_->all_[rows_[static_cast<std::size_t>(row)]];
+    return picker_->songs()[rows_[static_cast<std::size_t>(row)]];
 }
 
-// Built on first use after each filtering: the search itself stays fast.
+// A pass over the rows: no table to build after each search for the few
+// times a row is looked up.
 int PickerModel::rowOf(quint64 id) const
 {
-    if (rowOfId_.isEmpty() && !rows_.empty()) {
-        rowOfId_.reserve(qsizetype(rows_.size()));
-        for (std::size_t row = 0; row < rows_.size(); ++row)
-            rowOfId_.insert(picker_->all_[rows_[row]].persistentID(), int(row));
-    }
-    return rowOfId_.value(id, -1);
+    for (std::size_t row = 0; row < rows_.size(); ++row)
+        if (picker_->songs()[rows_[row]].persistentID() == id)
+            return int(row);
+    return -1;
 }
 
 void PickerModel::setFilter(const QString& text)
 {
-    QStringList words = text.split(u' ', Qt::SkipEmptyParts);
-    for (QString& w : words)
-        w = w.toCaseFolded();
+    const QStringList words = PickerSearch::wordsOf(text);
+    // Searches whose text does not begin this one are of no more use.
+    while (!earlier_.empty() && !text.startsWith(earlier_.back().text))
+        earlier_.pop_back();
     beginResetModel();
-    rows_.clear();
-    rowOfId_.clear();
-    const std::vector<QString>& keys = picker_->searchKeys_;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        bool match = true;
-        for (const QString& w : words) {
-            if (!keys[i].contains(w)) {
-                match = false;
-                break;
-            }
-        }
-        if (match)
-            rows_.push_back(i);
+    if (words.isEmpty()) {
+        rows_.resize(picker_->songs().size());
+        for (std::size_t i = 0; i < rows_.size(); ++i)
+            rows_[i] = quint32(i);
+    } else if (!earlier_.empty() && earlier_.back().text == text) {
+        rows_ = earlier_.back().rows;
+    } else {
+        // A song that holds every word of this text holds every word of a
+        // text it begins with: only the rows of that one are looked at.
+        rows_ = picker_->keys_.matches(words, picker_->songs(), earlier_.empty() ? nullptr : &earlier_.back().rows);
+        earlier_.push_back({text, rows_});
     }
     endResetModel();
 }
 
-void PickerModel::refresh(quint64 id)
+void PickerModel::songsChanged()
 {
-    const int row = rowOf(id);
-    if (row >= 0)
+    earlier_.clear();
+}
+
+void PickerModel::refreshRow(int row)
+{
+    if (row >= 0 && row < rowCount())
         emit dataChanged(index(row), index(row));
 }
 
@@ -111,6 +114,19 @@ void PickerTickSelection::select(const QItemSelection& selection, SelectionFlags
 {
     if (showing_)
         QItemSelectionModel::select(selection, command);
+}
+
+void PickerTickSelection::showTicks(const QItemSelection& ticked)
+{
+    showing_ = true;
+    {
+        // At once and without telling the view: it would look at every row
+        // of a selection it does not draw. The rows' ticks, which it draws,
+        // come through the model.
+        const QSignalBlocker quiet(this);
+        QItemSelectionModel::select(ticked, ClearAndSelect);
+    }
+    showing_ = false;
 }
 
 void PickerTickSelection::showTick(int row, bool ticked)

@@ -14,6 +14,9 @@ namespace medialibrary {
 class MediaPickerController;
 
 // The rows shown under the current search: positions in the picker's list.
+// While a search text grows letter by letter, each search looks only among
+// the rows of the one before; the rows of the texts on the way are kept, so
+// deleting letters again takes them back at once.
 class PickerModel : public QAbstractListModel {
 public:
     explicit PickerModel(MediaPickerController* picker);
@@ -23,17 +26,26 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     const MediaItem& item(int row) const;
+    // The position in the picker's songs of the song in `row`.
+    quint32 songAt(int row) const { return rows_[std::size_t(row)]; }
     // The row of the song with `id` under the current search, or -1.
     int rowOf(quint64 id) const;
-    // Shows the songs whose search key holds every word of `text`.
+    // Shows the songs whose title, artist or album holds every word of `text`.
     void setFilter(const QString& text);
-    // Repaints the song's row.
-    void refresh(quint64 id);
+    // The picker's songs have changed: no earlier search's rows hold.
+    void songsChanged();
+    // Repaints a row.
+    void refreshRow(int row);
 
 private:
+    struct Earlier {
+        QString text;
+        std::vector<quint32> rows;
+    };
+
     MediaPickerController* picker_;
-    std::vector<std::size_t> rows_;
-    mutable QHash<quint64, int> rowOfId_;
+    std::vector<quint32> rows_;
+    std::vector<Earlier> earlier_; // the searches whose texts begin the current one, shortest first
 };
 
 // The list's selection is the picker's ticks. Assistive technology ticks a
@@ -49,6 +61,8 @@ public:
     void select(const QItemSelection& selection, SelectionFlags command) override;
     // Makes the row's selection its tick.
     void showTick(int row, bool ticked);
+    // Makes `ticked` the whole selection: every row's tick at once.
+    void showTicks(const QItemSelection& ticked);
 
 private:
     std::function<void(int)> tap_;

@@ -6,6 +6,7 @@
 #include "platform/ui/Theme.h"
 #include "platform/ui/Window.h"
 
+#include <QListView>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -18,7 +19,9 @@ PickerRowDelegate::PickerRowDelegate(MediaPickerController* picker, PickerModel*
 
 QSize PickerRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
-    return {ui::Window::kWidth, MediaPickerController::kRowHeight};
+    // As wide as the list; a list shows its rows across its whole width anyway.
+    const int width = picker_->listView() ? picker_->listView()->viewport()->width() : ui::Window::kWidth;
+    return {width, MediaPickerController::kRowHeight};
 }
 
 bool PickerRowDelegate::editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&)

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QThreadPool>
+#include <algorithm>
 
 namespace mail {
 
@@ -26,6 +27,37 @@ QString joined(const QStringList& addresses)
 MailComposeViewController::MailComposeViewController(QObject* parent)
     : ui::ViewController(parent), form_(std::make_unique<Ui::MailComposeViewController>())
 {
+    setTitle(L("New mail"));
+}
+
+// The buttons along the top, the address and subject rows, the message, and
+// the attachment and the sending status at the bottom; in a centred column
+// on a wide window, the message taking the height there is.
+void MailComposeViewController::viewDidLayoutSubviews()
+{
+    const int w = view()->width(), h = view()->height();
+    const int column = std::min(w - 16, 720);
+    const int x = (w - column) / 2;
+    form_->cancelButton->setGeometry(x - 2, 6, 94, 32);
+    form_->saveButton->setGeometry(x + 98, 6, 78, 32);
+    form_->sendButton->setGeometry(x + column - 86, 6, 88, 32);
+    form_->mailIcon->setGeometry((x + 176 + x + column - 86) / 2 - 14, 8, 28, 28);
+    int y = 50;
+    for (auto [label, field] : {std::pair{form_->toLabel, form_->toField}, std::pair{form_->ccLabel, form_->ccField},
+                                std::pair{form_->bccLabel, form_->bccField},
+                                std::pair{form_->subjectLabel, form_->subjectField}}) {
+        label->setGeometry(x, y, 62, 28);
+        field->setGeometry(x + 64, y, column - 64, 28);
+        y += 34;
+    }
+    form_->bodyView->setGeometry(x, 190, column, std::max(40, h - 314));
+    form_->attachmentView->setGeometry(x, h - 116, column, 50);
+    form_->attachmentIcon->setGeometry(8, 9, 32, 32);
+    form_->attachmentNameLabel->setGeometry(48, 5, column - 56, 22);
+    form_->attachmentSizeLabel->setGeometry(48, 27, column - 56, 18);
+    form_->activityIndicator->setGeometry(x, h - 58, 37, 37);
+    form_->statusLabel->setGeometry(x + 44, h - 62, column - 44, 56);
+    updateAttachmentView(); // the name shortened for its new width
 }
 
 MailComposeViewController::~MailComposeViewController() = default;

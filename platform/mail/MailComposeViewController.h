@@ -94,6 +94,7 @@ public:
 protected:
     void loadView() override;
     void viewDidLoad() override;
+    void viewDidLayoutSubviews() override;
 
 private:
     void cancelPressed();

@@ -49,12 +49,20 @@ public:
             buttons_.push_back(button);
             layout->addWidget(button);
         }
-        const int w = width() - 16;
+        layout_ = layout;
+        placeBox();
+    }
+
+    // The box stands at the bottom, across the window up to a width that
+    // keeps a menu's proportions on a wide one, centred.
+    void placeBox()
+    {
+        const int w = std::min(width() - 16, kMaxWidth);
         box_->setFixedWidth(w);
         // Without a (word-wrapped) title the layout has no height-for-width
         // and totalHeightForWidth() answers -1: take its size hint then.
-        const int h = layout->hasHeightForWidth() ? layout->totalHeightForWidth(w) : layout->totalSizeHint().height();
-        shown_ = QRect(8, height() - h - 8, w, h);
+        const int h = layout_->hasHeightForWidth() ? layout_->totalHeightForWidth(w) : layout_->totalSizeHint().height();
+        shown_ = QRect((width() - w) / 2, height() - h - 8, w, h);
         hiddenFrame_ = shown_.translated(0, h + 16);
     }
 
@@ -95,7 +103,19 @@ public:
         return index >= 0 && index < static_cast<int>(buttons_.size()) ? buttons_[static_cast<std::size_t>(index)] : nullptr;
     }
 
+protected:
+    void layoutContent() override
+    {
+        placeBox();
+        // A menu that is on its way out keeps going; one that is in, or
+        // coming in, stands where it belongs in the window as it is now.
+        if (!done_ && isVisible())
+            setFrame(box_, shown_);
+    }
+
 private:
+    static constexpr int kMaxWidth = 400;
+
     void pressed(int index)
     {
         if (done_)
@@ -110,6 +130,7 @@ private:
     QPointer<ActionSheet> sheet_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once destruction has begun
     QWidget* box_;
+    QVBoxLayout* layout_ = nullptr;
     std::vector<QPushButton*> buttons_;
     QRect shown_, hiddenFrame_;
     bool done_ = false;

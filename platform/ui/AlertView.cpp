@@ -75,10 +75,9 @@ public:
         if (!order.empty())
             firstButton_ = buttons_[std::size_t(order.front())];
 
-        const int w = std::min(270, width() - 24);
-        box->setFixedWidth(w);
-        const int h = layout->totalHeightForWidth(w);
-        box->setGeometry((width() - w) / 2, (height() - h) / 2, w, h);
+        box_ = box;
+        layout_ = layout;
+        layoutContent();
     }
 
     // A keyboard user lands in the alert, on its first button.
@@ -93,6 +92,17 @@ public:
         return index >= 0 && index < static_cast<int>(buttons_.size()) ? buttons_[static_cast<std::size_t>(index)] : nullptr;
     }
 
+protected:
+    // Centred in the window at every size, as wide as on a phone.
+    void layoutContent() override
+    {
+        const int w = std::min(270, width() - 24);
+        box_->setFixedWidth(w);
+        const int h = std::min(layout_->totalHeightForWidth(w), height() - 16);
+        box_->setGeometry((width() - w) / 2, (height() - h) / 2, w, h);
+    }
+
+public:
     void close()
     {
         for (QPushButton* b : buttons_)
@@ -118,6 +128,8 @@ private:
     }
 
     QPointer<AlertView> alert_;
+    QWidget* box_ = nullptr;
+    QVBoxLayout* layout_ = nullptr;
     std::vector<QPushButton*> buttons_;
     QPushButton* firstButton_ = nullptr;
     bool done_ = false;

@@ -1,17 +1,26 @@
 #include "platform/ui/Overlay.h"
 
 #include "platform/ui/Style.h"
-#include "platform/ui/Window.h"
 
+#include <QEvent>
 #include <QPainter>
 
 namespace ui {
 
 Overlay::Overlay(QWidget* host) : QWidget(host)
 {
-    auto* window = qobject_cast<Window*>(host);
-    setGeometry(window ? window->contentRect() : host->rect());
+    setGeometry(host->rect());
     setAttribute(Qt::WA_NoSystemBackground);
+    host->installEventFilter(this);
+}
+
+bool Overlay::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parent() && event->type() == QEvent::Resize) {
+        setGeometry(parentWidget()->rect());
+        layoutContent();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Overlay::paintEvent(QPaintEvent*)

@@ -6,6 +6,7 @@
 #include "platform/ui/Window.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -32,6 +33,7 @@ QWidget* ViewController::view()
         if (!view_)
             setView(new QWidget);
         viewDidLoad();
+        viewDidLayoutSubviews();
     }
     return view_;
 }
@@ -46,17 +48,51 @@ ViewController* ViewController::controllerOfView(const QWidget* view)
 void ViewController::loadView()
 {
     auto* v = new QWidget;
-    v->resize(Window::kWidth, Window::kHeight - Window::kStatusBarHeight);
+    v->resize(Window::kWidth, Window::kHeight);
     setBackgroundColor(v, Qt::black);
     setView(v);
 }
 
 void ViewController::setView(QWidget* view)
 {
+    if (view_)
+        view_->removeEventFilter(this);
     view_ = view;
     viewGuard_ = view;
-    if (view)
+    if (view) {
         view->setProperty(kControllerProperty, QVariant::fromValue<QObject*>(this));
+        view->installEventFilter(this);
+    }
+}
+
+bool ViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view_ && event->type() == QEvent::Resize)
+        viewDidLayoutSubviews();
+    return QObject::eventFilter(watched, event);
+}
+
+void ViewController::setTitle(const QString& title)
+{
+    if (title_ == title)
+        return;
+    title_ = title;
+    updateWindowTitle();
+}
+
+void ViewController::updateWindowTitle()
+{
+    ViewController* bottom = this;
+    while (bottom->presenter_)
+        bottom = bottom->presenter_;
+    ViewController* top = bottom;
+    // A screen on its way out no longer counts: its presenter is on top again.
+    while (top->modal_ && !top->modal_->dismissing_)
+        top = top->modal_;
+    if (!bottom->view_)
+        return;
+    if (auto* window = qobject_cast<Window*>(bottom->view_->window()))
+        window->showScreenTitle(top->title_);
 }
 
 void ViewController::localizeTexts(QWidget* view)
@@ -145,6 +181,7 @@ void ViewController::finishPresentation(bool animated)
         setFrame(presented->view_, presentedFrame(host));
     if (view_ && view_ != host)
         view_->hide();
+    updateWindowTitle();
     viewDidDisappear(animated);
     presented->viewDidAppear(animated);
 }
@@ -179,6 +216,7 @@ void ViewController::dismissModalViewControllerAnimated(bool animated)
 
     presented->dismissing_ = true;
     modal_ = nullptr;
+    updateWindowTitle();
     presented->viewWillDisappear(animated);
     viewWillAppear(animated);
     QWidget* host = hostWidget();

@@ -15,8 +15,8 @@
 // layout holds the English texts.
 //
 // Modal presentation. presentModalViewController() takes ownership of the
-// controller, slides its view up from the bottom of the window into the area
-// below the status bar and, once it is there, hides the presenter's view.
+// controller, slides its view up from the bottom of the window until it covers
+// the window and, once it is there, hides the presenter's view.
 // dismissModalViewControllerAnimated() sent to the presenter or to the
 // presented screen itself slides the presented view out downwards and then
 // destroys the presented controller (deleteLater). Calls, in order:
@@ -33,6 +33,13 @@
 // A screen presents one modal screen at a time; a second request while one
 // is presented is refused and the refused controller deleted. A screen that
 // is dismissed while it presents another takes that one down with it.
+//
+// Sizes. A screen's view has the size of the window, whatever that is (at
+// least 320×480), and viewDidLayoutSubviews() runs whenever that size
+// changes: a screen places its views there for the space it has.
+//
+// Title. A screen may have a title (setTitle()); the window's title names the
+// screen on top.
 
 #include <QObject>
 #include <QPointer>
@@ -61,6 +68,13 @@ public:
     virtual void viewDidAppear(bool animated) { Q_UNUSED(animated); }
     virtual void viewWillDisappear(bool animated) { Q_UNUSED(animated); }
     virtual void viewDidDisappear(bool animated) { Q_UNUSED(animated); }
+    // The view has a new size (and once, right after viewDidLoad()): place
+    // its subviews for it.
+    virtual void viewDidLayoutSubviews() {}
+
+    // What the screen shows, in a few words ("Songs"); empty by default.
+    QString title() const { return title_; }
+    void setTitle(const QString& title);
 
     // Presents `controller` over this screen; takes ownership of it.
     void presentModalViewController(ViewController* controller, bool animated);
@@ -90,7 +104,11 @@ protected:
     // Passes the texts of `view` and its descendants through L().
     static void localizeTexts(QWidget* view);
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Names the screen on top of this one's stack in the window's title.
+    void updateWindowTitle();
     void finishPresentation(bool animated);
     void finishDismissal(ViewController* presented, bool animated);
     QWidget* hostWidget();
@@ -100,6 +118,7 @@ private:
     QPointer<QWidget> viewGuard_;
     QPointer<ViewController> modal_;
     QPointer<ViewController> presenter_;
+    QString title_;
     bool presenting_ = false; // slide-in of modal_ under way
     bool dismissing_ = false; // this screen is sliding out
 };

@@ -751,5 +751,61 @@ und Titel, deren Datei fehlt, werden ausgelassen und gezählt. Auf den iPod wird
 etwas geschrieben.
 </translation>
     </message>
+    <message>
+        <source>Converting</source>
+        <translation>Konvertierung läuft</translation>
+    </message>
+    <message>
+        <source>New mail</source>
+        <translation>Neue E-Mail</translation>
+    </message>
+    <message>
+        <source>Tick all</source>
+        <translation>Alle auswählen</translation>
+    </message>
+    <message>
+        <source>Untick all</source>
+        <translation>Auswahl aufheben</translation>
+    </message>
+    <message>
+        <source>Ticks every song the list shows (Ctrl+A)</source>
+        <translation>Wählt jeden Titel, den die Liste zeigt (Strg+A)</translation>
+    </message>
+    <message>
+        <source>Unticks every song (Ctrl+Shift+A)</source>
+        <translation>Hebt die Auswahl aller Titel auf (Strg+Umschalt+A)</translation>
+    </message>
+    <message>
+        <source>%1 ticked</source>
+        <translation>%1 ausgewählt</translation>
+    </message>
+    <message>
+        <source>Documents folder</source>
+        <translation>Dokumentenordner</translation>
+    </message>
+    <message>
+        <source>%1 (%2 free)</source>
+        <translation>%1 (%2 frei)</translation>
+    </message>
+    <message>
+        <source>Converted songs go into the documents folder. To convert straight onto a stick, a memory card or a player, connect it first.</source>
+        <translation>Konvertierte Titel kommen in den Dokumentenordner. Um direkt auf einen Stick, eine Speicherkarte oder einen Player zu konvertieren, schließen Sie ihn zuerst an.</translation>
+    </message>
+    <message>
+        <source>Where should the converted songs go?</source>
+        <translation>Wohin sollen die konvertierten Titel?</translation>
+    </message>
+    <message>
+        <source>Save to: %1</source>
+        <translation>Speichern in: %1</translation>
+    </message>
+    <message>
+        <source>The converted media files are on %1 (%2). Eject it in your file manager before you unplug it, so that every file is written completely.</source>
+        <translation>Die konvertierten Mediendateien sind auf %1 (%2). Werfen Sie das Gerät im Dateimanager aus, bevor Sie es abziehen, damit jede Datei vollständig geschrieben ist.</translation>
+    </message>
+    <message>
+        <source>%1 is no longer connected: it was unplugged or unmounted (%2)</source>
+        <translation>%1 ist nicht mehr verbunden: Das Gerät wurde abgezogen oder ausgehängt (%2)</translation>
+    </message>
 </context>
 </TS>

@@ -65,10 +65,17 @@ TEST_F(AppStartTest, StartUpShowsTheMainScreenInTheKeyWindow)
     EXPECT_EQ(RipwellAppDelegate::sharedDelegate(), delegate_.get());
     EXPECT_EQ(ui::Window::keyWindow(), window);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->size(), QSize(320, 480));
+    // A desktop window: at the comfortable size for the screen, the user's to
+    // resize down to the phone's size and to maximise; the main screen fills it.
+    EXPECT_EQ(window->size(), ui::Window::comfortableSize());
+    EXPECT_GE(window->width(), 320);
+    EXPECT_GE(window->height(), 480);
+    EXPECT_EQ(window->minimumSize(), QSize(320, 480));
+    EXPECT_EQ(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    EXPECT_EQ(window->windowTitle(), "Ripwell");
     EXPECT_EQ(window->statusBarStyle(), ui::StatusBarStyle::BlackOpaque);
     EXPECT_EQ(ctrl->view()->parentWidget(), window);
-    EXPECT_EQ(ctrl->view()->geometry(), QRect(0, 20, 320, 460));
+    EXPECT_EQ(ctrl->view()->geometry(), window->rect());
 
     // The layout: four slots, each with its image view tagged 1000, all hidden with the info box.
     const std::pair<QWidget*, ui::ImageView*> slotViews[] = {{ctrl->artworkView0(), ctrl->imageView0()},
@@ -98,6 +105,7 @@ TEST_F(AppStartTest, SelectOpensThePickerAndDoneClosesIt)
     EXPECT_EQ(picker->mediaTypes(), unsigned(medialibrary::MediaTypeAnyAudio));
     EXPECT_EQ(picker->delegate(), delegate_->ctrl());
     EXPECT_EQ(picker->numberOfRows(), 3);
+    EXPECT_EQ(delegate_->window()->windowTitle(), "Songs – Ripwell"); // the title says what is shown
 
     QPointer<MediaPickerController> guard(picker);
     picker->tapRow(0);
@@ -105,6 +113,7 @@ TEST_F(AppStartTest, SelectOpensThePickerAndDoneClosesIt)
     ASSERT_TRUE(testsupport::processEventsUntil([&] { return guard.isNull(); }));
     EXPECT_EQ(delegate_->ctrl()->modalViewController(), nullptr);
     EXPECT_TRUE(delegate_->ctrl()->view()->isVisible());
+    EXPECT_EQ(delegate_->window()->windowTitle(), "Ripwell");
 }
 
 TEST_F(AppStartTest, CancelClosesThePicker)

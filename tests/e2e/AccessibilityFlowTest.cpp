@@ -79,14 +79,15 @@ TEST_P(Flows, ScreenReaderAndKeyboardReachEveryControl)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     ASSERT_TRUE(processEventsUntil([&] { return alertText().isEmpty(); }));
 
-    // Tab walks the main screen's controls: select, convert, file manager.
+    // Tab walks the main screen's controls: select, convert, where the files
+    // go, file manager.
     screen->selectButton()->setFocus(Qt::TabFocusReason);
     QStringList order{QApplication::focusWidget()->objectName()};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order << QApplication::focusWidget()->objectName();
     }
-    EXPECT_EQ(order, QStringList({"selectButton", "convButton", "fileManagerButton", "selectButton"}));
+    EXPECT_EQ(order, QStringList({"selectButton", "convButton", "destinationButton", "fileManagerButton", "selectButton"}));
 
     // Convert by keyboard; the progress is a value, 100 at the end.
     screen->convButton()->setFocus(Qt::TabFocusReason);

@@ -19,6 +19,8 @@
 #include "tests/support/TestSupport.h"
 #include "tests/support/UrlCatcher.h"
 #include "tests/support/GeneratedLibrary.h"
+#include "tests/support/LayoutCheck.h"
+#include "platform/library/MediaPickerController.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -42,18 +44,19 @@ using testsupport::processEventsUntil;
 // The texts a user reads on the buttons, in each language.
 struct Texts {
     QString selectSongs, done, cancel, ok, convert, fileManager, transfer, next, playback, stopPlayback, email,
-        edit, del, selectedItems, mailButton;
+        edit, del, selectedItems, mailButton, tickAll, untickAll, saveToDocuments;
 };
 
 inline const Texts& textsFor(const std::string& language)
 {
     static const Texts english{"Select songs", "Done", "Cancel", "OK", "Convert", "File manager",
                                "Transfer to computer", "Next", "Playback media file", "Stop playback",
-                               "E-Mail media file", "Edit", "Delete", "Selected items", "E-Mail"};
+                               "E-Mail media file", "Edit", "Delete", "Selected items", "E-Mail",
+                               "Tick all", "Untick all", "Save to: Documents folder"};
     static const Texts german{"Titel auswählen", "Fertig", "Abbrechen", "OK", "Konvertieren", "Dateimanager",
                               "Auf den Computer übertragen", "Weiter", "Mediendatei abspielen", "Wiedergabe beenden",
                               "Mediendatei per E-Mail senden", "Bearbeiten", "Löschen", "Ausgewählte Titel",
-                              "E-Mail"};
+                              "E-Mail", "Alle auswählen", "Auswahl aufheben", "Speichern in: Dokumentenordner"};
     return language == "de" ? german : english;
 }
 
@@ -259,6 +262,86 @@ protected:
             return false;
         QTest::mouseClick(row(text), Qt::LeftButton, {}, QPoint(40, row(text)->height() / 2));
         return true;
+    }
+
+    // The window at a desktop's 1280×800 and at the phone's 320×480, with
+    // what is on top now: every control inside the window, none over another.
+    void expectFitsEverySize(const QString& screen)
+    {
+        for (const QSize size : {QSize(1280, 800), QSize(320, 480)}) {
+            window()->resize(size);
+            processEventsUntil([&] { return window()->size() == size && still(); });
+            EXPECT_EQ(window()->size(), size);
+            EXPECT_EQ(testsupport::layoutProblems(window()).join("\n").toStdString(), "")
+                << screen.toStdString() << " at " << size.width() << "x" << size.height();
+            shoot(QStringLiteral("%1-%2x%3").arg(screen).arg(size.width()).arg(size.height()).toUtf8().constData());
+        }
+    }
+
+    // The picker up, its list whole, or nullptr.
+    medialibrary::MediaPickerController* openPicker()
+    {
+        if (!press(t().selectSongs))
+            return nullptr;
+        if (!processEventsUntil([&] {
+                QListView* list = pickerList();
+                return list && list->parentWidget()->geometry() == window()->contentRect() && still() &&
+                       delegate_->library()->loadedLibrary();
+            }))
+            return nullptr;
+        processEventsUntil([] { return false; }, 2 * 200 * 0.02 + 20); // the picker's last fill-in tick
+        return qobject_cast<medialibrary::MediaPickerController*>(delegate_->ctrl()->modalViewController());
+    }
+
+    // Every screen and menu of the main flow, each at every size
+    // (expectFitsEverySize()): the main screen with its welcome message and
+    // with songs picked, the destination menu, the picker during a search,
+    // the completion menu, the transfer help, the browser in a folder and
+    // the mail composer over it.
+    void walkEveryScreenAtEverySize()
+    {
+        ASSERT_TRUE(processEventsUntil([&] { return !panels_->messages.isEmpty() && still(); }));
+        expectFitsEverySize("main");
+        ASSERT_TRUE(press(t().saveToDocuments));
+        ASSERT_TRUE(processEventsUntil([&] { return button(t().cancel) && still(); }));
+        expectFitsEverySize("destination-menu");
+        ASSERT_TRUE(press(t().cancel));
+
+        medialibrary::MediaPickerController* picker = openPicker();
+        ASSERT_NE(picker, nullptr);
+        QTest::keyClicks(picker->searchField(), song(0).artist.left(4));
+        picker->tapRow(0);
+        expectFitsEverySize("picker");
+        ASSERT_TRUE(press(t().cancel));
+        ASSERT_TRUE(processEventsUntil([&] { return mainScreenShows(); }));
+
+        const std::vector<songgen::Song> two = playable(2);
+        ASSERT_TRUE(pick(titles(two)));
+        expectFitsEverySize("main-two-songs");
+        ASSERT_TRUE(press(t().convert));
+        ASSERT_TRUE(runEnds());
+        ASSERT_TRUE(processEventsUntil([&] { return button(t().next) && still(); }));
+        expectFitsEverySize("completion-menu");
+        ASSERT_TRUE(press(t().transfer));
+        ASSERT_TRUE(waitForAlert());
+        expectFitsEverySize("transfer-help");
+        ASSERT_TRUE(press(t().ok));
+        ASSERT_TRUE(press(t().fileManager));
+        ASSERT_TRUE(enter({two[0].artist, two[0].album}));
+        expectFitsEverySize("files");
+        ui::TableViewCell* songRow = nullptr;
+        ASSERT_TRUE(processEventsUntil([&] {
+            for (ui::TableViewCell* cell : table()->visibleCells())
+                if (cell->isVisible() && cell->accessoryView())
+                    songRow = cell;
+            return songRow && tableSettled();
+        }));
+        click(songRow->accessoryView());
+        ASSERT_TRUE(processEventsUntil([&] { return button(t().cancel) && still(); }));
+        expectFitsEverySize("mail-composer");
+        ASSERT_TRUE(press(t().cancel));
+        ASSERT_TRUE(press(t().done));
+        ASSERT_TRUE(processEventsUntil([&] { return mainScreenShows(); }));
     }
 
     // ---- What the user does -----------------------------------------------

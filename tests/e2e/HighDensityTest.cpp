@@ -188,6 +188,14 @@ TEST_P(HighDensity, EveryScreenDrawsItsPicturesAtTheScreensDensity)
     ASSERT_TRUE(press(t().cancel));
 }
 
+// At two pixels a point, every screen lays out inside the window as well,
+// at a desktop's size and at the phone's.
+TEST_P(HighDensity, EveryScreenFitsTheWindowAtEverySize)
+{
+    ASSERT_EQ(window()->devicePixelRatioF(), 2.0);
+    walkEveryScreenAtEverySize();
+}
+
 INSTANTIATE_TEST_SUITE_P(English, HighDensity, ::testing::Values("en"),
                          [](const ::testing::TestParamInfo<std::string>& param) { return param.param; });
 

@@ -136,6 +136,50 @@ TEST_F(MediaPickerTest, SearchNarrowsTheListAndKeepsChecks)
     EXPECT_EQ(recorder_.picks[0], std::vector<MediaItem>({first, second}));
 }
 
+// Typed letter by letter and deleted again, every search shows exactly the
+// songs whose title, artist or album holds each of its words (case aside),
+// in the library's order: across names with accents, a word spanning the
+// title and the artist matching nothing, several words, a number.
+TEST_F(MediaPickerTest, EverySearchOnTheWayShowsTheSongsHoldingEachWord)
+{
+    const auto expected = [](const QString& text) {
+        const QStringList words = text.toCaseFolded().split(u' ', Qt::SkipEmptyParts);
+        QStringList titles;
+        for (const MediaItem& item : (*library_)->items()) {
+            bool all = true;
+            for (const QString& w : words)
+                all = all && (item.displayTitle().toCaseFolded().contains(w) || item.artist().toCaseFolded().contains(w) ||
+                              item.albumTitle().toCaseFolded().contains(w));
+            if (all)
+                titles << item.displayTitle();
+        }
+        return titles;
+    };
+    const auto shown = [&] {
+        QStringList titles;
+        for (int row = 0; row < picker_->numberOfRows(); ++row)
+            titles << picker_->itemAtRow(row).displayTitle();
+        return titles;
+    };
+    int narrowed = 0;
+    for (const QString& text : {QStringLiteral("ÆRØ strings"), QStringLiteral("NIÑOS sol #2"),
+                                QStringLiteral("tide mira"), QStringLiteral("home #3"), QStringLiteral("river kestrel"),
+                                QStringLiteral("lightsthe")}) {
+        for (qsizetype n = 1; n <= text.size(); ++n) {
+            picker_->setSearchText(text.left(n));
+            EXPECT_EQ(shown(), expected(text.left(n))) << text.left(n).toStdString();
+            narrowed += picker_->numberOfRows() < int((*library_)->items().size());
+        }
+        for (qsizetype n = text.size() - 1; n >= 0; --n) {
+            picker_->setSearchText(text.left(n));
+            EXPECT_EQ(shown(), expected(text.left(n))) << text.left(n).toStdString();
+        }
+    }
+    EXPECT_GT(narrowed, 20);
+    picker_->setSearchText("lightsthe");
+    EXPECT_EQ(picker_->numberOfRows(), 0) << "a word across the title and the artist";
+}
+
 TEST_F(MediaPickerTest, WithoutMultipleSelectionATapPicks)
 {
     picker_->setAllowsPickingMultipleItems(false);

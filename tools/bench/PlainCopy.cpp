@@ -17,9 +17,8 @@ namespace {
 
 // Copies in the kernel, page cache to page cache, where the file systems
 // allow it (as cp does, and as the engine copies a FLAC, Ogg or Opus song);
-// else through `buffer`, which is page-aligned: reading into a heap block
-// that is not (malloc's 16-byte offset) made the copy into user space cost
-// about twice as much, and the floor read too low for every ratio.
+// else through `buffer`, a page-aligned block, so that the floor is the best
+// a plain copy in user space does.
 bool copyFile(const fs::path& from, const fs::path& to, char* buffer, std::size_t size)
 {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);

@@ -1,7 +1,8 @@
-// ripwell-screenshots DIR [--language LANG] [--scale N]: renders the
-// application's screens offscreen, over a generated demo library, into DIR as
-// PNG files, one per screen state; with --scale, at N pixels a point (a 2x
-// screen makes 640x960 pictures).
+// ripwell-screenshots DIR [--language LANG] [--scale N] [--size WxH]: renders
+// the application's screens offscreen, over a generated demo library, into DIR
+// as PNG files, one per screen state, in a window of WxH points (1024x768, the
+// size the window opens at on a common desktop, unless given; 320x480 is the
+// smallest); with --scale, at N pixels a point.
 
 #include "Classes/AudioPlayerHelper.h"
 #include "Classes/ChooseSongViewController.h"
@@ -17,6 +18,7 @@
 #include "platform/library/MediaPickerController.h"
 #include "platform/mail/MailComposeViewController.h"
 #include "platform/ui/ActionSheet.h"
+#include "platform/ui/Animation.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -332,6 +334,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QString language;
+    QSize size(1024, 768);
     bool usage = argc < 2 || argc % 2 != 0;
     for (int i = 2; i + 1 < argc && !usage; i += 2) {
         const QByteArray option(argv[i]), value(argv[i + 1]);
@@ -340,12 +343,15 @@ int main(int argc, char** argv)
             language = QString::fromLocal8Bit(value);
         else if (option == "--scale" && value.toDouble(&number) >= 1 && number)
             qputenv("QT_SCALE_FACTOR", value); // read when the application starts
+        else if (option == "--size" && value.split('x').size() == 2 && value.split('x')[0].toInt() >= 320 &&
+                 value.split('x')[1].toInt() >= 480)
+            size = QSize(value.split('x')[0].toInt(), value.split('x')[1].toInt());
         else
             usage = true;
     }
     QApplication app(argc, argv);
     if (usage) {
-        std::fputs("Usage: ripwell-screenshots DIR [--language de] [--scale 2]\n", stderr);
+        std::fputs("Usage: ripwell-screenshots DIR [--language de] [--scale 2] [--size 1280x800]\n", stderr);
         return 2;
     }
     g_outDir = QString::fromLocal8Bit(argv[1]);
@@ -377,16 +383,25 @@ int main(int argc, char** argv)
     timing::setScale(1.0); // the welcome message at its own pace, so it can be caught at rest
     delegate->application(ui::Application::sharedApplication(), {});
     ui::Window* window = delegate->window();
+    window->resize(size);
     ChooseSongViewController* ctrl = delegate->ctrl();
     // The first welcome message at rest in the middle.
     settle(500, [ctrl] {
         for (QWidget* w : ctrl->view()->findChildren<QWidget*>())
-            if (w->parentWidget() == ctrl->view() && w->x() == 30 && w->isVisible())
+            if (w->parentWidget() == ctrl->view() && w->x() == (ctrl->view()->width() - w->width()) / 2 &&
+                w->isVisible() && !ui::isAnimating(w))
                 return true;
         return false;
     });
     shoot(window, "main");
     timing::setScale(0.05);
+
+    // Where the files go: the documents folder and the sticks mounted now.
+    ctrl->chooseDestination(nullptr);
+    shoot(window, "main-destination");
+    if (ui::ActionSheet* where = ctrl->destinationSheet())
+        where->dismissWithClickedButtonIndex(where->cancelButtonIndex(), false);
+    settle();
 
     // The picker, a few songs checked.
     ctrl->selectMedia(nullptr);
@@ -398,6 +413,7 @@ int main(int argc, char** argv)
     shoot(window, "picker");
 
     picker->setSearchText(QStringLiteral("mira"));
+    picker->tickAll(); // the songs found, the left-out ones not
     settle(600);
     shoot(window, "picker-search");
     picker->setSearchText(QStringLiteral("no such song"));
@@ -414,6 +430,7 @@ int main(int argc, char** argv)
                                                   medialibrary::MediaLibrary::scan(emptyLibrary));
         empty.setPrompt(L("Select media for extraction"));
         ui::Window emptyWindow;
+        emptyWindow.resize(size);
         emptyWindow.addSubview(empty.view());
         emptyWindow.makeKeyAndVisible();
         shoot(&emptyWindow, "picker-empty");
