@@ -160,6 +160,13 @@ std::optional<OutputTags> IpodLibrary::outputTags(const Url& url) const
     return item.isNull() ? std::nullopt : std::optional(OutputTags::of(item));
 }
 
+std::vector<volumes::Volume> IpodLibrary::mounted()
+{
+    std::vector<volumes::Volume> ipods = volumes::removableVolumes();
+    std::erase_if(ipods, [](const volumes::Volume& v) { return !isIpod(v.rootPath); });
+    return ipods;
+}
+
 bool IpodLibrary::isAvailable() const
 {
     return ipod::holdsDatabase(root());

@@ -16,6 +16,7 @@
 // library's index lives in the cache folder (LibraryIndex), kept under the
 // database's stamp and read back at once while the database has that stamp.
 
+#include "platform/foundation/Volumes.h"
 #include "platform/library/IpodDatabase.h"
 #include "platform/library/MediaLibrary.h"
 
@@ -44,6 +45,8 @@ public:
 
     // Whether `folder` holds an iPod's database (looks, reads nothing).
     static bool isIpod(const QString& folder) { return ipod::holdsDatabase(folder); }
+    // The iPods mounted now, as the removable volumes they are.
+    static std::vector<volumes::Volume> mounted();
 
     explicit IpodLibrary(Token) {}
 

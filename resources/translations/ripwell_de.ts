@@ -807,5 +807,21 @@ etwas geschrieben.
         <source>%1 is no longer connected: it was unplugged or unmounted (%2)</source>
         <translation>%1 ist nicht mehr verbunden: Das Gerät wurde abgezogen oder ausgehängt (%2)</translation>
     </message>
+    <message>
+        <source>Music folder</source>
+        <translation>Musikordner</translation>
+    </message>
+    <message>
+        <source>The iPod cannot be read</source>
+        <translation>Der iPod kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>Which songs?</source>
+        <translation>Welche Titel?</translation>
+    </message>
+    <message>
+        <source>iPod: %1</source>
+        <translation>iPod: %1</translation>
+    </message>
 </context>
 </TS>
