@@ -9,6 +9,7 @@
 // each format hard-linked under every track) is made once with libgpod into
 // DIR/ipod and kept for later runs.
 
+#include "platform/foundation/Log.h"
 #include "platform/library/IpodDatabase.h"
 #include "platform/library/IpodLibrary.h"
 #include "platform/library/IpodTracks.h"
@@ -89,6 +90,7 @@ int main(int argc, char** argv)
         QFile mark(madeMark);
         mark.open(QIODevice::WriteOnly);
     }
+    applog::setStderrEnabled(false); // the library's notes on each read
     g_log_set_default_handler(quiet, nullptr);
     g_set_print_handler([](const gchar*) {});
 
