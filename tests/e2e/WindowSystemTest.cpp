@@ -210,6 +210,10 @@ int main(int argc, char** argv)
     QTemporaryDir runtimeDir(QDir::tempPath() + QStringLiteral("/ripwell-runtime-XXXXXX"));
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid())
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    // A session bus that is not there: without one, libdbus would start its
+    // own through dbus-launch, forking this process of many threads, and the
+    // child can hang in malloc on a lock another thread held at the fork.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(runtimeDir.path()) + "/no-bus");
     QTemporaryDir cacheDir(QDir::tempPath() + QStringLiteral("/ripwell-cache-XXXXXX"));
     if (cacheDir.isValid())
         qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheDir.path()));
