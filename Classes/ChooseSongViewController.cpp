@@ -8,6 +8,8 @@
 #include "platform/foundation/Localization.h"
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/Timing.h"
+#include "platform/library/IpodLibrary.h"
+#include "platform/library/LibraryIndex.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Style.h"
@@ -15,6 +17,7 @@
 #include "ui_ChooseSongViewController.h"
 
 #include <QLocale>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 
@@ -207,7 +210,43 @@ void ChooseSongViewController::hideAllViews()
 void ChooseSongViewController::selectMedia(QObject*)
 {
     hideTrigger_ = 1;
-    auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio, library_);
+    offeredIpods_ = medialibrary::IpodLibrary::mounted();
+    if (offeredIpods_.empty()) {
+        presentPicker(library_);
+        return;
+    }
+    QStringList choices{L("Music folder")};
+    for (const volumes::Volume& v : offeredIpods_)
+        choices << L("iPod: %1").arg(v.name);
+    delete sourceSheet_.data();
+    sourceSheet_ = new ui::ActionSheet(L("Which songs?"), this, L("Cancel"), QString(), choices, this);
+    sourceSheet_->showInView(view()->window());
+}
+
+void ChooseSongViewController::openIpod(const volumes::Volume& ipod)
+{
+    // Its database is read by a helper process, which takes a moment on a
+    // large one: the screen goes on meanwhile.
+    auto opened = std::make_shared<medialibrary::IpodLibrary::Opened>();
+    QThread* reader = QThread::create([opened, root = ipod.rootPath] {
+        *opened = medialibrary::IpodLibrary::open(root, medialibrary::LibraryIndex::defaultPath(root));
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, this, [this, opened] {
+        if (opened->library) {
+            presentPicker(medialibrary::MusicFolder::holding(opened->library));
+            return;
+        }
+        ui::AlertView alert(L("The iPod cannot be read"), opened->error, nullptr, L("OK"), {});
+        alert.show();
+    });
+    reader->start();
+}
+
+void ChooseSongViewController::presentPicker(std::shared_ptr<medialibrary::MusicFolder> source)
+{
+    picking_ = std::move(source);
+    auto* picker = new medialibrary::MediaPickerController(medialibrary::MediaTypeAnyAudio, picking_);
     picker->setDelegate(this);
     picker->setAllowsPickingMultipleItems(true);
     picker->setPrompt(L("Select media for extraction"));
@@ -220,6 +259,7 @@ void ChooseSongViewController::mediaPicker(medialibrary::MediaPickerController* 
     playlists_ = mediaPicker ? mediaPicker->checkedPlaylists() : std::vector<medialibrary::Playlist>();
     dismissModalViewControllerAnimated(true);
     AudioPlayerHelper::sharedInstance()->stopPlayback();
+    picked_ = picking_;
 
     auto map = std::make_unique<SelectionMap>();
     int skipped = 0;
@@ -259,7 +299,7 @@ void ChooseSongViewController::showSelection()
         setupImage(only, artworkView0());
         topLabel()->setText(only.artist().isNull() ? QString() : only.artist());
         bottomLabel()->setText(only.title().isNull() ? QString() : only.title());
-        AudioPlayerHelper::sharedInstance()->playbackMediaItem(only.assetURL(), library_.get());
+        AudioPlayerHelper::sharedInstance()->playbackMediaItem(only.assetURL(), picked_ ? picked_.get() : library_.get());
         infoView()->setHidden(false);
         return;
     }
@@ -303,7 +343,7 @@ void ChooseSongViewController::alertView(ui::AlertView*, int clickedButtonAtInde
         return;
     AudioPlayerHelper::sharedInstance()->stopPlayback();
     hideTrigger_ = 1;
-    QPointer<CompletedWorkViewController> conversion = new CompletedWorkViewController(library_);
+    QPointer<CompletedWorkViewController> conversion = new CompletedWorkViewController(picked_ ? picked_ : library_);
     if (!destination_.isNull())
         conversion->setDestination(destination_);
     presentModalViewController(conversion, true);
@@ -332,7 +372,9 @@ void ChooseSongViewController::showFileManager(QObject*)
 
 void ChooseSongViewController::chooseDestination(QObject*)
 {
+    // Nothing is ever written to an iPod: it is no destination.
     offeredVolumes_ = volumes::removableVolumes(documents::musicLibraryRoot());
+    std::erase_if(offeredVolumes_, [](const volumes::Volume& v) { return medialibrary::IpodLibrary::isIpod(v.rootPath); });
     QStringList choices{L("Documents folder")};
     for (const volumes::Volume& v : offeredVolumes_) {
         choices << (v.bytesFree >= 0 ? L("%1 (%2 free)").arg(v.name, QLocale().formattedDataSize(v.bytesFree))
@@ -349,6 +391,13 @@ void ChooseSongViewController::chooseDestination(QObject*)
 
 void ChooseSongViewController::actionSheet(ui::ActionSheet* sheet, int index)
 {
+    if (sheet == sourceSheet_ && index != sheet->cancelButtonIndex()) {
+        if (index == 0)
+            presentPicker(library_);
+        else if (index >= 1 && std::size_t(index) <= offeredIpods_.size())
+            openIpod(offeredIpods_[std::size_t(index - 1)]);
+        return;
+    }
     if (sheet != destinationSheet_ || index == sheet->cancelButtonIndex())
         return;
     if (index == 0)

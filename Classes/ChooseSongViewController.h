@@ -16,6 +16,11 @@
 // a question when it holds more than 25 items; a pick with nothing
 // convertible in it offers no convert control.
 //
+// Where the songs come from: the music folder, unless an iPod is mounted; then
+// the select control first asks whether the songs are the music folder's or
+// the iPod's, and the picker lists the iPod's songs as its database names
+// them. A selection is converted from the library it was picked from.
+//
 // Where the next conversion writes: the documents folder, unless the user
 // chose a removable volume (a stick, a card, a player) with the destination
 // control below the convert control. The choice lasts while the application
@@ -86,6 +91,9 @@ public:
     void setDestination(const volumes::Volume& volume);
     // The destination menu while it is shown or was last shown, else nullptr.
     ui::ActionSheet* destinationSheet() const { return destinationSheet_; }
+    // The menu of where the songs come from (the music folder, the iPods
+    // mounted) while it is shown or was last shown, else nullptr.
+    ui::ActionSheet* sourceSheet() const { return sourceSheet_; }
 
     // Most items converted without asking first.
     static constexpr std::size_t kConfirmationThreshold = 25;
@@ -140,6 +148,9 @@ private:
     void setConvertControlAvailable(bool available);
     void showSelection();
     void updateDestinationControl();
+    // Opens the iPod's library off the main thread, then the picker over it.
+    void openIpod(const volumes::Volume& ipod);
+    void presentPicker(std::shared_ptr<medialibrary::MusicFolder> source);
 
     std::unique_ptr<Ui::ChooseSongViewController> form_;
     const std::shared_ptr<medialibrary::MusicFolder> library_;
@@ -152,5 +163,9 @@ private:
     volumes::Volume destination_;
     std::vector<volumes::Volume> offeredVolumes_; // in the destination menu, after the documents folder
     QPointer<ui::ActionSheet> destinationSheet_;
+    std::vector<volumes::Volume> offeredIpods_; // in the source menu, after the music folder
+    QPointer<ui::ActionSheet> sourceSheet_;
+    std::shared_ptr<medialibrary::MusicFolder> picking_; // the library the picker shows
+    std::shared_ptr<medialibrary::MusicFolder> picked_;  // the library of the selection
     std::array<medialibrary::MediaItem, 4> slotItems_; // what each artwork slot shows, to draw again at a new size
 };

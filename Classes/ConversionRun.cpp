@@ -363,11 +363,15 @@ void ConversionRun::itemEnded(const ItemContext& context, AVAssetExportSessionSt
         failedSongs_.insert(context.key);
         ++failedItemCount_;
         // Why: the folder that could not be made (the import's own error
-        // would only say that the file is missing), or the copy protection
+        // would only say that the file is missing), the library's disk gone
+        // (an iPod unplugged: every song on it fails alike), or the copy protection
         // the song's file shows now (whatever the export made of it), else
         // the import's error.
         if (context.folderFailure) {
             outcome.error = context.folderFailure;
+        } else if (library_ && !library_->isAvailable()) {
+            outcome.error = Error(Error::Kind::LibraryGone, QStringLiteral("stat"),
+                                  QStringLiteral("%1 is no longer there").arg(library_->root()));
         } else if (medialibrary::tagreading::readFile(context.item.filePath()).isProtected) {
             ++protectedFailureCount_;
             outcome.error = Error(Error::Kind::Protected, QStringLiteral("readFile"),

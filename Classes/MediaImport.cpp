@@ -1,6 +1,7 @@
 #include "Classes/MediaImport.h"
 
 #include "platform/export/ExportService.h"
+#include "platform/export/LibraryTags.h"
 #include "platform/export/MpegAudio.h"
 #include "platform/export/QuickTimeExtraction.h"
 #include "platform/foundation/FolderWalk.h"
@@ -199,7 +200,18 @@ QString MediaImport::writingFolder(const Url& destinationURL) const
     return folder_ ? FolderWalk::pathThrough(folder_->get(), folder) : folder;
 }
 
-bool MediaImport::publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op)
+std::optional<MediaImport::OutputTagging> MediaImport::outputTagging(const Url& assetURL, medialibrary::AudioFormat format) const
+{
+    if (!library_)
+        return std::nullopt;
+    std::optional<medialibrary::OutputTags> tags = library_->outputTags(assetURL);
+    if (!tags)
+        return std::nullopt;
+    return OutputTagging{format, std::move(*tags)};
+}
+
+bool MediaImport::publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op,
+                          const std::optional<OutputTagging>& tagging)
 {
     const QString destination = destinationURL.path();
     QString why;
@@ -208,6 +220,14 @@ bool MediaImport::publish(const QString& temporary, const Url& destinationURL, c
         removeTemporary(temporary);
         fail(Error(Error::Kind::Cancelled, QStringLiteral("rename"), QStringLiteral("cancelled")));
         return false;
+    }
+    if (tagging) {
+        if (std::optional<Error> failure = mediaexport::writeLibraryTags(temporary, tagging->format, tagging->tags)) {
+            removeTemporary(temporary);
+            applog::error(op, failure->localizedDescription());
+            fail(std::move(*failure));
+            return false;
+        }
     }
     const int folder = folder_ ? folder_->get() : AT_FDCWD;
     const QByteArray from = path::native(folder_ ? path::lastComponent(temporary) : temporary);
@@ -294,7 +314,7 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
     if (format && extension != QLatin1String(medialibrary::formatInfo(*format).outputExtension))
         format.reset(); // "MP3", "Flac": not the table's spelling
     if (format && medialibrary::formatInfo(*format).method == medialibrary::ExportMethod::ThroughMovie) {
-        importMP3ToFile(toURL, asset, std::move(completionBlock));
+        importMP3ToFile(toURL, asset, outputTagging(assetURL, *format), std::move(completionBlock));
         return;
     }
     if (format) {
@@ -313,11 +333,11 @@ void MediaImport::importAsset(const Url& assetURL, const Url& toURL, CompletionB
     // The direct export handler.
     session->exportAsynchronouslyWithCompletionHandler(
         [self = shared_from_this(), completionBlock = std::move(completionBlock), toURL, temporary,
-         source = asset->filePath()] {
+         source = asset->filePath(), tagging = outputTagging(assetURL, *format)] {
             self->awaitReturnFromImport();
             const std::shared_ptr<AVAssetExportSession> ended = self->state().session;
             if (ended && ended->status() == AVAssetExportSessionStatusCompleted)
-                self->publish(temporary, toURL, source, kImportOp);
+                self->publish(temporary, toURL, source, kImportOp, tagging);
             else
                 removeTemporary(temporary); // normally gone already
             self->finishExport(completionBlock, kImportOp, true);
@@ -337,7 +357,7 @@ void MediaImport::finishExport(const CompletionBlock& completionBlock, const cha
 }
 
 void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset,
-                                  CompletionBlock completionBlock)
+                                  std::optional<OutputTagging> tagging, CompletionBlock completionBlock)
 {
     const CallScope scope(*this);
     const std::shared_ptr<AVAssetExportSession> session = state().session;
@@ -354,7 +374,7 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
     // The MP3 export handler.
     session->exportAsynchronouslyWithCompletionHandler(
         [self = shared_from_this(), completionBlock = std::move(completionBlock), destinationURL, movieURL, folder,
-         source = asset ? asset->filePath() : QString()] {
+         source = asset ? asset->filePath() : QString(), tagging = std::move(tagging)] {
             self->awaitReturnFromImport();
             const std::shared_ptr<AVAssetExportSession> ended = self->state().session;
             const AVAssetExportSessionStatus status = ended ? ended->status() : AVAssetExportSessionStatusUnknown;
@@ -371,7 +391,7 @@ void MediaImport::importMP3ToFile(const Url& destinationURL, const std::shared_p
                     removeTemporary(temporary);
                     self->fail(std::move(*failure));
                 } else {
-                    self->publish(temporary, destinationURL, source, kImportMP3Op);
+                    self->publish(temporary, destinationURL, source, kImportMP3Op, tagging);
                 }
             }
             removeTemporary(movieURL.path());

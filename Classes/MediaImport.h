@@ -99,7 +99,9 @@ private:
     // its payload into a temporary file after an ID3v2 tag with the source's
     // title, artist, album and cover, then rename that into place. `asset` is
     // the session's asset.
-    void importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset, CompletionBlock completionBlock);
+    struct OutputTagging;
+    void importMP3ToFile(const Url& destinationURL, const std::shared_ptr<AVURLAsset>& asset,
+                         std::optional<OutputTagging> tagging, CompletionBlock completionBlock);
     // The end of both export handlers: the completion block, then the
     // session's error in the log (when `logsSessionError`) under
     // `operation`, then the session let go.
@@ -114,7 +116,15 @@ private:
     void releaseSession();
     void giveUp(Error why, CompletionBlock completionBlock);
     void fail(Error why);
-    bool publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op);
+    // The tags the library gives the song (an iPod's database), written into
+    // the output of `format` before it takes its name.
+    struct OutputTagging {
+        medialibrary::AudioFormat format;
+        medialibrary::OutputTags tags;
+    };
+    std::optional<OutputTagging> outputTagging(const Url& assetURL, medialibrary::AudioFormat format) const;
+    bool publish(const QString& temporary, const Url& destinationURL, const QString& sourcePath, const char* op,
+                 const std::optional<OutputTagging>& tagging = std::nullopt);
     // The folder temporaries are written into: the destination's, through the
     // folder given, else by its path.
     QString writingFolder(const Url& destinationURL) const;

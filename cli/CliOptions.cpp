@@ -52,6 +52,11 @@ QString usageText()
              "to run, also when it or the whole library has moved, and a file that Ripwell did not\n"
              "make is never replaced.\n") +
            u'\n' +
+           L("An iPod mounted as a disk is a library of its own: --library names its folder, the one\n"
+             "that holds iPod_Control. Its songs are named and tagged as its database says, whatever\n"
+             "their files say; its videos, books, copy-protected songs and songs whose file is missing\n"
+             "are left out and counted. Nothing is ever written to the iPod.\n") +
+           u'\n' +
            L("Copy-protected songs are left out and counted. Songs that fail are listed, one title a\n"
              "line, in error.log in the documents folder.\n") +
            u'\n' +

@@ -19,6 +19,9 @@ QString leftOutName(LeftOut reason)
     case LeftOut::LinkLoop: return QStringLiteral("link loop");
     case LeftOut::NotAFile: return QStringLiteral("not a regular file");
     case LeftOut::EarlierOutput: return QStringLiteral("converted by Ripwell");
+    case LeftOut::Missing: return QStringLiteral("file missing");
+    case LeftOut::Video: return QStringLiteral("video");
+    case LeftOut::NotAudio: return QStringLiteral("not audio");
     }
     return {};
 }
@@ -33,6 +36,9 @@ QString leftOutText(LeftOut reason)
     case LeftOut::LinkLoop: return L("link loop");
     case LeftOut::NotAFile: return L("not a regular file");
     case LeftOut::EarlierOutput: return L("converted by Ripwell");
+    case LeftOut::Missing: return L("file missing");
+    case LeftOut::Video: return L("video");
+    case LeftOut::NotAudio: return L("not audio");
     }
     return {};
 }
@@ -48,6 +54,9 @@ std::optional<LeftOut> leftOutReason(const medialibrary::MediaItem& item)
     case LeftOutReason::BrokenLink: return LeftOut::BrokenLink;
     case LeftOutReason::LinkLoop: return LeftOut::LinkLoop;
     case LeftOutReason::NotAFile: return LeftOut::NotAFile;
+    case LeftOutReason::Missing: return LeftOut::Missing;
+    case LeftOutReason::Video: return LeftOut::Video;
+    case LeftOutReason::NotAudio: return LeftOut::NotAudio;
     }
     return std::nullopt;
 }

@@ -25,11 +25,15 @@ enum class LeftOut {
     LinkLoop,
     NotAFile,      // a FIFO or device with a song's name
     EarlierOutput, // a file an earlier run made, in a library inside the documents folder
+    Missing,       // an iPod's song whose file is not on it
+    Video,         // what an iPod lists as a video
+    NotAudio,      // what an iPod lists as a book or a document
 };
 
 // The reason as the list's column spells it, the same in every language:
 // "protected", "unreadable", "unsupported format", "link to nothing", "link
-// loop", "not a regular file", "converted by Ripwell".
+// loop", "not a regular file", "converted by Ripwell", "file missing", "video",
+// "not audio".
 QString leftOutName(LeftOut reason);
 // The reason in the user's language.
 QString leftOutText(LeftOut reason);

@@ -17,6 +17,7 @@
 #include "platform/foundation/PathString.h"
 #include "platform/foundation/Timing.h"
 #include "platform/library/AudioFormat.h"
+#include "platform/library/IpodLibrary.h"
 #include "platform/library/LibraryIndex.h"
 #include "platform/library/MediaLibrary.h"
 
@@ -84,6 +85,14 @@ std::optional<Folders> foldersFor(const cli::Options& options)
         return std::nullopt;
     }
     folders.documents = documentsGiven ? documents::absolutePath(options.documents) : documents::documentsDirectory();
+    // Nothing is ever written to an iPod, not even the documents folder.
+    if (medialibrary::IpodLibrary::isIpod(folders.library) &&
+        documents::libraryIsInsideDocuments(folders.documents, folders.library)) {
+        fail(L("the documents folder %1 lies on the iPod %2, and nothing is ever written to an iPod: choose "
+               "another documents folder with --documents")
+                 .arg(folders.documents, folders.library));
+        return std::nullopt;
+    }
     // A dry run makes nothing, not even the folder.
     if (!options.dryRun)
         QDir().mkpath(folders.documents);
@@ -103,6 +112,22 @@ std::optional<Folders> foldersFor(const cli::Options& options)
                "songs, and a song that would be overwritten fails instead")
                  .arg(folders.library, folders.documents));
     return folders;
+}
+
+// The library in `folders.library`: the iPod's songs as its database lists
+// them when the folder holds one, else the folder's songs. The index says
+// what it knows (--rescan: nothing). Nothing after saying why an iPod's
+// database cannot be read.
+std::shared_ptr<const medialibrary::MediaLibrary> openLibrary(const Folders& folders, const cli::Options& options)
+{
+    const QString index = medialibrary::LibraryIndex::defaultPath(folders.library);
+    if (medialibrary::IpodLibrary::isIpod(folders.library)) {
+        const medialibrary::IpodLibrary::Opened ipod = medialibrary::IpodLibrary::open(folders.library, index, !options.rescan);
+        if (!ipod.library)
+            fail(ipod.error);
+        return ipod.library;
+    }
+    return medialibrary::MediaLibrary::scan(folders.library, {folders.documents}, index, !options.rescan);
 }
 
 // Says when there is nothing to do: the wrong folder or a filter with a typo
@@ -376,11 +401,9 @@ int main(int argc, char** argv)
     });
     applog::setStderrEnabled(false);
 
-    // The index says what it knows of the songs unchanged since (--rescan:
-    // nothing), the folder the rest.
-    const auto library = medialibrary::MediaLibrary::scan(folders->library, {folders->documents},
-                                                          medialibrary::LibraryIndex::defaultPath(folders->library),
-                                                          !options.rescan);
+    const std::shared_ptr<const medialibrary::MediaLibrary> library = openLibrary(*folders, options);
+    if (!library)
+        return 2;
     if (options.listPlaylists) {
         printPlaylists(*library, options);
         return 0;

@@ -31,7 +31,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The libraries the programs link, found by dpkg-shlibdeps ...
+# The libraries the programs link, found by dpkg-shlibdeps (libgpod4 among
+# them, through the iPod reader libexec/ripwell/ripwell-read-ipod) ...
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # ... and the GStreamer plugins that Qt Multimedia's backend loads to play:
 # base for the pipeline; good for the audio sink, the MP3 decoder and the MP4

@@ -27,6 +27,8 @@ QString Error::plainWords() const
         return L("permission to read the song or to write its file was denied");
     case Kind::Protected:
         return L("the song is copy-protected");
+    case Kind::LibraryGone:
+        return L("the iPod or disk that holds the music library is no longer there");
     case Kind::Cancelled:
     case Kind::Unfinished:
         return L("the conversion did not finish");

@@ -26,6 +26,7 @@ public:
         Protected,        // the song is copy-protected
         Unfinished,       // the conversion ended without a result and without a cause
         FolderNotMade,    // the detail is a sentence for the user that names the folder
+        LibraryGone,      // the disk the library lies on has gone (an iPod unplugged)
     };
 
     // `code`: the FFmpeg error code (AVERROR) behind the failure, where there

@@ -14,9 +14,23 @@
 #include "platform/library/MediaItem.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace medialibrary {
+
+// What an output is tagged with where the library, not the song's file, says
+// what the song is: an iPod's songs as its database names them. Texts are
+// empty and numbers 0 where the library holds none: the output has none
+// either (but for the title, where the file's own stands).
+struct OutputTags {
+    QString title, artist, album, albumArtist, genre;
+    int track = 0, disc = 0, year = 0;
+    bool compilation = false;
+
+    static OutputTags of(const MediaItem& item);
+};
+
 
 // Why an entry of a playlist is no song of its library.
 enum class PlaylistProblem : quint8 {
@@ -64,6 +78,17 @@ public:
     // A song's place, its path below it, is the same wherever the library is
     // mounted: the documents folder's record knows songs by it.
     virtual QString root() const = 0;
+
+    // The tags an output of the song at `url` carries in place of those of
+    // its file; nothing where the song's file says what it is (a folder's).
+    virtual std::optional<OutputTags> outputTags(const Url& url) const
+    {
+        (void)url;
+        return std::nullopt;
+    }
+    // Whether its songs can still be reached: false once the disk it lies on
+    // has gone (an iPod unplugged, a stick pulled out).
+    virtual bool isAvailable() const;
 };
 
 // The file that `url` stands for: a file URL's own path, a library asset

@@ -39,7 +39,20 @@ constexpr std::pair<LeftOutReason, const char*> kLeftOutReasons[] = {
     {LeftOutReason::BrokenLink, "broken-link"},
     {LeftOutReason::LinkLoop, "link-loop"},
     {LeftOutReason::NotAFile, "not-a-file"},
+    {LeftOutReason::Missing, "missing"},
+    {LeftOutReason::Video, "video"},
+    {LeftOutReason::NotAudio, "not-audio"},
 };
+
+// The tables of a library read from a catalogue of its own. Added to an index
+// of this version where missing: a folder's index has them empty.
+constexpr const char* kCatalogueTables =
+    "CREATE TABLE IF NOT EXISTS catalogue(stamp TEXT NOT NULL, name TEXT);"
+    "CREATE TABLE IF NOT EXISTS catalogue_songs(position INTEGER PRIMARY KEY, id INTEGER NOT NULL, path BLOB,"
+    " title TEXT, artist TEXT, album TEXT, album_artist TEXT, genre TEXT, track INTEGER, disc INTEGER,"
+    " year INTEGER, compilation INTEGER, format TEXT, protected INTEGER, readable INTEGER, left_out TEXT,"
+    " picture TEXT);"
+    "CREATE TABLE IF NOT EXISTS catalogue_playlists(position INTEGER PRIMARY KEY, name TEXT, songs BLOB);";
 
 template <typename Enum, std::size_t N>
 const char* nameOf(const std::pair<Enum, const char*> (&names)[N], Enum value)
@@ -151,6 +164,7 @@ sqlite3* openAs(const QString& path, const QString& root, QString* why, bool* bu
                       "CREATE TABLE IF NOT EXISTS playlists(path BLOB PRIMARY KEY, size INTEGER, modified INTEGER,"
                       " locations BLOB) WITHOUT ROWID;"
                       "DELETE FROM folder; DELETE FROM songs; DELETE FROM playlists;") ||
+            !exec(db, kCatalogueTables) ||
             !exec(db, QStringLiteral("PRAGMA user_version=%1").arg(kVersion).toUtf8().constData())) {
             exec(db, "ROLLBACK");
             return fail(sqliteError(db));
@@ -181,6 +195,8 @@ sqlite3* openAs(const QString& path, const QString& root, QString* why, bool* bu
         return fail(sqliteError(db));
     if (indexedRoot != path::native(root))
         return fail(QStringLiteral("the index of another library folder"));
+    if (!exec(db, kCatalogueTables))
+        return fail(sqliteError(db));
     return db;
 }
 
@@ -366,6 +382,172 @@ bool LibraryIndex::update(const std::vector<Entry>& changed, const std::vector<Q
                     return fail();
                 sqlite3_reset(statement->get());
             }
+        }
+    }
+    return exec(db_, "COMMIT") || fail();
+}
+
+namespace {
+
+void bindInt(sqlite3_stmt* s, int at, qint64 value)
+{
+    if (value == 0)
+        sqlite3_bind_null(s, at);
+    else
+        sqlite3_bind_int64(s, at, value);
+}
+
+void bindBlob(sqlite3_stmt* s, int at, const QByteArray& bytes)
+{
+    sqlite3_bind_blob(s, at, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+}
+
+// A playlist's songs as the index keeps them: eight bytes an id, little-endian.
+QByteArray packIds(const std::vector<quint64>& ids)
+{
+    QByteArray bytes(qsizetype(ids.size() * 8), Qt::Uninitialized);
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        for (int b = 0; b < 8; ++b)
+            bytes[qsizetype(i * 8) + b] = char((ids[i] >> (8 * b)) & 0xFF);
+    return bytes;
+}
+
+std::vector<quint64> unpackIds(const QByteArray& bytes)
+{
+    std::vector<quint64> ids(std::size_t(bytes.size() / 8));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        for (int b = 0; b < 8; ++b)
+            ids[i] |= quint64(quint8(bytes[qsizetype(i * 8) + b])) << (8 * b);
+    return ids;
+}
+
+} // namespace
+
+std::optional<LibraryIndex::Catalogue> LibraryIndex::catalogue()
+{
+    const auto failed = [this] {
+        applog::debug(kLogOp, QStringLiteral("The library index %1 cannot be read: %2").arg(path_, sqliteError(db_)));
+        return std::nullopt;
+    };
+    // One read transaction: a writer in another process never shows half.
+    if (!exec(db_, "BEGIN"))
+        return failed();
+    struct End {
+        sqlite3* db;
+        ~End() { exec(db, "COMMIT"); }
+    } end{db_};
+    Catalogue catalogue;
+    {
+        Statement head(db_, "SELECT stamp, name FROM catalogue");
+        if (!head)
+            return failed();
+        const int step = sqlite3_step(head.get());
+        if (step == SQLITE_DONE)
+            return std::nullopt;
+        if (step != SQLITE_ROW)
+            return failed();
+        catalogue.stamp = columnText(head.get(), 0);
+        catalogue.name = columnText(head.get(), 1);
+    }
+    Statement songs(db_, "SELECT id, path, title, artist, album, album_artist, genre, track, disc, year, compilation,"
+                         " format, protected, readable, left_out, picture FROM catalogue_songs ORDER BY position");
+    if (!songs)
+        return failed();
+    int step;
+    while ((step = sqlite3_step(songs.get())) == SQLITE_ROW) {
+        sqlite3_stmt* s = songs.get();
+        Entry e;
+        MediaItem::Data& d = e.data;
+        d.persistentID = quint64(sqlite3_column_int64(s, 0));
+        e.relativePath = columnBytes(s, 1);
+        d.title = columnText(s, 2);
+        d.artist = columnText(s, 3);
+        d.albumTitle = columnText(s, 4);
+        d.albumArtist = columnText(s, 5);
+        d.genre = columnText(s, 6);
+        d.albumTrackNumber = sqlite3_column_int(s, 7);
+        d.discNumber = sqlite3_column_int(s, 8);
+        d.year = sqlite3_column_int(s, 9);
+        d.isCompilation = sqlite3_column_int(s, 10) != 0;
+        if (sqlite3_column_type(s, 11) != SQLITE_NULL)
+            d.format = formatForKey(columnText(s, 11));
+        d.isProtected = sqlite3_column_int(s, 12) != 0;
+        d.isReadable = sqlite3_column_int(s, 13) != 0;
+        d.leftOut = valueNamed(kLeftOutReasons, columnText(s, 14));
+        d.pictureSource = valueNamed(kPictureSources, columnText(s, 15));
+        catalogue.songs.push_back(std::move(e));
+    }
+    if (step != SQLITE_DONE)
+        return failed();
+    Statement playlists(db_, "SELECT name, songs FROM catalogue_playlists ORDER BY position");
+    if (!playlists)
+        return failed();
+    while ((step = sqlite3_step(playlists.get())) == SQLITE_ROW)
+        catalogue.playlists.push_back({columnText(playlists.get(), 0), unpackIds(columnBytes(playlists.get(), 1))});
+    if (step != SQLITE_DONE)
+        return failed();
+    return catalogue;
+}
+
+bool LibraryIndex::setCatalogue(const Catalogue& catalogue)
+{
+    const auto fail = [this] {
+        applog::debug(kLogOp, QStringLiteral("The library index %1 cannot be written: %2").arg(path_, sqliteError(db_)));
+        exec(db_, "ROLLBACK");
+        return false;
+    };
+    if (!exec(db_, "BEGIN IMMEDIATE") ||
+        !exec(db_, "DELETE FROM catalogue; DELETE FROM catalogue_songs; DELETE FROM catalogue_playlists;"))
+        return fail();
+    {
+        Statement head(db_, "INSERT INTO catalogue(stamp, name) VALUES(?1, ?2)");
+        Statement song(db_, "INSERT INTO catalogue_songs(position, id, path, title, artist, album, album_artist, genre,"
+                            " track, disc, year, compilation, format, protected, readable, left_out, picture)"
+                            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)");
+        Statement playlist(db_, "INSERT INTO catalogue_playlists(position, name, songs) VALUES(?1, ?2, ?3)");
+        if (!head || !song || !playlist)
+            return fail();
+        bindText(head.get(), 1, catalogue.stamp);
+        bindText(head.get(), 2, catalogue.name);
+        if (sqlite3_step(head.get()) != SQLITE_DONE)
+            return fail();
+        qint64 position = 0;
+        for (const Entry& e : catalogue.songs) {
+            sqlite3_stmt* s = song.get();
+            const MediaItem::Data& d = e.data;
+            sqlite3_bind_int64(s, 1, position++);
+            sqlite3_bind_int64(s, 2, qint64(d.persistentID));
+            bindBlob(s, 3, e.relativePath);
+            bindText(s, 4, d.title);
+            bindText(s, 5, d.artist);
+            bindText(s, 6, d.albumTitle);
+            bindText(s, 7, d.albumArtist);
+            bindText(s, 8, d.genre);
+            bindInt(s, 9, d.albumTrackNumber);
+            bindInt(s, 10, d.discNumber);
+            bindInt(s, 11, d.year);
+            bindInt(s, 12, d.isCompilation ? 1 : 0);
+            if (d.format)
+                sqlite3_bind_text(s, 13, formatInfo(*d.format).key, -1, SQLITE_STATIC);
+            else
+                sqlite3_bind_null(s, 13);
+            sqlite3_bind_int(s, 14, d.isProtected ? 1 : 0);
+            sqlite3_bind_int(s, 15, d.isReadable ? 1 : 0);
+            sqlite3_bind_text(s, 16, nameOf(kLeftOutReasons, d.leftOut), -1, SQLITE_STATIC);
+            sqlite3_bind_text(s, 17, nameOf(kPictureSources, d.pictureSource), -1, SQLITE_STATIC);
+            if (sqlite3_step(s) != SQLITE_DONE)
+                return fail();
+            sqlite3_reset(s);
+        }
+        position = 0;
+        for (const CataloguePlaylist& p : catalogue.playlists) {
+            sqlite3_stmt* s = playlist.get();
+            sqlite3_bind_int64(s, 1, position++);
+            bindText(s, 2, p.name);
+            bindBlob(s, 3, packIds(p.songs));
+            if (sqlite3_step(s) != SQLITE_DONE)
+                return fail();
+            sqlite3_reset(s);
         }
     }
     return exec(db_, "COMMIT") || fail();

@@ -19,6 +19,7 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -72,6 +73,28 @@ public:
     bool update(const std::vector<Entry>& changed, const std::vector<QByteArray>& removed,
                 const std::atomic<bool>* cancelled = nullptr, const std::vector<PlaylistEntry>& changedPlaylists = {},
                 const std::vector<QByteArray>& removedPlaylists = {});
+
+    // A library that lists its songs in a catalogue of its own (an iPod's
+    // database) is kept whole under the catalogue's stamp: read back at once
+    // while the catalogue has that stamp, written anew when it has another.
+    struct CataloguePlaylist {
+        QString name;
+        std::vector<quint64> songs; // persistent ids, in the playlist's order
+    };
+    struct Catalogue {
+        QString stamp; // of the catalogue the songs were read from
+        QString name;  // the catalogue's name for its library (an iPod's name)
+        // In the catalogue's order. Each song's file relative to the
+        // library's root (empty when it has none) and all it was read as,
+        // its persistent id included; size and time are not kept.
+        std::vector<Entry> songs;
+        std::vector<CataloguePlaylist> playlists;
+    };
+    // The catalogue kept here; nothing when there is none (or it cannot be read).
+    std::optional<Catalogue> catalogue();
+    // Keeps `catalogue` in place of the one before, in one transaction; false
+    // (and a line) when it could not be written.
+    bool setCatalogue(const Catalogue& catalogue);
 
     const QString& path() const { return path_; }
 

@@ -50,6 +50,11 @@ quint64 MediaItem::persistentID() const { return d_ ? d_->persistentID : 0; }
 const QString& MediaItem::filePath() const { return d_ ? d_->filePath : kNone; }
 int MediaItem::albumTrackNumber() const { return d_ ? d_->albumTrackNumber : 0; }
 int MediaItem::durationMs() const { return d_ ? d_->durationMs : 0; }
+const QString& MediaItem::albumArtist() const { return d_ ? d_->albumArtist : kNone; }
+const QString& MediaItem::genre() const { return d_ ? d_->genre : kNone; }
+int MediaItem::discNumber() const { return d_ ? d_->discNumber : 0; }
+int MediaItem::year() const { return d_ ? d_->year : 0; }
+bool MediaItem::isCompilation() const { return d_ && d_->isCompilation; }
 bool MediaItem::isProtected() const { return d_ && d_->isProtected; }
 bool MediaItem::isReadable() const { return d_ && d_->isReadable; }
 std::optional<AudioFormat> MediaItem::format() const { return d_ ? d_->format : std::nullopt; }

@@ -27,6 +27,10 @@ enum class LeftOutReason : quint8 {
     BrokenLink,  // a symbolic link that leads to nothing
     LinkLoop,    // a symbolic link that leads to itself, around a loop
     NotAFile,    // a FIFO, device or socket behind a song's name
+    // Where the library's own catalogue lists the song (an iPod's database):
+    Missing,     // its file is not on the disk
+    Video,       // the catalogue lists it as a video
+    NotAudio,    // an e-book or a document
 };
 
 // The front cover of a song. The picture stays in the song file and is read
@@ -59,6 +63,13 @@ public:
         QString albumTitle;
         int albumTrackNumber = 0; // 0 when absent
         int durationMs = 0;       // the audio's length; 0 when not known
+        // Known where the library's own catalogue says them (an iPod's
+        // database); absent (null, 0, false) for songs read from a folder.
+        QString albumArtist;
+        QString genre;
+        int discNumber = 0; // 0 when absent
+        int year = 0;       // 0 when absent
+        bool isCompilation = false;
         Url assetURL;       // empty when the library does not hand the song over
         PictureSource pictureSource = PictureSource::None;
         bool isProtected = false; // encrypted MP4 sample entry
@@ -87,6 +98,11 @@ public:
     int albumTrackNumber() const;
     // The audio's length in milliseconds; 0 when not known.
     int durationMs() const;
+    const QString& albumArtist() const; // null when absent
+    const QString& genre() const;       // null when absent
+    int discNumber() const;             // 0 when absent
+    int year() const;                   // 0 when absent
+    bool isCompilation() const;
     bool isProtected() const;
     bool isReadable() const;
     // The song's format by its content; nothing when it is not known.

@@ -69,13 +69,17 @@ public:
     // identities are read once, on the first call. Any thread.
     bool holdsFile(quint64 device, quint64 inode) const override;
 
+protected:
+    // Takes `items` as the library's songs, in the library's order.
+    void setItems(std::vector<MediaItem> items);
+    void setRoot(QString root) { root_ = std::move(root); }
+
 private:
     friend class LibraryScan;
     // The scan itself; every item read goes to `state` at once. nullptr when cancelled.
     static std::shared_ptr<MediaLibrary> runScan(const QString& root, const QStringList& excludedDirectories,
                                                  LibraryScan::State& state, const QString& indexPath = QString(),
                                                  bool readIndex = true);
-    void setItems(std::vector<MediaItem> items);
     QString root_;
     std::vector<MediaItem> items_;
     std::vector<Playlist> playlists_;

@@ -486,6 +486,12 @@ QString MediaPickerController::leftOutText(const MediaItem& item)
         return L("A link that leads to itself");
     case LeftOutReason::NotAFile:
         return L("Not a song file");
+    case LeftOutReason::Missing:
+        return L("Its file is missing from the disk");
+    case LeftOutReason::Video:
+        return L("A video");
+    case LeftOutReason::NotAudio:
+        return L("Not a song");
     }
     return {};
 }

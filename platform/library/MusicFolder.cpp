@@ -171,4 +171,16 @@ bool MusicFolder::holdsFile(quint64 device, quint64 inode) const
     return shown && shown->holdsFile(device, inode);
 }
 
+std::optional<OutputTags> MusicFolder::outputTags(const Url& url) const
+{
+    const std::shared_ptr<const MediaLibrary> shown = loadedLibrary();
+    return shown ? shown->outputTags(url) : std::nullopt;
+}
+
+bool MusicFolder::isAvailable() const
+{
+    const std::shared_ptr<const MediaLibrary> shown = loadedLibrary();
+    return shown ? shown->isAvailable() : Library::isAvailable();
+}
+
 } // namespace medialibrary

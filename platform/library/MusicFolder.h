@@ -68,6 +68,8 @@ public:
     std::vector<Playlist> playlists() const override;
     QString fileForAssetURL(const Url& url) const override;
     bool holdsFile(quint64 device, quint64 inode) const override;
+    std::optional<OutputTags> outputTags(const Url& url) const override;
+    bool isAvailable() const override;
 
 private:
     struct Listener {

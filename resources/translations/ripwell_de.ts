@@ -817,6 +817,75 @@ stehen nicht darin und werden gezählt.
         <translation>die angegebenen Playlists enthalten keinen Titel der Musikbibliothek</translation>
     </message>
     <message>
+        <source>%1 holds no iPod database (iPod_Control/iTunes/iTunesDB).</source>
+        <translation>%1 enthält keine iPod-Datenbank (iPod_Control/iTunes/iTunesDB).</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 is damaged and cannot be read.</source>
+        <translation>Die Datenbank des iPods, %1, ist beschädigt und kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 is damaged and cannot be read (%2).</source>
+        <translation>Die Datenbank des iPods, %1, ist beschädigt und kann nicht gelesen werden (%2).</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 cannot be opened.</source>
+        <translation>Die Datenbank des iPods, %1, kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>The iPod&apos;s database %1 could not be read in the time allowed; it may be damaged.</source>
+        <translation>Die Datenbank des iPods, %1, konnte in der vorgesehenen Zeit nicht gelesen werden; sie ist vielleicht beschädigt.</translation>
+    </message>
+    <message>
+        <source>iPods cannot be read: the program %1 cannot be started (%2).</source>
+        <translation>iPods können nicht gelesen werden: Das Programm %1 kann nicht gestartet werden (%2).</translation>
+    </message>
+    <message>
+        <source>A video</source>
+        <translation>Ein Video</translation>
+    </message>
+    <message>
+        <source>Its file is missing from the disk</source>
+        <translation>Seine Datei fehlt auf dem Laufwerk</translation>
+    </message>
+    <message>
+        <source>Not a song</source>
+        <translation>Kein Musiktitel</translation>
+    </message>
+    <message>
+        <source>file missing</source>
+        <translation>Datei fehlt</translation>
+    </message>
+    <message>
+        <source>not audio</source>
+        <translation>kein Audio</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>the documents folder %1 lies on the iPod %2, and nothing is ever written to an iPod: choose another documents folder with --documents</source>
+        <translation>der Dokumentenordner %1 liegt auf dem iPod %2, und auf einen iPod wird nie etwas geschrieben: Wählen Sie mit --documents einen anderen Dokumentenordner</translation>
+    </message>
+    <message>
+        <source>the iPod or disk that holds the music library is no longer there</source>
+        <translation>der iPod oder das Laufwerk mit der Musikbibliothek ist nicht mehr da</translation>
+    </message>
+    <message>
+        <source>An iPod mounted as a disk is a library of its own: --library names its folder, the one
+that holds iPod_Control. Its songs are named and tagged as its database says, whatever
+their files say; its videos, books, copy-protected songs and songs whose file is missing
+are left out and counted. Nothing is ever written to the iPod.
+</source>
+        <translation>Ein als Laufwerk eingebundener iPod ist eine Musikbibliothek für sich: --library nennt
+seinen Ordner, den mit iPod_Control. Seine Titel werden benannt und getaggt, wie seine
+Datenbank es sagt, gleich was ihre Dateien sagen; Videos, Bücher, kopiergeschützte Titel
+und Titel, deren Datei fehlt, werden ausgelassen und gezählt. Auf den iPod wird nie
+etwas geschrieben.
+</translation>
+    </message>
+    <message>
         <source>Converting</source>
         <translation>Konvertierung läuft</translation>
     </message>
@@ -871,6 +940,22 @@ stehen nicht darin und werden gezählt.
     <message>
         <source>%1 is no longer connected: it was unplugged or unmounted (%2)</source>
         <translation>%1 ist nicht mehr verbunden: Das Gerät wurde abgezogen oder ausgehängt (%2)</translation>
+    </message>
+    <message>
+        <source>Music folder</source>
+        <translation>Musikordner</translation>
+    </message>
+    <message>
+        <source>The iPod cannot be read</source>
+        <translation>Der iPod kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>Which songs?</source>
+        <translation>Welche Titel?</translation>
+    </message>
+    <message>
+        <source>iPod: %1</source>
+        <translation>iPod: %1</translation>
     </message>
 </context>
 </TS>

@@ -20,11 +20,14 @@
 #include "tests/support/GeneratedLibrary.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestSupport.h"
+#include "tools/make_ipod/IpodMaker.h"
 
 #include <QAbstractButton>
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -335,3 +338,98 @@ TEST_F(StickTest, AStickPulledOutFailsTheRestAndKeepsWhatWasWritten)
 }
 
 } // namespace
+
+namespace {
+
+// Every file under `dir` with its size, time and bytes' hash.
+QStringList contentOf(const QString& dir)
+{
+    QStringList out;
+    for (const QString& file : filesIn(dir)) {
+        const QFileInfo info(dir + "/" + file);
+        out << QStringLiteral("%1 %2 %3 %4")
+                   .arg(file)
+                   .arg(info.size())
+                   .arg(info.lastModified().toMSecsSinceEpoch())
+                   .arg(QString::fromLatin1(
+                       QCryptographicHash::hash(testsupport::readFile(info.filePath()), QCryptographicHash::Sha1).toHex()));
+    }
+    return out;
+}
+
+} // namespace
+
+// An iPod on the stick: the select control offers it beside the music folder,
+// the picker lists its songs as its database names them (their files say
+// otherwise or nothing), the songs picked are converted under those names into
+// the documents folder, and the iPod is offered as no destination and left as
+// it was.
+TEST_F(StickTest, AnIpodMountedIsOfferedAndItsSongsConvertedAsItsDatabaseNamesThem)
+{
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home_.file("cache")));
+    const auto noCache = qScopeGuard([] { qunsetenv("XDG_CACHE_HOME"); });
+    const ipodmaker::Options options = ipodmaker::standardIpod();
+    ASSERT_EQ(ipodmaker::makeIpod(stick_->mountPoint(), options).error, QString());
+    const QStringList before = contentOf(stick_->mountPoint());
+    const QString name = stick_->volume().name;
+
+    click(ctrl_->destinationButton());
+    ui::ActionSheet* destinations = ctrl_->destinationSheet();
+    ASSERT_NE(destinations, nullptr);
+    for (int i = 0; i < destinations->numberOfButtons(); ++i)
+        EXPECT_FALSE(destinations->buttonTitleAtIndex(i).startsWith(name)) << "an iPod is no destination";
+    const int cancel = destinations->cancelButtonIndex();
+    ASSERT_TRUE(processEventsUntil([&] { return destinations->buttonAtIndex(cancel) && destinations->buttonAtIndex(cancel)->isVisible(); }));
+    click(destinations->buttonAtIndex(cancel));
+    ASSERT_TRUE(processEventsUntil([&] { return !destinations || !destinations->isVisible(); }));
+
+    click(ctrl_->selectButton());
+    ui::ActionSheet* sources = ctrl_->sourceSheet();
+    ASSERT_NE(sources, nullptr);
+    ASSERT_EQ(sources->numberOfButtons(), 3);
+    EXPECT_EQ(sources->buttonTitleAtIndex(0), "Music folder");
+    EXPECT_EQ(sources->buttonTitleAtIndex(1), "iPod: " + name);
+    ASSERT_TRUE(processEventsUntil([&] { return sources->buttonAtIndex(1) && sources->buttonAtIndex(1)->isVisible(); }));
+    click(sources->buttonAtIndex(1));
+    medialibrary::MediaPickerController* picker = nullptr;
+    ASSERT_TRUE(processEventsUntil([&] {
+        picker = qobject_cast<medialibrary::MediaPickerController*>(ctrl_->modalViewController());
+        return picker && picker->view()->geometry() == window_.contentRect();
+    }, 30000));
+
+    ASSERT_EQ(picker->numberOfRows(), int(options.tracks.size()));
+    QStringList listed, expected;
+    for (const ipodmaker::Track& t : options.tracks)
+        expected << t.artist + " / " + t.title;
+    int ticked = 0;
+    for (int row = 0; row < picker->numberOfRows(); ++row) {
+        const medialibrary::MediaItem item = picker->itemAtRow(row);
+        listed << item.artist() + " / " + item.title();
+        if (item.leftOutReason() == medialibrary::LeftOutReason::None && ticked < 3) {
+            picker->tapRow(row);
+            ++ticked;
+        }
+    }
+    listed.sort();
+    expected.sort();
+    EXPECT_EQ(listed, expected);
+    picker->done();
+    ASSERT_TRUE(processEventsUntil([&] { return !ctrl_->modalViewController() && ctrl_->view()->isVisible(); }));
+    click(ctrl_->convButton());
+    auto* conversion = qobject_cast<CompletedWorkViewController*>(ctrl_->modalViewController());
+    ASSERT_NE(conversion, nullptr);
+    ASSERT_TRUE(processEventsUntil([&] { return conversion->run().isFinished(); }, 60000));
+    EXPECT_EQ(conversion->run().failedItemCount(), 0u) << conversion->run().failureReasons().join("; ").toStdString();
+
+    // Named by the database: its artists, albums and titles, none of the files' own.
+    const QStringList written = filesIn(home_.file("Documents"));
+    ASSERT_EQ(written.size(), 3) << written.join(", ").toStdString();
+    for (const QString& file : written) {
+        const QStringList parts = file.split(u'/');
+        ASSERT_EQ(parts.size(), 3) << file.toStdString();
+        const QString title = QFileInfo(parts[2]).completeBaseName();
+        EXPECT_TRUE(expected.contains(parts[0] + " / " + title)) << file.toStdString();
+        EXPECT_EQ(mediaprobe::probe(home_.file("Documents/" + file)).title, title);
+    }
+    EXPECT_EQ(contentOf(stick_->mountPoint()), before) << "nothing is written to the iPod";
+}

@@ -21,6 +21,14 @@ for f in bin/ripwell bin/ripwell-cli \
   [ -e "$prefix/$f" ] || fail "missing $f"
 done
 [ -x "$prefix/bin/ripwell" ] && [ -x "$prefix/bin/ripwell-cli" ] || fail "programs not executable"
+# The iPod reader, where the programs look for it, answers for a folder without an iPod.
+reader=$prefix/libexec/ripwell/ripwell-read-ipod
+[ -x "$reader" ] || fail "missing libexec/ripwell/ripwell-read-ipod"
+set +e
+"$reader" "$work" >/dev/null 2>&1
+status=$?
+set -e
+[ "$status" -eq 1 ] || fail "ripwell-read-ipod ended with status $status for a folder without an iPod"
 desktop-file-validate "$prefix/share/applications/ripwell.desktop" || fail "desktop entry invalid"
 grep -q '^Categories=.*Audio;' "$prefix/share/applications/ripwell.desktop" || fail "no Audio category"
 grep -q '^Icon=ripwell$' "$prefix/share/applications/ripwell.desktop" || fail "icon name"

@@ -256,7 +256,7 @@ bool writeSong(const Song& song, unsigned seed, double seconds, int mp3BitRate, 
             *error = QStringLiteral("%1: %2").arg(song.path, failure);
         return false;
     }
-    if (!tagSong(song, drawCover(seed), error))
+    if (song.tagged && !tagSong(song, drawCover(seed), error))
         return false;
     return song.format != Format::Protected || protectSampleEntry(song.path, error);
 }

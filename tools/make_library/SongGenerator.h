@@ -44,6 +44,7 @@ struct Song {
     QString artist, album, title;
     int track = 0;
     bool broken = false; // one of the broken files (no tags)
+    bool tagged = true;  // false: the file carries no tags and no cover at all
 };
 
 // Writes the library into `dir` (created when missing). Returns the songs in
