@@ -3,6 +3,8 @@
 #include "platform/foundation/PathString.h"
 #include "platform/library/AssetURL.h"
 
+#include <algorithm>
+#include <limits>
 #include <sys/stat.h>
 
 namespace medialibrary::ipod {
@@ -80,6 +82,7 @@ MediaItem::Data itemData(const Track& track, const TrackFile& file, quint64 id)
     d.artist = track.artist;
     d.albumTitle = track.album;
     d.albumTrackNumber = track.trackNumber;
+    d.durationMs = int(std::clamp<qint64>(track.lengthMs, 0, std::numeric_limits<int>::max()));
     d.albumArtist = track.albumArtist;
     d.genre = track.genre;
     d.discNumber = track.discNumber;

@@ -51,7 +51,7 @@ constexpr const char* kCatalogueTables =
     "CREATE TABLE IF NOT EXISTS catalogue_songs(position INTEGER PRIMARY KEY, id INTEGER NOT NULL, path BLOB,"
     " title TEXT, artist TEXT, album TEXT, album_artist TEXT, genre TEXT, track INTEGER, disc INTEGER,"
     " year INTEGER, compilation INTEGER, format TEXT, protected INTEGER, readable INTEGER, left_out TEXT,"
-    " picture TEXT);"
+    " picture TEXT, duration INTEGER);"
     "CREATE TABLE IF NOT EXISTS catalogue_playlists(position INTEGER PRIMARY KEY, name TEXT, songs BLOB);";
 
 template <typename Enum, std::size_t N>
@@ -450,7 +450,7 @@ std::optional<LibraryIndex::Catalogue> LibraryIndex::catalogue()
         catalogue.name = columnText(head.get(), 1);
     }
     Statement songs(db_, "SELECT id, path, title, artist, album, album_artist, genre, track, disc, year, compilation,"
-                         " format, protected, readable, left_out, picture FROM catalogue_songs ORDER BY position");
+                         " format, protected, readable, left_out, picture, duration FROM catalogue_songs ORDER BY position");
     if (!songs)
         return failed();
     int step;
@@ -475,6 +475,7 @@ std::optional<LibraryIndex::Catalogue> LibraryIndex::catalogue()
         d.isReadable = sqlite3_column_int(s, 13) != 0;
         d.leftOut = valueNamed(kLeftOutReasons, columnText(s, 14));
         d.pictureSource = valueNamed(kPictureSources, columnText(s, 15));
+        d.durationMs = sqlite3_column_int(s, 16);
         catalogue.songs.push_back(std::move(e));
     }
     if (step != SQLITE_DONE)
@@ -502,8 +503,8 @@ bool LibraryIndex::setCatalogue(const Catalogue& catalogue)
     {
         Statement head(db_, "INSERT INTO catalogue(stamp, name) VALUES(?1, ?2)");
         Statement song(db_, "INSERT INTO catalogue_songs(position, id, path, title, artist, album, album_artist, genre,"
-                            " track, disc, year, compilation, format, protected, readable, left_out, picture)"
-                            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)");
+                            " track, disc, year, compilation, format, protected, readable, left_out, picture, duration)"
+                            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
         Statement playlist(db_, "INSERT INTO catalogue_playlists(position, name, songs) VALUES(?1, ?2, ?3)");
         if (!head || !song || !playlist)
             return fail();
@@ -535,6 +536,7 @@ bool LibraryIndex::setCatalogue(const Catalogue& catalogue)
             sqlite3_bind_int(s, 15, d.isReadable ? 1 : 0);
             sqlite3_bind_text(s, 16, nameOf(kLeftOutReasons, d.leftOut), -1, SQLITE_STATIC);
             sqlite3_bind_text(s, 17, nameOf(kPictureSources, d.pictureSource), -1, SQLITE_STATIC);
+            sqlite3_bind_int(s, 18, d.durationMs);
             if (sqlite3_step(s) != SQLITE_DONE)
                 return fail();
             sqlite3_reset(s);
