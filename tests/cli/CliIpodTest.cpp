@@ -223,6 +223,25 @@ TEST(CliIpod, CopiesTheDatabasesSongsAndNeverWritesToTheIpod)
     expected.removeIf([](const QString& l) { return l.startsWith(".ripwell"); });
     EXPECT_EQ(outputsAfter, expected);
 
+    // A playlist of its database, in the database's order and with its
+    // lengths; the song whose file is missing left out.
+    const Result withList =
+        cli({"--yes", "--library", elsewhere, "--documents", docs.path(), "--playlist", "Road Trip"}, cache.path());
+    EXPECT_TRUE(withList.out.contains("Playlists written: 1")) << withList.out.toStdString();
+    QFile m3u(docs.file("Playlists/Road Trip.m3u8"));
+    ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(m3u.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QStringList listed, wanted;
+    for (qsizetype i = 1; i + 1 < lines.size(); i += 2) {
+        EXPECT_TRUE(lines[i].startsWith("#EXTINF:2,")) << lines[i].toStdString();
+        EXPECT_TRUE(QFileInfo::exists(docs.file("Playlists/" + lines[i + 1]))) << lines[i + 1].toStdString();
+        listed << QFileInfo(lines[i + 1]).completeBaseName();
+    }
+    for (const int i : ipod.options.playlists.front().tracks)
+        if (ipod.isSong(std::size_t(i)))
+            wanted << ipod.options.tracks[std::size_t(i)].title;
+    EXPECT_EQ(listed, wanted);
+
     // Documents on the iPod itself are refused before anything is written.
     const Result onIpod = cli({"--yes", "--library", elsewhere, "--documents", elsewhere + "/Ripwell"}, cache.path());
     EXPECT_EQ(onIpod.exitCode, 2);
