@@ -140,11 +140,14 @@ int main(int argc, char** argv)
     applog::setStderrEnabled(false);
 
     const QString index = medialibrary::LibraryIndex::defaultPath(library);
+    // Written once, and again after a change of its layout: an index the
+    // program cannot take would have it scan from nothing, which is another
+    // figure than the one measured here.
     if (!QFile::exists(index)) {
         std::printf("writing the index of %s (once)...\n", qPrintable(library));
         std::fflush(stdout);
-        medialibrary::MediaLibrary::scan(library, {}, index);
     }
+    medialibrary::MediaLibrary::scan(library, {}, index);
 
     // The start, as the program makes it; the window at a desktop's size.
     auto delegate = std::make_unique<RipwellAppDelegate>();
