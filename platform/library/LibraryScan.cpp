@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -331,21 +332,24 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
     // What the index knows: a song whose file has the same size and time is
     // not read again (unless the index is not to be trusted this time).
     const std::unique_ptr<LibraryIndex> index = LibraryIndex::open(indexPath, root);
-    const std::vector<LibraryIndex::Entry> entries = index ? index->entries() : std::vector<LibraryIndex::Entry>();
-    QHash<QByteArray, const LibraryIndex::Entry*> known;
-    if (readIndex) {
-        known.reserve(qsizetype(entries.size()));
-        for (const LibraryIndex::Entry& e : entries)
-            known.insert(e.relativePath, &e);
-    }
+    // Each entry is looked up by the file at its path; those no file asks for
+    // are the songs gone since.
+    std::vector<LibraryIndex::Entry> entries = index ? index->entries() : std::vector<LibraryIndex::Entry>();
+    QHash<QByteArray, std::size_t> known;
+    known.reserve(qsizetype(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        known.insert(entries[i].relativePath, i);
+    std::vector<char> asked(entries.size(), 0); // each written by the one file at its path
 
     const QByteArray rootBytes = path::native(root);
     std::vector<FoundFile> playlistFiles;
-    const std::vector<FoundFile> files = collectFiles(rootBytes, excluded, state.cancelled, &playlistFiles);
+    std::vector<FoundFile> files = collectFiles(rootBytes, excluded, state.cancelled, &playlistFiles);
 
     // Read the files on a few threads; each reads its own files.
     std::vector<MediaItem> items(files.size());
-    std::vector<std::optional<LibraryIndex::Entry>> changed(index ? files.size() : 0);
+    // What the index is to learn, per file read again: nothing for the
+    // others, so that an index that knows every song costs no copy of them.
+    std::vector<std::unique_ptr<LibraryIndex::Entry>> changed(index ? files.size() : 0);
     const std::size_t workers = std::clamp<std::size_t>(std::size_t(QThread::idealThreadCount()), 1, 4);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
@@ -354,7 +358,12 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
                 return;
             const FoundFile& file = files[i];
             const QByteArray relative = file.path.mid(rootBytes.size() + 1);
-            const LibraryIndex::Entry* entry = known.value(relative);
+            const auto at = known.constFind(relative);
+            const LibraryIndex::Entry* entry = at == known.cend() ? nullptr : &entries[*at];
+            if (entry)
+                asked[*at] = 1;
+            if (!readIndex)
+                entry = nullptr;
             if (entry && file.problem == LeftOutReason::None && entry->size == file.size &&
                 entry->modified == file.modified && entry->data.leftOut == LeftOutReason::None) {
                 items[i] = itemFromEntry(*entry, file.path);
@@ -362,7 +371,7 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
                 MediaItem::Data d = readFoundData(file, relative);
                 items[i] = MediaItem(d);
                 if (index)
-                    changed[i] = entryFor(std::move(d), file, relative);
+                    changed[i] = std::make_unique<LibraryIndex::Entry>(entryFor(std::move(d), file, relative));
             }
             state.add(items[i]);
         }
@@ -375,6 +384,15 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
         t.join();
     if (state.cancelled)
         return nullptr;
+    // The index's songs and the files found are let go before the library is
+    // put together: with a hundred thousand songs they are tens of megabytes.
+    std::vector<QByteArray> removed;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!asked[i])
+            removed.push_back(entries[i].relativePath);
+    std::vector<LibraryIndex::Entry>().swap(entries);
+    known = {};
+    std::vector<FoundFile>().swap(files);
 
     const std::vector<LibraryIndex::PlaylistEntry> indexedPlaylists = index ? index->playlists()
                                                                             : std::vector<LibraryIndex::PlaylistEntry>();
@@ -388,17 +406,10 @@ std::shared_ptr<MediaLibrary> MediaLibrary::runScan(const QString& rootPath, con
 
     if (index) {
         std::vector<LibraryIndex::Entry> put;
-        for (std::optional<LibraryIndex::Entry>& e : changed)
+        for (std::unique_ptr<LibraryIndex::Entry>& e : changed)
             if (e)
                 put.push_back(std::move(*e));
-        QSet<QByteArray> seen;
-        seen.reserve(qsizetype(files.size()));
-        for (const FoundFile& file : files)
-            seen.insert(file.path.mid(rootBytes.size() + 1));
-        std::vector<QByteArray> removed;
-        for (const LibraryIndex::Entry& e : entries)
-            if (!seen.contains(e.relativePath))
-                removed.push_back(e.relativePath);
+        std::vector<std::unique_ptr<LibraryIndex::Entry>>().swap(changed);
         QSet<QByteArray> seenPlaylists;
         for (const LibraryIndex::PlaylistEntry& e : playlists)
             seenPlaylists.insert(e.relativePath);
