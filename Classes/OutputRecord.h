@@ -185,6 +185,7 @@ public:
     const destination::Traits& traits() const { return traits_; }
 
 private:
+    QString firstFreeName(const QString& natural, const QStringList& own, const QSet<QString>* takenInRun) const;
     struct Entry {
         QString output;        // as spelled on disk; a folder's ends in "/"
         QString place;         // the song's; an absolute path in a record of the earlier form

@@ -140,9 +140,16 @@ QString OutputRecord::outputFor(const SongIdentity& song, const QString& natural
     if (lowest != 0)
         return ownName;
 
-    // Else the first free name. Another song's output that is gone frees its
-    // name; anything at a name, ours or not, under any spelling that compares
-    // equal, keeps it taken.
+    // Else the first free name.
+    return firstFreeName(natural, own, takenInRun);
+}
+
+// Another output that is gone frees its name; anything at a name, ours or
+// not, under any spelling that compares equal, keeps it taken, and so does a
+// name taken earlier in the run. `own`: the keys of the outputs of the song
+// or playlist asking, which never keep a name from it.
+QString OutputRecord::firstFreeName(const QString& natural, const QStringList& own, const QSet<QString>* takenInRun) const
+{
     for (int number = 1;; ++number) {
         const QString candidate = number == 1 ? natural : numberedOutputPath(natural, number);
         const QString key = destination::comparable(candidate);
@@ -283,15 +290,5 @@ QString OutputRecord::playlistOutputFor(const QString& playlist, const QString& 
     }
     if (lowest != 0)
         return ownName;
-    for (int number = 1;; ++number) {
-        const QString candidate = number == 1 ? natural : numberedOutputPath(natural, number);
-        const QString key = destination::comparable(candidate);
-        if (walk_->isTaken(candidate) || (takenInRun && takenInRun->contains(key)))
-            continue;
-        const auto other = entries_.constFind(key);
-        if (other != entries_.constEnd() && !other->isFolder() && !own.contains(key) &&
-            walk_->find(other->output).kind != FolderWalk::Kind::Nothing)
-            continue;
-        return candidate;
-    }
+    return firstFreeName(natural, own, takenInRun);
 }
