@@ -1,4 +1,5 @@
 #include "platform/library/PickerPlaylists.h"
+#include "platform/library/PickerRowDelegate.h"
 
 #include "platform/foundation/Localization.h"
 #include "platform/library/MediaLibrary.h"
@@ -114,50 +115,11 @@ bool PickerPlaylistDelegate::editorEvent(QEvent*, QAbstractItemModel*, const QSt
 void PickerPlaylistDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const Playlist& playlist = model_->playlist(index.row());
-    const QRect r = option.rect;
     const bool checked = picker_->isPlaylistRowChecked(index.row());
-    p->save();
-    p->setRenderHint(QPainter::Antialiasing);
-    p->setRenderHint(QPainter::SmoothPixmapTransform);
-    p->fillRect(r, checked ? ui::colorWithRed(0.35, 0.75, 0.99, 0.14) : QColor(Qt::black));
-
-    const int side = MediaPickerController::kArtworkSide;
-    const QRectF art(r.left() + 10, r.top() + (r.height() - side) / 2.0, side, side);
+    const QRectF art = beginPickerRow(p, option.rect, checked);
     p->drawImage(art, ui::imageNamed(QStringLiteral("playlist.png")));
-
-    const int textLeft = int(art.right()) + 10;
-    const int textRight = r.right() - 34;
-    const QFont titleFont = ui::theme::systemFont(14, true);
-    const QFont detailFont = ui::theme::systemFont(12);
-    const QRect titleRect(textLeft, r.top() + 8, textRight - textLeft, 20);
-    const QRect detailRect(textLeft, r.top() + 28, textRight - textLeft, 18);
-    p->setFont(titleFont);
-    p->setPen(Qt::white);
-    p->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-                QFontMetrics(titleFont).elidedText(playlist.name, Qt::ElideRight, titleRect.width()));
-    p->setFont(detailFont);
-    p->setPen(ui::colorWithWhite(0.62));
-    p->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
-                QFontMetrics(detailFont).elidedText(PickerPlaylistModel::detailText(playlist), Qt::ElideRight,
-                                                    detailRect.width()));
-    if (checked) {
-        QPainterPath tick;
-        const QPointF c(r.right() - 18, r.center().y() + 0.5);
-        tick.moveTo(c + QPointF(-7, 0));
-        tick.lineTo(c + QPointF(-2, 5));
-        tick.lineTo(c + QPointF(7, -6));
-        p->setPen(QPen(ui::accentColor(), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p->setBrush(Qt::NoBrush);
-        p->drawPath(tick);
-    }
-    p->setPen(QPen(ui::colorWithWhite(1.0, 0.14), 1));
-    p->drawLine(QPointF(textLeft, r.bottom() + 0.5), QPointF(r.right(), r.bottom() + 0.5));
-    if (option.state & QStyle::State_HasFocus) {
-        p->setPen(QPen(ui::accentColor(), 2));
-        p->setBrush(Qt::NoBrush);
-        p->drawRoundedRect(QRectF(r).adjusted(2, 2, -2, -2), 5, 5);
-    }
-    p->restore();
+    endPickerRow(p, option, int(art.right()) + 10, playlist.name, QColor(Qt::white),
+                 PickerPlaylistModel::detailText(playlist), checked);
 }
 
 } // namespace medialibrary

@@ -12,70 +12,29 @@
 
 namespace medialibrary {
 
-PickerRowDelegate::PickerRowDelegate(MediaPickerController* picker, PickerModel* model)
-    : QStyledItemDelegate(picker), picker_(picker), model_(model)
+QRectF beginPickerRow(QPainter* p, const QRect& r, bool checked)
 {
-}
-
-QSize PickerRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
-{
-    // As wide as the list; a list shows its rows across its whole width anyway.
-    const int width = picker_->listView() ? picker_->listView()->viewport()->width() : ui::Window::kWidth;
-    return {width, MediaPickerController::kRowHeight};
-}
-
-bool PickerRowDelegate::editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&)
-{
-    return false;
-}
-
-void PickerRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    const MediaItem& item = model_->item(index.row());
-    const QRect r = option.rect;
-    const bool checked = picker_->isRowChecked(index.row());
     p->save();
     p->setRenderHint(QPainter::Antialiasing);
     p->setRenderHint(QPainter::SmoothPixmapTransform);
     p->fillRect(r, checked ? ui::colorWithRed(0.35, 0.75, 0.99, 0.14) : QColor(Qt::black));
-
     const int side = MediaPickerController::kArtworkSide;
-    const QRectF art(r.left() + 10, r.top() + (r.height() - side) / 2.0, side, side);
-    QPainterPath clip;
-    clip.addRoundedRect(art, 5, 5);
-    const QImage thumb = picker_->thumbnailFor(item);
-    if (thumb.isNull()) {
-        p->fillPath(clip, ui::colorWithWhite(0.16));
-    } else {
-        p->save();
-        p->setClipPath(clip);
-        p->drawImage(art, thumb);
-        p->restore();
-    }
-    p->setPen(QPen(ui::colorWithWhite(1.0, 0.35), 1));
-    p->drawPath(clip);
+    return QRectF(r.left() + 10, r.top() + (r.height() - side) / 2.0, side, side);
+}
 
-    const int textLeft = int(art.right()) + 10;
+void endPickerRow(QPainter* p, const QStyleOptionViewItem& option, int textLeft, const QString& title,
+                  const QColor& titleColor, const QString& detail, bool checked)
+{
+    const QRect r = option.rect;
     const int textRight = r.right() - 34;
-    QFont titleFont = ui::theme::systemFont(14, true);
-    QFont detailFont = ui::theme::systemFont(12);
-    // A song that is left out says why in place of its artist and album.
-    const QString detail = [&] {
-        if (const QString why = MediaPickerController::leftOutText(item); !why.isEmpty())
-            return why;
-        QStringList parts;
-        if (!item.artist().isNull())
-            parts << item.artist();
-        if (!item.albumTitle().isNull())
-            parts << item.albumTitle();
-        return parts.join(QStringLiteral(" – "));
-    }();
+    const QFont titleFont = ui::theme::systemFont(14, true);
+    const QFont detailFont = ui::theme::systemFont(12);
     const QRect titleRect(textLeft, r.top() + 8, textRight - textLeft, 20);
     const QRect detailRect(textLeft, r.top() + 28, textRight - textLeft, 18);
     p->setFont(titleFont);
-    p->setPen(item.assetURL().isEmpty() ? ui::colorWithWhite(0.6) : QColor(Qt::white));
+    p->setPen(titleColor);
     p->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-                QFontMetrics(titleFont).elidedText(item.displayTitle(), Qt::ElideRight, titleRect.width()));
+                QFontMetrics(titleFont).elidedText(title, Qt::ElideRight, titleRect.width()));
     p->setFont(detailFont);
     p->setPen(ui::colorWithWhite(0.62));
     p->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
@@ -99,6 +58,59 @@ void PickerRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
         p->drawRoundedRect(QRectF(r).adjusted(2, 2, -2, -2), 5, 5);
     }
     p->restore();
+}
+
+PickerRowDelegate::PickerRowDelegate(MediaPickerController* picker, PickerModel* model)
+    : QStyledItemDelegate(picker), picker_(picker), model_(model)
+{
+}
+
+QSize PickerRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    // As wide as the list; a list shows its rows across its whole width anyway.
+    const int width = picker_->listView() ? picker_->listView()->viewport()->width() : ui::Window::kWidth;
+    return {width, MediaPickerController::kRowHeight};
+}
+
+bool PickerRowDelegate::editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&)
+{
+    return false;
+}
+
+void PickerRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const MediaItem& item = model_->item(index.row());
+    const QRect r = option.rect;
+    const bool checked = picker_->isRowChecked(index.row());
+    const QRectF art = beginPickerRow(p, r, checked);
+    QPainterPath clip;
+    clip.addRoundedRect(art, 5, 5);
+    const QImage thumb = picker_->thumbnailFor(item);
+    if (thumb.isNull()) {
+        p->fillPath(clip, ui::colorWithWhite(0.16));
+    } else {
+        p->save();
+        p->setClipPath(clip);
+        p->drawImage(art, thumb);
+        p->restore();
+    }
+    p->setPen(QPen(ui::colorWithWhite(1.0, 0.35), 1));
+    p->drawPath(clip);
+
+    const int textLeft = int(art.right()) + 10;
+    // A song that is left out says why in place of its artist and album.
+    const QString detail = [&] {
+        if (const QString why = MediaPickerController::leftOutText(item); !why.isEmpty())
+            return why;
+        QStringList parts;
+        if (!item.artist().isNull())
+            parts << item.artist();
+        if (!item.albumTitle().isNull())
+            parts << item.albumTitle();
+        return parts.join(QStringLiteral(" – "));
+    }();
+    endPickerRow(p, option, textLeft, item.displayTitle(),
+                 item.assetURL().isEmpty() ? ui::colorWithWhite(0.6) : QColor(Qt::white), detail, checked);
 }
 
 } // namespace medialibrary

@@ -8,6 +8,14 @@ namespace medialibrary {
 class MediaPickerController;
 class PickerModel;
 
+// What every row of the picker paints, a song's or a playlist's: the row's
+// ground, returning where its picture goes (the painter saved), and then the
+// title and detail lines, the tick, the separator and the keyboard's focus
+// ring (the painter restored).
+QRectF beginPickerRow(QPainter* p, const QRect& r, bool checked);
+void endPickerRow(QPainter* p, const QStyleOptionViewItem& option, int textLeft, const QString& title,
+                  const QColor& titleColor, const QString& detail, bool checked);
+
 class PickerRowDelegate : public QStyledItemDelegate {
 public:
     PickerRowDelegate(MediaPickerController* picker, PickerModel* model);
