@@ -188,7 +188,7 @@ void printPlaylists(const medialibrary::MediaLibrary& library, const cli::Option
     const std::vector<medialibrary::Playlist> playlists = cli::playlistsMatching(library, options.filters);
     for (const medialibrary::Playlist& playlist : playlists) {
         const auto converts = std::count_if(playlist.items.cbegin(), playlist.items.cend(),
-                                            [](const medialibrary::MediaItem& item) { return !item.assetURL().isEmpty(); });
+                                            [](const medialibrary::MediaItem& item) { return item.hasAssetURL(); });
         const std::size_t leftOut = playlist.items.size() - std::size_t(converts) + playlist.unresolved.size();
         out << cli::printable(playlist.name) << '\t' << converts << '\t' << leftOut << '\t'
             << cli::printable(path::displayed(playlist.place)) << '\n';

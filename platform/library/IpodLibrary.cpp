@@ -2,7 +2,6 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PathString.h"
-#include "platform/library/AssetURL.h"
 #include "platform/library/IpodTracks.h"
 #include "platform/library/LibraryIndex.h"
 
@@ -59,7 +58,7 @@ IpodLibrary::Opened IpodLibrary::open(const QString& folder, const QString& inde
                 if (!e.relativePath.isEmpty())
                     d.filePath = path::fromNative(rootBytes + '/' + e.relativePath);
                 if (d.leftOut == LeftOutReason::None && d.format)
-                    d.assetURL = makeAssetURL(QString::fromLatin1(formatInfo(*d.format).outputExtension), d.persistentID);
+                    d.handedOver = true;
                 items.emplace_back(std::move(d));
             }
             std::vector<IdPlaylist> playlists;
@@ -101,6 +100,7 @@ IpodLibrary::Opened IpodLibrary::open(const QString& folder, const QString& inde
             e.data = d;
             e.data.filePath.clear();
             e.data.assetURL = Url();
+            e.data.handedOver = false;
             catalogue.songs.push_back(std::move(e));
         }
         items.emplace_back(std::move(d));

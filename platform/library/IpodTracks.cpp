@@ -1,7 +1,6 @@
 #include "platform/library/IpodTracks.h"
 
 #include "platform/foundation/PathString.h"
-#include "platform/library/AssetURL.h"
 
 #include <algorithm>
 #include <limits>
@@ -95,7 +94,7 @@ MediaItem::Data itemData(const Track& track, const TrackFile& file, quint64 id)
     if (file.format)
         d.pictureSource = coverPlace(*file.format);
     if (file.leftOut == LeftOutReason::None)
-        d.assetURL = makeAssetURL(QString::fromLatin1(formatInfo(*file.format).outputExtension), id);
+        d.handedOver = true;
     return d;
 }
 

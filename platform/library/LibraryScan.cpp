@@ -220,13 +220,11 @@ MediaItem::Data readData(const QString& filePath)
     return d;
 }
 
-// The asset URL the library hands out for `d`: only for a readable song of a
-// format Ripwell converts that is not protected.
-Url assetURLFor(const MediaItem::Data& d)
+// Whether the library hands `d` out under its asset URL: only a readable
+// song of a format Ripwell converts that is not protected.
+bool handedOver(const MediaItem::Data& d)
 {
-    if (!d.isReadable || d.isProtected || !d.format || !formatInfo(*d.format).converted())
-        return {};
-    return makeAssetURL(QString::fromLatin1(formatInfo(*d.format).outputExtension), d.persistentID);
+    return d.isReadable && !d.isProtected && d.format && formatInfo(*d.format).converted();
 }
 
 // Reads the file found by the walk into an item with its id, the hash of its
@@ -243,7 +241,7 @@ MediaItem::Data readFoundData(const FoundFile& found, const QByteArray& relative
     }
     MediaItem::Data d = readData(path::fromNative(found.path));
     d.persistentID = id;
-    d.assetURL = assetURLFor(d);
+    d.handedOver = handedOver(d);
     return d;
 }
 
@@ -258,7 +256,7 @@ MediaItem itemFromEntry(const LibraryIndex::Entry& entry, const QByteArray& path
     MediaItem::Data d = entry.data;
     d.filePath = path::fromNative(path);
     d.persistentID = idForRelativePath(entry.relativePath);
-    d.assetURL = assetURLFor(d);
+    d.handedOver = handedOver(d);
     return MediaItem(std::move(d));
 }
 
@@ -272,6 +270,7 @@ LibraryIndex::Entry entryFor(MediaItem::Data d, const FoundFile& found, const QB
     d.filePath.clear();
     d.persistentID = 0;
     d.assetURL = Url();
+    d.handedOver = false;
     e.data = std::move(d);
     return e;
 }
@@ -291,7 +290,7 @@ MediaItem withId(const MediaItem& item, quint64 id)
     d.format = item.format();
     d.leftOut = item.leftOutReason();
     d.pictureSource = item.artwork() ? tagreading::readFile(item.filePath()).pictureSource : PictureSource::None;
-    if (!item.assetURL().isEmpty())
+    if (item.hasAssetURL())
         d.assetURL = makeAssetURL(item.assetURL().pathExtension(), id);
     return MediaItem(std::move(d));
 }

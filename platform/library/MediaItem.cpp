@@ -1,5 +1,7 @@
 #include "platform/library/MediaItem.h"
 
+#include "platform/library/AssetURL.h"
+
 #include "platform/foundation/PathString.h"
 #include "platform/library/TagReading.h"
 
@@ -45,7 +47,16 @@ const QString& MediaItem::title() const { return d_ ? d_->title : kNone; }
 const QString& MediaItem::artist() const { return d_ ? d_->artist : kNone; }
 const QString& MediaItem::albumTitle() const { return d_ ? d_->albumTitle : kNone; }
 std::shared_ptr<const MediaItemArtwork> MediaItem::artwork() const { return artwork_; }
-Url MediaItem::assetURL() const { return d_ ? d_->assetURL : Url(); }
+Url MediaItem::assetURL() const
+{
+    if (!d_)
+        return {};
+    if (d_->handedOver && d_->assetURL.isEmpty() && d_->format)
+        return makeAssetURL(QString::fromLatin1(formatInfo(*d_->format).outputExtension), d_->persistentID);
+    return d_->assetURL;
+}
+
+bool MediaItem::hasAssetURL() const { return d_ && (!d_->assetURL.isEmpty() || (d_->handedOver && d_->format)); }
 quint64 MediaItem::persistentID() const { return d_ ? d_->persistentID : 0; }
 const QString& MediaItem::filePath() const { return d_ ? d_->filePath : kNone; }
 int MediaItem::albumTrackNumber() const { return d_ ? d_->albumTrackNumber : 0; }
@@ -61,7 +72,7 @@ std::optional<AudioFormat> MediaItem::format() const { return d_ ? d_->format : 
 
 LeftOutReason MediaItem::leftOutReason() const
 {
-    if (!d_ || !d_->assetURL.isEmpty())
+    if (!d_ || hasAssetURL())
         return LeftOutReason::None;
     if (d_->leftOut != LeftOutReason::None)
         return d_->leftOut;

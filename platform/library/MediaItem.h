@@ -71,6 +71,11 @@ public:
         int year = 0;       // 0 when absent
         bool isCompilation = false;
         Url assetURL;       // empty when the library does not hand the song over
+        // Handed over under the library's own asset URL, "library://item/
+        // item.EXT?id=N" with EXT the format's output extension and N the
+        // persistent id: made when asked, not kept (a parsed URL is some
+        // 350 bytes a song). Meant for an empty `assetURL`.
+        bool handedOver = false;
         PictureSource pictureSource = PictureSource::None;
         bool isProtected = false; // encrypted MP4 sample entry
         bool isReadable = false;  // the file could be read as audio
@@ -92,6 +97,8 @@ public:
     // "library://item/item.EXT?id=N", EXT the format's output extension; empty
     // for protected and unreadable songs and those of a format not converted.
     Url assetURL() const;
+    // Whether the song has an asset URL, without making it.
+    bool hasAssetURL() const;
 
     quint64 persistentID() const;
     const QString& filePath() const;

@@ -76,7 +76,7 @@ std::vector<MediaItem> PickerPlaylistModel::convertedSongs(const Playlist& playl
     std::vector<MediaItem> songs;
     QSet<quint64> seen;
     for (const MediaItem& item : playlist.items) {
-        if (item.leftOutReason() != LeftOutReason::None || item.assetURL().isEmpty() || seen.contains(item.persistentID()))
+        if (item.leftOutReason() != LeftOutReason::None || !item.hasAssetURL() || seen.contains(item.persistentID()))
             continue;
         seen.insert(item.persistentID());
         songs.push_back(item);
@@ -88,7 +88,7 @@ QString PickerPlaylistModel::detailText(const Playlist& playlist)
 {
     std::size_t converted = 0;
     for (const MediaItem& item : playlist.items)
-        if (item.leftOutReason() == LeftOutReason::None && !item.assetURL().isEmpty())
+        if (item.leftOutReason() == LeftOutReason::None && item.hasAssetURL())
             ++converted;
     const std::size_t leftOut = playlist.items.size() - converted + playlist.unresolved.size();
     QString text = converted == 1 ? L("1 song") : L("%1 songs").arg(converted);

@@ -110,7 +110,7 @@ void PickerRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
         return parts.join(QStringLiteral(" – "));
     }();
     endPickerRow(p, option, textLeft, item.displayTitle(),
-                 item.assetURL().isEmpty() ? ui::colorWithWhite(0.6) : QColor(Qt::white), detail, checked);
+                 item.hasAssetURL() ? QColor(Qt::white) : ui::colorWithWhite(0.6), detail, checked);
 }
 
 } // namespace medialibrary
