@@ -203,7 +203,7 @@ bool OutputRecord::claim(const QString& output, const SongIdentity& song)
 {
     const Entry entry = entryFor(output, song, {});
     set(entry);
-    return append(entry);
+    return append(entry, false);
 }
 
 bool OutputRecord::made(const QString& output, const SongIdentity& song, const FileStamp& outputStamp, bool noted)
@@ -235,7 +235,7 @@ bool OutputRecord::madeFolder(const QString& relative)
 {
     const Entry entry{path::standardizedSlashes(relative) + u'/', {}, {}, {}, {}};
     set(entry);
-    return append(entry);
+    return append(entry, false);
 }
 
 bool OutputRecord::RunFile::append(const QByteArray& line, bool sync)

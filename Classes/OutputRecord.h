@@ -131,7 +131,9 @@ public:
 
     // For the holder of the documents lock; each returns false when the line
     // could not be put on the disk (the record in this object is kept all the
-    // same). `output` is about to be made from `song`.
+    // same). `output` is about to be made from `song`: the line is written,
+    // not flushed by itself, as nothing takes that name before the made line
+    // behind it is flushed, and that flush takes it along.
     bool claim(const QString& output, const SongIdentity& song);
     // `output` was made from `song` (see madeLine()). The line is on the disk
     // when this returns true; with `noted`, it was put there already
@@ -142,7 +144,7 @@ public:
     // is found by its place at the next run again.
     bool follow(const QString& output, const SongIdentity& song);
     // The folder `relative` was made by a run: --prune may take it away once
-    // it is empty.
+    // it is empty. Written like a claim: on the disk with the next made line.
     bool madeFolder(const QString& relative);
 
     // The outputs, as made and unchanged since, of the songs that are no
