@@ -100,12 +100,15 @@ std::optional<Error> KeptCopy::copyWhole()
         return fail("lseek", AVERROR(errno));
     const auto size = static_cast<std::uint64_t>(info.st_size);
     std::uint64_t done = 0;
+    fileio::Writeback writeback(out.get());
     while (done < size) {
         if (isCancelled())
             return cancelled();
         bool writeFailed = false;
+        const std::uint64_t before = done;
         const bool whole = fileio::copyRange(sourceFd_, out.get(), std::min(size, done + kWholeCopyStep), kWholeCopyBlock,
                                              &done, &writeFailed);
+        writeback.wrote(done - before);
         if (writeFailed)
             return fail("write", AVERROR(errno != 0 ? errno : ENOSPC));
         if (!whole)

@@ -139,11 +139,24 @@ constexpr int kWriteBufferSize = 256 * 1024;
 // The largest packet a WAV's samples are read in, once the song is open.
 constexpr int kWavePacketSize = 1024 * 1024;
 
+// The output file as its writer sees it.
+struct Output {
+    FileDescriptor file;
+    fileio::Writeback writeback;
+};
+
 int writeOutput(void* opaque, std::uint8_t* buffer, int size) // FFmpeg 5 spells it without const
 {
-    if (!fileio::writeFully(static_cast<const FileDescriptor*>(opaque)->get(), buffer, static_cast<std::size_t>(size)))
+    auto* output = static_cast<Output*>(opaque);
+    if (!fileio::writeFully(output->file.get(), buffer, static_cast<std::size_t>(size)))
         return AVERROR(errno != 0 ? errno : ENOSPC);
+    output->writeback.wrote(static_cast<std::uint64_t>(size));
     return size;
+}
+
+std::int64_t seekOutput(void* opaque, std::int64_t offset, int whence)
+{
+    return seekSong(&static_cast<Output*>(opaque)->file, offset, whence);
 }
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
@@ -201,7 +214,7 @@ private:
     std::unique_ptr<FileDescriptor> sourceFile_;       // closed last,
     IOContextPtr sourceIO_;  // after the reader that uses it,
     InputPtr input_;         // which goes first
-    std::unique_ptr<FileDescriptor> destinationFile_; // the same for the output:
+    std::unique_ptr<Output> destinationFile_;         // the same for the output:
     IOContextPtr destinationIO_;                      // the writer goes first
     OutputPtr output_;
     bool createdOutput_ = false;
@@ -238,7 +251,7 @@ Remuxer::Step Remuxer::copy()
         return fail("avio_flush", err);
     output_.reset();
     destinationIO_.reset();
-    if (!destinationFile_->close())
+    if (!destinationFile_->file.close())
         return fail("close", AVERROR(errno));
     if (out_.tagCopy == medialibrary::TagCopy::AfterCopy) {
         if (Step e = tagWave(job_.destination, tags_))
@@ -392,16 +405,20 @@ Remuxer::Step Remuxer::openOutput()
         outCoverIndex_ = cover->index;
     }
 
-    destinationFile_ = std::make_unique<FileDescriptor>(
-        ::open(destination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!*destinationFile_)
+    destinationFile_ = std::make_unique<Output>();
+    destinationFile_->file.reset(::open(destination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!destinationFile_->file)
         return fail("open", AVERROR(errno));
+    // An MP3's movie is read back and removed at once: its pages need never
+    // reach the device, and on a stick they would be written for nothing.
+    if (out_.method != medialibrary::ExportMethod::ThroughMovie)
+        destinationFile_->writeback = fileio::Writeback(destinationFile_->file.get());
     createdOutput_ = true;
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kWriteBufferSize));
     if (!buffer)
         return fail("av_malloc", AVERROR(ENOMEM));
     destinationIO_.reset(
-        avio_alloc_context(buffer, kWriteBufferSize, 1, destinationFile_.get(), nullptr, writeOutput, seekSong));
+        avio_alloc_context(buffer, kWriteBufferSize, 1, destinationFile_.get(), nullptr, writeOutput, seekOutput));
     if (!destinationIO_) {
         av_free(buffer);
         return fail("avio_alloc_context", AVERROR(ENOMEM));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -83,6 +84,15 @@ bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, st
         *copied += block;
     }
     return true;
+}
+
+void Writeback::wrote(std::uint64_t bytes)
+{
+    pending_ += bytes;
+    if (pending_ < kWritebackStep || fd_ < 0)
+        return;
+    pending_ = 0;
+    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 } // namespace fileio

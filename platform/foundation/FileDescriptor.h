@@ -53,4 +53,21 @@ bool writeFully(int fd, const void* from, std::size_t size);
 // sets `*writeFailed` (errno says why) and returns true.
 bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, std::uint64_t* copied, bool* writeFailed);
 
+// Counts what a writer wrote to `fd`, and every `kWritebackStep` bytes asks
+// the kernel to start writing the file's pages to the device without
+// waiting for them (sync_file_range): the device writes while the song is
+// still being made, and the flush before the file takes its name waits only
+// for the last of it. No flush by itself; where the file system has no such
+// thing, nothing happens.
+class Writeback {
+public:
+    static constexpr std::uint64_t kWritebackStep = 8 * 1024 * 1024;
+    explicit Writeback(int fd = -1) : fd_(fd) {}
+    void wrote(std::uint64_t bytes);
+
+private:
+    int fd_;
+    std::uint64_t pending_ = 0;
+};
+
 } // namespace fileio
