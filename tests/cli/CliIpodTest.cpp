@@ -4,6 +4,7 @@
 #include "platform/foundation/PathString.h"
 #include "platform/library/AudioFormat.h"
 #include "platform/library/IpodLibrary.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/TestSupport.h"
 #include "tools/make_ipod/IpodMaker.h"
@@ -23,25 +24,11 @@ using testsupport::TempDir;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out, err;
-};
+using Result = testsupport::CliResult;
 
 Result cli(const QStringList& args, const QString& cache)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("RIPWELL_LIBRARY");
-    env.remove("RIPWELL_DOCUMENTS");
-    env.insert("XDG_CACHE_HOME", cache);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return testsupport::runCli(args, [&](QProcessEnvironment& env) { env.insert("XDG_CACHE_HOME", cache); });
 }
 
 // Everything under `folder`, by its path below it: mode, size, time and bytes.

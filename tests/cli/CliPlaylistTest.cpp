@@ -5,6 +5,7 @@
 // file of the user's.
 #include "platform/foundation/Url.h"
 #include "platform/playback/Player.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/GeneratedLibrary.h"
 #include "tests/support/TestSupport.h"
 
@@ -19,24 +20,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out, err;
-};
+using Result = testsupport::CliResult;
 
-Result cli(const QStringList& args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("RIPWELL_LIBRARY");
-    env.remove("RIPWELL_DOCUMENTS");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
+Result cli(const QStringList& args) { return testsupport::runCli(args); }
 
 // A written playlist as a device reads it: "#EXTM3U", then an "#EXTINF" line
 // and a path relative to the playlist's folder for each song. The songs'

@@ -1,4 +1,5 @@
 // ripwell-cli as a user runs it: a real process over a generated library.
+#include "tests/support/CliProcess.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/GeneratedLibrary.h"
 #include "tools/make_library/AudioEncoder.h"
@@ -16,30 +17,14 @@ using testsupport::TempDir;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out, err;
-};
+using Result = testsupport::CliResult;
 
 // The locale variables a run sees, on top of the test's own environment.
-using Locale = std::function<void(QProcessEnvironment&)>;
+using Locale = testsupport::CliEnvironment;
 
 Result cli(const QStringList& args, const QByteArray& input = {}, const Locale& locale = {})
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("RIPWELL_LIBRARY");
-    env.remove("RIPWELL_DOCUMENTS");
-    if (locale)
-        locale(env);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return testsupport::runCli(args, locale, input);
 }
 
 class Cli : public ::testing::Test {

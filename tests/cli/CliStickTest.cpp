@@ -4,6 +4,7 @@
 // moves and deletions, every song keeps its own file, every file holds its
 // song's audio whole, and nothing outside the documents folder is touched.
 #include "platform/foundation/TemporaryFiles.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/MediaProbe.h"
 #include "tests/support/Stick.h"
 #include "tests/support/TestSupport.h"
@@ -25,25 +26,9 @@ using testsupport::TempDir;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out, err;
-};
+using Result = testsupport::CliResult;
 
-Result cli(const QStringList& args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("RIPWELL_LIBRARY");
-    env.remove("RIPWELL_DOCUMENTS");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
+Result cli(const QStringList& args) { return testsupport::runCli(args); }
 
 QByteArray audioOf(const QString& path)
 {

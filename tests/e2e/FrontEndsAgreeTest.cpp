@@ -2,6 +2,7 @@
 // same songs are converted, the same fail, and those left out are left out
 // for the same reasons in both.
 
+#include "tests/support/CliProcess.h"
 #include "tests/e2e/Flows.h"
 #include "tools/make_library/AudioEncoder.h"
 
@@ -53,24 +54,11 @@ protected:
 };
 testsupport::GeneratedLibrary* FrontEnds::mixed_ = nullptr;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out, err;
-};
+using CliRun = testsupport::CliResult;
 
 CliRun cli(const QStringList& args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("RIPWELL_LIBRARY");
-    env.remove("RIPWELL_DOCUMENTS");
-    env.insert("LC_ALL", "C.UTF-8");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIPWELL_CLI_PATH), args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000))
-        return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return testsupport::runCli(args, [](QProcessEnvironment& env) { env.insert("LC_ALL", "C.UTF-8"); });
 }
 
 TEST_P(FrontEnds, AgreeOnEverySongOfAMixedLibrary)
