@@ -290,8 +290,7 @@ MediaItem withId(const MediaItem& item, quint64 id)
     d.format = item.format();
     d.leftOut = item.leftOutReason();
     d.pictureSource = item.artwork() ? tagreading::readFile(item.filePath()).pictureSource : PictureSource::None;
-    if (item.hasAssetURL())
-        d.assetURL = makeAssetURL(item.assetURL().pathExtension(), id);
+    d.handedOver = item.hasAssetURL();
     return MediaItem(std::move(d));
 }
 
