@@ -105,10 +105,8 @@ std::optional<Error> KeptCopy::copyWhole()
         if (isCancelled())
             return cancelled();
         bool writeFailed = false;
-        const std::uint64_t before = done;
         const bool whole = fileio::copyRange(sourceFd_, out.get(), std::min(size, done + kWholeCopyStep), kWholeCopyBlock,
-                                             &done, &writeFailed);
-        writeback.wrote(done - before);
+                                             &done, &writeFailed, &writeback);
         if (writeFailed)
             return fail("write", AVERROR(errno != 0 ? errno : ENOSPC));
         if (!whole)

@@ -112,7 +112,9 @@ std::optional<Error> extractMoviePayload(const QString& moviePath, const QString
     const std::uint64_t length = truncated ? available / kPayloadCopyBlockSize * kPayloadCopyBlockSize : mdat.length;
     std::uint64_t copied = 0;
     if (!writeFailed) {
-        const bool whole = fileio::copyRange(movie.get(), destination.get(), length, kPayloadCopyBlockSize, &copied, &writeFailed);
+        fileio::Writeback writeback(destination.get());
+        const bool whole =
+            fileio::copyRange(movie.get(), destination.get(), length, kPayloadCopyBlockSize, &copied, &writeFailed, &writeback);
         truncated = writeFailed ? false : truncated || !whole; // a write that failed comes first
     }
     if (!destination.close())

@@ -50,16 +50,20 @@ bool writeFully(int fd, const void* from, std::size_t size)
     return true;
 }
 
-bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, std::uint64_t* copied, bool* writeFailed)
+bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, std::uint64_t* copied, bool* writeFailed,
+               Writeback* writeback)
 {
     bool inKernel = true;
     std::unique_ptr<unsigned char[]> buffer;
+    const std::uint64_t step = writeback ? Writeback::kWritebackStep : std::uint64_t(1) << 30;
     while (*copied < length) {
         const std::uint64_t left = length - *copied;
         if (inKernel) {
-            const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t(std::min<std::uint64_t>(left, 1u << 30)), 0);
+            const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t(std::min(left, step)), 0);
             if (n > 0) {
                 *copied += std::uint64_t(n);
+                if (writeback)
+                    writeback->wrote(std::uint64_t(n));
                 continue;
             }
             if (n == 0)
@@ -82,6 +86,8 @@ bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, st
             return true;
         }
         *copied += block;
+        if (writeback)
+            writeback->wrote(block);
     }
     return true;
 }

@@ -50,18 +50,23 @@ bool writeFully(int fd, const void* from, std::size_t size);
 // reaches `length`: in the kernel (copy_file_range), page cache to page
 // cache, where the file systems allow it, and otherwise through a buffer,
 // `blockSize` bytes at a time. False when `from` ends early; a failed write
-// sets `*writeFailed` (errno says why) and returns true.
-bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, std::uint64_t* copied, bool* writeFailed);
+// sets `*writeFailed` (errno says why) and returns true. With `writeback`,
+// the copy goes a writeback step at a time and tells it each one.
+class Writeback;
+bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, std::uint64_t* copied, bool* writeFailed,
+               Writeback* writeback = nullptr);
 
 // Counts what a writer wrote to `fd`, and every `kWritebackStep` bytes asks
 // the kernel to start writing the file's pages to the device without
 // waiting for them (sync_file_range): the device writes while the song is
 // still being made, and the flush before the file takes its name waits only
-// for the last of it. No flush by itself; where the file system has no such
+// for the last of it. The step is small against a song (a few MB): a
+// larger one leaves the device idle while most of a song is made, then the
+// maker idle while the flush writes it. No flush by itself; where the file system has no such
 // thing, nothing happens.
 class Writeback {
 public:
-    static constexpr std::uint64_t kWritebackStep = 8 * 1024 * 1024;
+    static constexpr std::uint64_t kWritebackStep = 1024 * 1024;
     explicit Writeback(int fd = -1) : fd_(fd) {}
     void wrote(std::uint64_t bytes);
 

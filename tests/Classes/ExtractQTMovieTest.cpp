@@ -81,8 +81,9 @@ TEST_F(Extract, CopiesThePayloadOfTheFirstTopLevelMdat)
 
 TEST_F(Extract, PayloadsAroundTheBlockSize)
 {
+    // Up to a payload that the copy takes in several writeback steps.
     for (qsizetype n : {qsizetype(0), qsizetype(1), qsizetype(102399), qsizetype(102400), qsizetype(102401),
-                        qsizetype(3 * 102400 + 17)}) {
+                        qsizetype(3 * 102400 + 17), qsizetype(2 * 1024 * 1024 + 102400 + 5)}) {
         const QByteArray audio = pattern(n, char(n));
         writeFile(dest, "old content that must go");
         EXPECT_TRUE(run(atom("ftyp", pattern(12)) + atom("mdat", audio))) << n;
