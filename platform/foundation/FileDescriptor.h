@@ -62,8 +62,8 @@ bool copyRange(int from, int to, std::uint64_t length, std::size_t blockSize, st
 // still being made, and the flush before the file takes its name waits only
 // for the last of it. The step is small against a song (a few MB): a
 // larger one leaves the device idle while most of a song is made, then the
-// maker idle while the flush writes it. No flush by itself; where the file system has no such
-// thing, nothing happens.
+// maker idle while the flush writes it. No flush by itself; where the file
+// system has no such thing, nothing happens.
 class Writeback {
 public:
     static constexpr std::uint64_t kWritebackStep = 1024 * 1024;
