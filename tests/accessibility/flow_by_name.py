@@ -138,11 +138,23 @@ def main():
 
         # The completion menu: File manager.
         step("the file manager")
+        # A press over AT-SPI can go unanswered on a loaded machine, as with
+        # Delete below (seen once, under AddressSanitizer in the full suite):
+        # while the menu still offers the button, press again, at most twice more.
         s.press("push button", "File manager", 30)
+        for attempt in range(3):
+            try:
+                artist = s.find("list item", "The Lanterns")
+                break
+            except AssertionError:
+                if attempt == 2 or not s.find_all("push button", "File manager"):
+                    raise
+                print("accessibility flow: the file manager did not open; pressing again", file=sys.stderr)
+                s.press("push button", "File manager")
 
         # The browser: rows by their names; down into artist and album, the
         # first by a click, the second by the row's Press action.
-        s.click(s.find("list item", "The Lanterns"))  # the row, named by its text
+        s.click(artist)  # the row, named by its text
         s.wait_for(lambda: not s.find_all("label", "The Lanterns"), "the folder 'The Lanterns' to open", 10)
         s.press("list item", "Harbour Lights")
         s.wait_for(lambda: not s.find_all("label", "Harbour Lights"), "the folder 'Harbour Lights' to open", 10)
